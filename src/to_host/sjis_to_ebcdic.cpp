@@ -1,0 +1,72 @@
+#include <cstddef>
+
+#include "tables/host_tables.h"
+#include "to_host/ebcdic_pairs.h"
+#include "to_host/jis_prepass.h"
+#include "to_host/shift_state.h"
+#include "to_host/sjis_classes.h"
+#include "to_host/sjis_to_host.h"
+#include "to_host/sjis_units.h"
+
+namespace lumtrax {
+namespace {
+
+constexpr ShiftCodes kEbcdicShiftCodes = {{0x2B, 0x00}, {0x2C, 0x00}, 1};
+
+}  // namespace
+
+std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                              std::int32_t mode, std::int32_t* status, bool lrss, bool shift,
+                              std::int32_t table_set) {
+    ScratchCopy work;
+    if (!PrepareWorkingCopy(work, HostCodeKind::kEbcdicHost, dst, src, len, !lrss, status)) {
+        return -1;
+    }
+    if (len <= 0) {
+        dst[0] = 0x00;
+        return 0;
+    }
+    const ByteTable& image = SjisToHostTable(table_set);
+    const SjisText text{src, work.data(), static_cast<std::size_t>(len)};
+    const std::uint8_t* jis = text.jis;
+    ShiftState run(kEbcdicShiftCodes, shift);
+    std::uint8_t* out = dst;
+    std::size_t i = 0;
+    while (i < text.n) {
+        if (IsSjisDoubleByte(src[i], src[i + 1])) {
+            const BytePair pair = EbcdicHostPair(jis[i], jis[i + 1]);
+            run.Open(out);
+            *out++ = pair.lead;
+            *out++ = pair.trail;
+            i += 2;
+        } else if (text.LineEndAt(i)) {
+            // A dropped line end leaves the run open: both sides share it.
+            if (KeepsLineEnd(mode)) {
+                run.Close(out);
+                WriteKeptLineEnd(mode, image[jis[i]], image[jis[i + 1]], out);
+            }
+            i += kLineEndWidth;
+        } else if (lrss) {
+            // Only placeholders, kept line ends and the end of the text close a run.
+            if (src[i] == kLrssPlaceholder) {
+                run.Toggle(out);
+            } else {
+                *out++ = image[jis[i]];
+            }
+            i += 1;
+        } else if (text.EscapeAt(i)) {
+            run.Close(out);
+            *out++ = text.CarriedByte(i);
+            i += kEscapeWidth;
+        } else {
+            run.Close(out);
+            *out++ = image[jis[i]];
+            i += 1;
+        }
+    }
+    run.Close(out);
+    *out = 0x00;
+    return static_cast<std::int32_t>(out - dst);
+}
+
+}  // namespace lumtrax

@@ -1,0 +1,84 @@
+#include <cstddef>
+
+#include "to_host/jis_prepass.h"
+#include "to_host/shift_state.h"
+#include "to_host/sjis_classes.h"
+#include "to_host/sjis_to_host.h"
+#include "to_host/sjis_units.h"
+
+namespace lumtrax {
+namespace {
+
+constexpr ShiftCodes kStartF0Codes = {{0x93, 0xF0}, {0x93, 0xF1}, 2};
+constexpr ShiftCodes kStart70Codes = {{0x93, 0x70}, {0x93, 0xF1}, 2};
+
+// A kanji is its JIS code with both high bits set; the ideographic space
+// (JIS 21 21) is written as two ASCII spaces.
+BytePair EightBitKanji(std::uint8_t jis_lead, std::uint8_t jis_trail) {
+    const std::uint8_t lead = jis_lead | 0x80;
+    const std::uint8_t trail = jis_trail | 0x80;
+    if (lead == 0xA1 && trail == 0xA1) return {0x20, 0x20};
+    return {lead, trail};
+}
+
+}  // namespace
+
+std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                                std::int32_t mode, std::int32_t* status, bool lrss, bool shift,
+                                std::int32_t selector) {
+    ScratchCopy work;
+    if (!PrepareWorkingCopy(work, HostCodeKind::kEightBitHost, dst, src, len, !lrss, status)) {
+        return -1;
+    }
+    if (len <= 0) {
+        dst[0] = 0x00;
+        return 0;
+    }
+    const SjisText text{src, work.data(), static_cast<std::size_t>(len)};
+    const std::uint8_t* jis = text.jis;
+    ShiftState run(selector == 1 ? kStart70Codes : kStartF0Codes, shift);
+    std::uint8_t* out = dst;
+    std::size_t i = 0;
+    while (i < text.n) {
+        if (IsSjisGaiji(src[i], src[i + 1])) {
+            run.Open(out);
+            *out++ = jis[i];
+            *out++ = jis[i + 1];
+            i += 2;
+        } else if (IsSjisKanji(src[i], src[i + 1])) {
+            const BytePair pair = EightBitKanji(jis[i], jis[i + 1]);
+            run.Open(out);
+            *out++ = pair.lead;
+            *out++ = pair.trail;
+            i += 2;
+        } else if (text.LineEndAt(i)) {
+            // A dropped line end leaves the run open: both sides share it.
+            if (KeepsLineEnd(mode)) {
+                run.Close(out);
+                WriteKeptLineEnd(mode, jis[i], jis[i + 1], out);
+            }
+            i += kLineEndWidth;
+        } else if (lrss) {
+            // Only placeholders, kept line ends and the end of the text close a run.
+            if (src[i] == kLrssPlaceholder) {
+                run.Toggle(out);
+            } else {
+                *out++ = jis[i];
+            }
+            i += 1;
+        } else if (text.EscapeAt(i)) {
+            run.Close(out);
+            *out++ = text.CarriedByte(i);
+            i += kEscapeWidth;
+        } else {
+            run.Close(out);
+            *out++ = jis[i];
+            i += 1;
+        }
+    }
+    run.Close(out);
+    *out = 0x00;
+    return static_cast<std::int32_t>(out - dst);
+}
+
+}  // namespace lumtrax

@@ -1,0 +1,57 @@
+#include <cstddef>
+
+#include "to_host/jis_prepass.h"
+#include "to_host/sjis_classes.h"
+#include "to_host/sjis_to_host.h"
+#include "to_host/sjis_units.h"
+
+namespace lumtrax {
+namespace {
+
+// The prefix that carries a single byte 80-FF (a half-width katakana, or
+// any other byte with the high bit that starts no character).
+constexpr std::uint8_t kSingleShift2 = 0x8E;
+
+}  // namespace
+
+std::int32_t SjisToEuc(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                       std::int32_t mode, std::int32_t* status) {
+    ScratchCopy work;
+    if (!PrepareWorkingCopy(work, HostCodeKind::kEuc, dst, src, len, true, status)) return -1;
+    if (len <= 0) {
+        dst[0] = 0x00;
+        return 0;
+    }
+    const SjisText text{src, work.data(), static_cast<std::size_t>(len)};
+    const std::uint8_t* jis = text.jis;
+    std::uint8_t* out = dst;
+    std::size_t i = 0;
+    while (i < text.n) {
+        if (IsSjisGaiji(src[i], src[i + 1])) {
+            *out++ = jis[i];
+            *out++ = jis[i + 1];
+            i += 2;
+        } else if (IsSjisKanji(src[i], src[i + 1])) {
+            *out++ = static_cast<std::uint8_t>(jis[i] + 0x80);
+            *out++ = static_cast<std::uint8_t>(jis[i + 1] + 0x80);
+            i += 2;
+        } else if (jis[i] >= 0x80) {
+            *out++ = kSingleShift2;
+            *out++ = jis[i];
+            i += 1;
+        } else if (text.LineEndAt(i)) {
+            if (KeepsLineEnd(mode)) WriteKeptLineEnd(mode, jis[i], jis[i + 1], out);
+            i += kLineEndWidth;
+        } else if (text.EscapeAt(i)) {
+            *out++ = text.CarriedByte(i);
+            i += kEscapeWidth;
+        } else {
+            *out++ = jis[i];
+            i += 1;
+        }
+    }
+    *out = 0x00;
+    return static_cast<std::int32_t>(out - dst);
+}
+
+}  // namespace lumtrax

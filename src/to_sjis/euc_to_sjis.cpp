@@ -1,0 +1,50 @@
+#include <cstddef>
+
+#include "common/bytes.h"
+#include "gaiji/gaiji.h"
+#include "to_sjis/host_pairs.h"
+#include "to_sjis/host_to_sjis.h"
+
+namespace lumtrax {
+namespace {
+
+constexpr std::uint8_t kSingleShift2 = 0x8E;
+
+}  // namespace
+
+std::int32_t EucToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                       std::int32_t* status) {
+    *status = kGaijiNone;
+    if (len <= 0) {
+        dst[0] = 0x00;
+        return 0;
+    }
+    const std::size_t n = static_cast<std::size_t>(len);
+    std::uint8_t* out = dst;
+    std::size_t i = 0;
+    while (i < n) {
+        const std::uint8_t lead = src[i];
+        if (lead < 0x80) {
+            *out++ = lead;
+            i += 1;
+            continue;
+        }
+        // Every byte 80-FF begins a unit of two bytes, whatever follows it.
+        const std::uint8_t trail = src[i + 1];
+        if (lead == kSingleShift2) {
+            *out++ = trail;
+        } else if (IsEucJisPair(lead, trail)) {
+            WriteJisAsSjis(lead, trail, out);
+            out += 2;
+        } else {
+            const CodeRecord record = EucRecord(lead, trail);
+            GaijiToSjis(record.bytes, HostCodeKind::kEuc, out, status);
+            out += 2;
+        }
+        i += 2;
+    }
+    *out = 0x00;
+    return static_cast<std::int32_t>(out - dst);
+}
+
+}  // namespace lumtrax
