@@ -48,6 +48,7 @@ TEST_F(EbcdicTest, SjisToHost) {
         {"layout set 1", kPlain, 1, "61 7E 5C 24", "62 B1 5B E0"},
         {"kana set 0", kPlain, 0, "B1 DE 41", "59 B6 C1"},
         {"kana set 1", kPlain, 1, "B1 DE 41", "81 BE C1"},
+        {"kana and lower case, set 1", kPlain, 1, "B1 DE 61", "81 BE 62"},
         {"lead at the end", kPlain, 0, "41 82", "C1 22"},
         // An escape is found on the source: the carried lead byte is not
         // joined with the byte after it.
@@ -110,6 +111,7 @@ TEST_F(EbcdicTest, HostToSjis) {
         {"no shift is the same", kNoShift, 4, "C1 2B B0 A1 2C C1", "41 88 9F 41"},
         {"81 in set 0", kPlain, 4, "81", "61"},
         {"81 in set 1", kPlain, 5, "81", "B1"},
+        {"kana and lower case, set 1", kPlain, 5, "81 BE 62", "B1 DE 61"},
         {"ideographic space", kPlain, 4, "2B A1 A1", "81 40"},
         {"end of row 8", kPlain, 4, "2B A8 C0", "84 BE"},
         {"end of row 84", kPlain, 4, "2B F4 A6", "EA A4"},
