@@ -1,0 +1,119 @@
+#!/bin/sh
+# Checks the export and import tables of the Windows DLLs:
+#   check_pe_tables.sh OBJDUMP Lumtrax.dll Quobel.dll
+# OBJDUMP is i686-w64-mingw32-objdump. Prints what it checks and one line per
+# failure, and exits with 1 when a check failed.
+set -u
+if [ $# -ne 3 ]; then
+    echo "usage: $0 OBJDUMP LUMTRAX_DLL QUOBEL_DLL" >&2
+    exit 2
+fi
+objdump=$1
+lumtrax=$2
+quobel=$3
+failures=0
+
+fail() {
+    echo "FAILED: $*"
+    failures=$((failures + 1))
+}
+
+# "ORDINAL NAME" for every export, in ordinal order.
+exports() {
+    "$objdump" -p "$1" | awk '
+        /^Export Address Table -- Ordinal Base/ { base = $NF }
+        /^\[Ordinal\/Name Pointer\] Table/ { names = 1; next }
+        names && /^[[:space:]]*$/ { names = 0 }
+        names && /^\t\[/ {
+            line = $0
+            sub(/^\t\[ */, "", line)
+            index_ = line; sub(/\].*/, "", index_)
+            name = line; sub(/^[0-9]+\] /, "", name)
+            print index_ + base, name
+        }' | sort -n
+}
+
+# "DLL" for every DLL imported from, one a line.
+imported_dlls() {
+    "$objdump" -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p'
+}
+
+# "DLL NAME" for every function imported by name (hint and name given).
+imported_names() {
+    "$objdump" -p "$1" | awk '
+        /^[[:space:]]*DLL Name: / { dll = $NF; next }
+        /^[[:space:]]*$/ { dll = "" }
+        dll != "" && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ && NF >= 3 { print dll, $3 }'
+}
+
+check_exports() {
+    dll=$1
+    expected=$2
+    actual=$(exports "$dll")
+    echo "exports of $(basename "$dll"):"
+    echo "$actual" | sed 's/^/    /'
+    if [ "$actual" != "$expected" ]; then
+        fail "$(basename "$dll") should export, at these ordinals, exactly:"
+        echo "$expected" | sed 's/^/    /'
+    fi
+    if echo "$actual" | grep -q '@'; then
+        fail "$(basename "$dll") exports a decorated name"
+    fi
+}
+
+check_imports_only_from() {
+    dll=$1
+    allowed=$2
+    dlls=$(imported_dlls "$dll")
+    echo "$(basename "$dll") imports from: $(echo $dlls)"
+    for imported in $dlls; do
+        lower=$(echo "$imported" | tr 'A-Z' 'a-z')
+        case " $allowed " in
+            *" $lower "*) ;;
+            *) fail "$(basename "$dll") imports from $imported, which is not one of: $allowed" ;;
+        esac
+    done
+}
+
+check_imported_by_name() {
+    dll=$1
+    from=$2
+    shift 2
+    names=$(imported_names "$dll" | awk -v from="$from" 'tolower($1) == tolower(from) { print $2 }')
+    for name in "$@"; do
+        if ! echo "$names" | grep -qx "$name"; then
+            fail "$(basename "$dll") does not import $name by name from $from"
+        fi
+    done
+}
+
+[ -f "$lumtrax" ] || { echo "FAILED: no $lumtrax"; exit 1; }
+[ -f "$quobel" ] || { echo "FAILED: no $quobel"; exit 1; }
+
+check_exports "$lumtrax" "1 Lumtrax
+2 Lumtrax_LRSS
+3 Lumtrax_NoShift
+4 GetGaijiServerVersion"
+check_exports "$quobel" "1 GaijiConvGetHOST
+2 GaijiConvGetSJIS
+3 GaijiConvGetLevel
+4 GaijiConvGetVersion"
+
+check_imports_only_from "$lumtrax" "kernel32.dll user32.dll msvcrt.dll quobel.dll"
+check_imports_only_from "$quobel" "kernel32.dll msvcrt.dll"
+for required in KERNEL32.dll USER32.dll msvcrt.dll Quobel.dll; do
+    imported_dlls "$lumtrax" | grep -qix "$required" || fail "Lumtrax.dll does not import from $required"
+done
+check_imported_by_name "$lumtrax" Quobel.dll \
+    GaijiConvGetHOST GaijiConvGetSJIS GaijiConvGetLevel GaijiConvGetVersion
+check_imported_by_name "$lumtrax" KERNEL32.dll lstrlenA lstrcpyA
+check_imported_by_name "$lumtrax" USER32.dll MessageBoxA
+
+echo "Lumtrax.dll imports by name:"
+imported_names "$lumtrax" | grep -i -E '^(quobel|user32)\.dll |lstr' | sed 's/^/    /'
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all checks passed"
