@@ -1,7 +1,6 @@
-// The entry routine of Lumtrax.dll (Part 1.1, library attach): it answers 1
-// for process attach and 0 for every other reason, and keeps no state. The
-// library sets up nothing of its own; the C and C++ run-time that it links
-// statically does (subsystem 4, run-time support).
+// The entry routine of Lumtrax.dll: it answers 1 for process attach and 0
+// for every other reason, and keeps no state. The library sets up nothing of
+// its own; the C and C++ run-time that it links statically does.
 #include <windows.h>
 
 namespace {

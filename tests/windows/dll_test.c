@@ -4,7 +4,7 @@
  * stand-in gaiji server Quobel.dll, which the DLL imports) with LoadLibraryA,
  * resolves each export by name and by ordinal, checks that the exports are
  * stdcall (the callee removes its arguments), and checks real conversions
- * through them: the Overview's walk-through both ways, one case of every
+ * through them: a letter, a kanji and a line end to the host code and back, one case of every
  * conversion type through each export, the status values with the stand-in
  * server, GetGaijiServerVersion, and the entry routine's answers.
  *
@@ -133,7 +133,7 @@ typedef struct {
 } Case;
 
 static const Case kCases[] = {
-    /* The Overview's walk-through, both ways. */
+    /* A letter, a kanji and a line end, to the host code and back. */
     {LUMTRAX, 0, BYTES("\x41\x88\x9F\x0D\x0A"), 0, 0, BYTES("\xC1\x2B\xB0\xA1\x2C\x0D\x25"), 0},
     {LUMTRAX, 4, BYTES("\xC1\x2B\xB0\xA1\x2C\x0D\x25"), 0, 0, BYTES("\x41\x88\x9F\x0D\x0A"), 0},
 
