@@ -76,4 +76,45 @@ std::size_t LineScanner::Scan(const std::uint8_t* data, std::size_t size, bool a
     return 0;
 }
 
+bool EndsInsideUnit(SourceCode code, bool escapes, const std::uint8_t* data, std::size_t size) {
+    bool in_run = false;
+    std::size_t i = 0;
+    while (i < size) {
+        const std::uint8_t b = data[i];
+        const std::uint8_t next = i + 1 < size ? data[i + 1] : 0x00;
+        std::size_t width = 1;
+        switch (code) {
+            case SourceCode::kShiftJis:
+                if (IsSjisLead(b)) {
+                    if (i + 1 == size) return true;  // its trail is missing
+                    width = IsSjisTrail(next) ? 2 : 1;
+                } else if (escapes && b == 0x5C && next == 0x01) {
+                    width = 3;
+                }
+                break;
+            case SourceCode::kEbcdicHost:
+                if (b == 0x2B || b == 0x2C) {
+                    in_run = b == 0x2B;
+                } else if (in_run) {
+                    width = 2;
+                }
+                break;
+            case SourceCode::kEightBitHost:
+                if (b == 0x93 && (next == 0xF0 || next == 0x70 || next == 0xF1)) {
+                    in_run = next != 0xF1;
+                    width = 2;
+                } else if (in_run) {
+                    width = 2;
+                }
+                break;
+            case SourceCode::kEuc:
+                if (b >= 0x80) width = 2;
+                break;
+        }
+        if (i + width > size) return true;
+        i += width;
+    }
+    return false;
+}
+
 }  // namespace lumtrax_cli

@@ -44,6 +44,13 @@ private:
     bool in_run_ = false;      // host codes: inside a run of pairs
 };
 
+// True when the last unit of the text begins inside it and needs a byte after
+// it: a Shift-JIS lead byte (81-9F, E0-FC) or the 5C 01 of an escape at the
+// end, a host pair in a run, an EUC byte 80-FF. The library then takes 00 as
+// that byte (a lone lead byte stays a single byte; an escape carries 00; a
+// host or EUC pair becomes the substitute, or 00 after 8E); the command warns.
+bool EndsInsideUnit(SourceCode code, bool escapes, const std::uint8_t* data, std::size_t size);
+
 }  // namespace lumtrax_cli
 
 #endif  // LUMTRAX_TOOLS_LINES_H

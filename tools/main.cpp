@@ -82,6 +82,8 @@ struct GaijiTally {
     unsigned long long converted = 0;  // calls whose gaiji were all converted
     unsigned long long replaced = 0;   // calls where a gaiji was replaced
     std::string first_replaced;        // where the first replacement was
+    unsigned long long cut = 0;        // texts that end inside a unit
+    std::string first_cut;
 
     void Note(lumtrax::GaijiStatus status, const std::string& where) {
         ++calls;
@@ -92,8 +94,23 @@ struct GaijiTally {
         }
     }
 
+    void NoteCut(const std::string& where) {
+        if (cut++ == 0) first_cut = where;
+    }
+
     void Report(const char* unit) const {
         const std::string units = std::string(unit) + "s";
+        if (cut == 1) {
+            std::fprintf(stderr,
+                         "lumtrax: warning: %s ends inside a character, shift sequence or escape "
+                         "(the byte after it was taken as 00)\n",
+                         first_cut.c_str());
+        } else if (cut > 1) {
+            std::fprintf(stderr,
+                         "lumtrax: warning: %llu %s end inside a character, shift sequence or "
+                         "escape (the byte after each was taken as 00), first in %s\n",
+                         cut, units.c_str(), first_cut.c_str());
+        }
         if (calls == 1) {
             if (replaced > 0) {
                 std::fprintf(stderr,
@@ -121,7 +138,7 @@ struct GaijiTally {
 class Converter {
 public:
     Converter(const Settings& settings, Output& output)
-        : settings_(settings), output_(output) {}
+        : settings_(settings), output_(output), source_(SourceOf(settings.conversion)) {}
 
     // Converts one text as one call and writes the result.
     void Convert(std::string_view text, const std::string& where) {
@@ -131,6 +148,11 @@ public:
         if (error == lumtrax::Errc::kTooLong) throw TooLarge(text.size(), where);
         if (error) throw Failure(kExitInputOutput, where + ": " + error.message());
         tally_.Note(gaiji, where);
+        if (settings_.conversion != lumtrax::Conversion::kRawByteEscape &&
+            EndsInsideUnit(source_, !settings_.options.lrss,
+                           reinterpret_cast<const std::uint8_t*>(text.data()), text.size())) {
+            tally_.NoteCut(where);
+        }
         if (settings_.hex_out) {
             hex_.clear();
             AppendHex(result_, hex_);
@@ -153,6 +175,7 @@ public:
 private:
     const Settings& settings_;
     Output& output_;
+    SourceCode source_;
     std::string result_;
     std::string hex_;
     GaijiTally tally_;
