@@ -367,11 +367,27 @@ TEST_F(CommandTest, InputTooLargeForOneCallExitsThree) {
     Outcome o = Run({"--to", "8bit", huge.string()});
     EXPECT_EQ(o.status, 3);
     EXPECT_EQ(o.err, "lumtrax: " + huge.string() +
-                         ": 1024 MiB is too large for one call (at most 877 MiB for this "
-                         "conversion); use --lines or --record\n");
+                         ": 1073741824 bytes is too large for one call (at most 920350132 bytes "
+                         "for this conversion); use --lines or --record\n");
+    EXPECT_EQ(o.out, "");
     o = Run({"--to", "8bit", "--record", "1000000000", huge.string()});
     EXPECT_EQ(o.status, 3);
-    EXPECT_NE(o.err.find("is too large for one call"), std::string::npos);
+    EXPECT_EQ(o.err, "lumtrax: --record 1000000000: 1000000000 bytes is too large for one call "
+                     "(at most 920350132 bytes for this conversion)\n");
+}
+
+// A line longer than one call can take: read until it is too long, then
+// refused (the file holds 00 bytes and no line end).
+TEST_F(CommandTest, LineTooLargeForOneCallExitsThree) {
+    const fs::path huge = Path("huge");
+    WriteFile(huge, "");
+    fs::resize_file(huge, 1ull << 30);
+    const Outcome o = Run({"--to", "8bit", "--lines", "-o", Path("out").string(), huge.string()});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.err, "lumtrax: line 1 of " + huge.string() +
+                         ": more than 920350132 bytes is too large for one call (at most "
+                         "920350132 bytes for this conversion); use --record\n");
+    EXPECT_EQ(Names(), std::vector<std::string>{"huge"});
 }
 
 TEST_F(CommandTest, WritesTheOutputFileWhole) {
@@ -381,6 +397,14 @@ TEST_F(CommandTest, WritesTheOutputFileWhole) {
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(ReadFile(Path("out.txt")), kSampleHost);
     EXPECT_EQ(Names(), (std::vector<std::string>{"in.sjis", "out.txt"}));
+    // An existing file keeps its mode; through a link, the file is replaced, not the link.
+    fs::permissions(Path("out.txt"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(Path("out.txt"), Path("link"));
+    EXPECT_EQ(Run({"--to", "euc", "-o", Path("link").string(), in.string()}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(Path("link")));
+    EXPECT_EQ(fs::status(Path("out.txt")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadFile(Path("out.txt")), Run({"--to", "euc", in.string()}).out);
+    fs::remove(Path("link"));
     // Converting a file onto itself is safe: it is replaced at the end.
     EXPECT_EQ(Run({"--to", "ebcdic", "-o", in.string(), in.string()}).status, 0);
     RunOptions piped;

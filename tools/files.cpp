@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <csignal>
 #include <cstring>
 
@@ -111,17 +113,28 @@ Output::Output(const std::string& path) {
         owned_ = true;
         return;
     }
-    std::string pattern = FolderOf(path) + "/." + BaseOf(path) + ".lumtrax-XXXXXX";
+    // Through a symbolic link, the file it names is replaced, not the link.
+    target_ = path;
+    if (exists) {
+        char* real = realpath(path.c_str(), nullptr);
+        if (real != nullptr) {
+            target_ = real;
+            std::free(real);
+        }
+    }
+    std::string pattern = FolderOf(target_) + "/." + BaseOf(target_) + ".lumtrax-XXXXXX";
     fd_ = mkstemp(&pattern[0]);
     if (fd_ < 0) Fail("cannot write " + path + ": " + Reason());
     owned_ = true;
     temp_ = pattern;
-    target_ = path;
     RememberTemp(temp_);
     // The mode an existing file has, else what a new file gets.
     mode_t mode = 0;
     if (exists) {
         mode = info.st_mode & 07777;
+        // The owner too where that is allowed (as root); else the caller's it is.
+        const int owner_kept = fchown(fd_, info.st_uid, info.st_gid);
+        static_cast<void>(owner_kept);
     } else {
         const mode_t mask = umask(0);
         umask(mask);

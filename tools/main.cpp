@@ -76,6 +76,19 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
+// Where a call's text came from: "line 3 of notes.txt", put into words only
+// when a message needs it.
+struct Place {
+    const char* unit;          // "line", "record", or null for a whole file
+    unsigned long long number;
+    const std::string& name;
+
+    std::string Text() const {
+        if (unit == nullptr) return name;
+        return std::string(unit) + " " + std::to_string(number) + " of " + name;
+    }
+};
+
 // What the calls met of gaiji, for the report on standard error.
 struct GaijiTally {
     unsigned long long calls = 0;
@@ -85,17 +98,17 @@ struct GaijiTally {
     unsigned long long cut = 0;        // texts that end inside a unit
     std::string first_cut;
 
-    void Note(lumtrax::GaijiStatus status, const std::string& where) {
+    void Note(lumtrax::GaijiStatus status, const Place& where) {
         ++calls;
         if (status == lumtrax::GaijiStatus::kConverted) ++converted;
         if (status == lumtrax::GaijiStatus::kReplaced) {
-            if (replaced == 0) first_replaced = where;
+            if (replaced == 0) first_replaced = where.Text();
             ++replaced;
         }
     }
 
-    void NoteCut(const std::string& where) {
-        if (cut++ == 0) first_cut = where;
+    void NoteCut(const Place& where) {
+        if (cut++ == 0) first_cut = where.Text();
     }
 
     void Report(const char* unit) const {
@@ -141,12 +154,14 @@ public:
         : settings_(settings), output_(output), source_(SourceOf(settings.conversion)) {}
 
     // Converts one text as one call and writes the result.
-    void Convert(std::string_view text, const std::string& where) {
+    void Convert(std::string_view text, const Place& where) {
         lumtrax::GaijiStatus gaiji = lumtrax::GaijiStatus::kNone;
         const std::error_code error =
             lumtrax::ConvertInto(settings_.conversion, text, result_, gaiji, settings_.options);
-        if (error == lumtrax::Errc::kTooLong) throw TooLarge(text.size(), where);
-        if (error) throw Failure(kExitInputOutput, where + ": " + error.message());
+        if (error == lumtrax::Errc::kTooLong) {
+            throw TooLarge(where.Text(), std::to_string(text.size()) + " bytes", "");
+        }
+        if (error) throw Failure(kExitInputOutput, where.Text() + ": " + error.message());
         tally_.Note(gaiji, where);
         if (settings_.conversion != lumtrax::Conversion::kRawByteEscape &&
             EndsInsideUnit(source_, !settings_.options.lrss,
@@ -163,11 +178,12 @@ public:
         }
     }
 
-    Failure TooLarge(unsigned long long size, const std::string& where) const {
+    // size: "N bytes", or "more than N bytes" when reading stopped there.
+    Failure TooLarge(const std::string& where, const std::string& size, const char* hint) const {
         return Failure(kExitInputOutput,
-                       where + ": " + SizeText(size) + " is too large for one call (at most " +
-                           SizeText(lumtrax::MaxTextSize(settings_.conversion)) +
-                           " for this conversion); use --lines or --record");
+                       where + ": " + size + " is too large for one call (at most " +
+                           std::to_string(lumtrax::MaxTextSize(settings_.conversion)) +
+                           " bytes for this conversion)" + hint);
     }
 
     const GaijiTally& tally() const { return tally_; }
@@ -215,7 +231,8 @@ void ConvertWhole(InputFile& input, const Settings& settings, Converter& convert
     const std::size_t limit = lumtrax::MaxTextSize(settings.conversion);
     if (!settings.hex_in && input.known_size() >= 0 &&
         static_cast<unsigned long long>(input.known_size()) > limit) {
-        throw converter.TooLarge(static_cast<unsigned long long>(input.known_size()), input.name());
+        throw converter.TooLarge(input.name(), std::to_string(input.known_size()) + " bytes",
+                                 "; use --lines or --record");
     }
     Reader reader(input, settings.hex_in, progress);
     std::string text;
@@ -223,10 +240,13 @@ void ConvertWhole(InputFile& input, const Settings& settings, Converter& convert
         text.reserve(static_cast<std::size_t>(input.known_size()));
     }
     while (reader.Next(text)) {
-        if (text.size() > limit) throw converter.TooLarge(text.size(), input.name());
+        if (text.size() > limit) {
+            throw converter.TooLarge(input.name(), "more than " + std::to_string(limit) + " bytes",
+                                     "; use --lines or --record");
+        }
     }
     progress.Note("converting " + SizeText(text.size()) + " in one call");
-    converter.Convert(text, input.name());
+    converter.Convert(text, Place{nullptr, 0, input.name()});
 }
 
 void ConvertLines(InputFile& input, const Settings& settings, Converter& converter,
@@ -245,19 +265,20 @@ void ConvertLines(InputFile& input, const Settings& settings, Converter& convert
             const std::size_t n = scanner.Scan(data + start, buffer.size() - start, !more);
             if (n == 0) break;
             converter.Convert(std::string_view(buffer).substr(start, n),
-                              "line " + std::to_string(++line) + " of " + input.name());
+                              Place{"line", ++line, input.name()});
             start += n;
             scanner.Restart();
         }
         if (!more && start < buffer.size()) {  // a last line without its line end
             converter.Convert(std::string_view(buffer).substr(start),
-                              "line " + std::to_string(++line) + " of " + input.name());
+                              Place{"line", ++line, input.name()});
             start = buffer.size();
         }
         buffer.erase(0, start);
         if (buffer.size() > limit) {
-            throw converter.TooLarge(buffer.size(),
-                                     "line " + std::to_string(line + 1) + " of " + input.name());
+            throw converter.TooLarge("line " + std::to_string(line + 1) + " of " + input.name(),
+                                     "more than " + std::to_string(limit) + " bytes",
+                                     "; use --record");
         }
     }
 }
@@ -266,7 +287,8 @@ void ConvertRecords(InputFile& input, const Settings& settings, Converter& conve
                     Progress& progress) {
     const std::size_t size = settings.record_size;
     if (size > lumtrax::MaxTextSize(settings.conversion)) {
-        throw converter.TooLarge(size, "--record " + std::to_string(size));
+        throw converter.TooLarge("--record " + std::to_string(size), std::to_string(size) + " bytes",
+                                 "");
     }
     Reader reader(input, settings.hex_in, progress);
     std::string buffer;
@@ -277,14 +299,14 @@ void ConvertRecords(InputFile& input, const Settings& settings, Converter& conve
         std::size_t start = 0;
         while (buffer.size() - start >= size) {
             converter.Convert(std::string_view(buffer).substr(start, size),
-                              "record " + std::to_string(++record) + " of " + input.name());
+                              Place{"record", ++record, input.name()});
             start += size;
         }
         if (!more && start < buffer.size()) {
             const std::size_t rest = buffer.size() - start;
-            const std::string where = "record " + std::to_string(++record) + " of " + input.name();
+            const Place where{"record", ++record, input.name()};
             std::fprintf(stderr, "lumtrax: %s has %zu bytes, not %zu; converted as it is\n",
-                         where.c_str(), rest, size);
+                         where.Text().c_str(), rest, size);
             converter.Convert(std::string_view(buffer).substr(start), where);
             start = buffer.size();
         }
@@ -313,7 +335,9 @@ int Run(const std::vector<std::string>& args) {
     Output output(settings.output);
     Converter converter(settings, output);
     if (settings.action == Settings::Action::kEscape) {
-        converter.Convert(std::string(1, static_cast<char>(settings.escape_byte)), "--escape");
+        const std::string name = "--escape";
+        converter.Convert(std::string(1, static_cast<char>(settings.escape_byte)),
+                          Place{nullptr, 0, name});
         output.Commit();
         return kExitOk;
     }
