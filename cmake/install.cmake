@@ -12,7 +12,11 @@ file(RELATIVE_PATH lumtrax_bin_to_lib
   ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
 if(NOT WIN32)
   set_target_properties(lumtrax quobel PROPERTIES INSTALL_RPATH "$ORIGIN")
+endif()
+if(TARGET lumtrax_cli)
   set_target_properties(lumtrax_cli PROPERTIES INSTALL_RPATH "$ORIGIN/${lumtrax_bin_to_lib}")
+  install(TARGETS lumtrax_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES tools/lumtrax.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 install(TARGETS lumtrax quobel lumtrax_cxx EXPORT lumtraxTargets
@@ -20,10 +24,8 @@ install(TARGETS lumtrax quobel lumtrax_cxx EXPORT lumtraxTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(TARGETS lumtrax_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES include/lumtrax.h include/lumtrax.hpp
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES tools/lumtrax.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(EXPORT lumtraxTargets NAMESPACE lumtrax:: DESTINATION ${LUMTRAX_CMAKE_DIR})
 configure_package_config_file(cmake/lumtraxConfig.cmake.in
