@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "address_space.h"
 #include "api/dispatch.h"
 #include "lumtrax.h"
 #include "lumtrax.hpp"
@@ -97,17 +98,32 @@ std::string RandomText(std::mt19937& random, std::size_t pieces) {
     return text;
 }
 
+struct Case {
+    Conversion conversion;
+    const char* in;
+    const char* out;
+};
+
+void CheckCases(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.conversion)) + ": " + c.in);
+        EXPECT_EQ(ConvertHex(c.conversion, c.in), c.out);
+    }
+}
+
 TEST(CxxApi, ConvertsTheReadmeExamples) {
-    EXPECT_EQ(ConvertHex(Conversion::kSjisToEbcdic, "41 88 9F 0D 0A"), "C1 2B B0 A1 2C 0D 25");
-    EXPECT_EQ(ConvertHex(Conversion::kSjisToEbcdicKana, "B1 DE 61"), "81 BE 62");
-    EXPECT_EQ(ConvertHex(Conversion::kSjisToEightBit, "41 88 9F 42"), "41 93 F0 B0 A1 93 F1 42");
-    EXPECT_EQ(ConvertHex(Conversion::kSjisToEightBit70, "41 88 9F 42"), "41 93 70 B0 A1 93 F1 42");
-    EXPECT_EQ(ConvertHex(Conversion::kSjisToEuc, "41 88 9F B1"), "41 B0 A1 8E B1");
-    EXPECT_EQ(ConvertHex(Conversion::kEbcdicToSjis, "C1 2B B0 A1 2C 0D 25"), "41 88 9F 0D 0A");
-    EXPECT_EQ(ConvertHex(Conversion::kEbcdicKanaToSjis, "81 BE 62"), "B1 DE 61");
-    EXPECT_EQ(ConvertHex(Conversion::kEightBitToSjis, "41 93 70 B0 A1 93 F1 42"), "41 88 9F 42");
-    EXPECT_EQ(ConvertHex(Conversion::kEucToSjis, "41 B0 A1 8E B1"), "41 88 9F B1");
-    EXPECT_EQ(ConvertHex(Conversion::kRawByteEscape, "41"), "5C 01 41");
+    CheckCases({
+        {Conversion::kSjisToEbcdic, "41 88 9F 0D 0A", "C1 2B B0 A1 2C 0D 25"},
+        {Conversion::kSjisToEbcdicKana, "B1 DE 61", "81 BE 62"},
+        {Conversion::kSjisToEightBit, "41 88 9F 42", "41 93 F0 B0 A1 93 F1 42"},
+        {Conversion::kSjisToEightBit70, "41 88 9F 42", "41 93 70 B0 A1 93 F1 42"},
+        {Conversion::kSjisToEuc, "41 88 9F B1", "41 B0 A1 8E B1"},
+        {Conversion::kEbcdicToSjis, "C1 2B B0 A1 2C 0D 25", "41 88 9F 0D 0A"},
+        {Conversion::kEbcdicKanaToSjis, "81 BE 62", "B1 DE 61"},
+        {Conversion::kEightBitToSjis, "41 93 70 B0 A1 93 F1 42", "41 88 9F 42"},
+        {Conversion::kEucToSjis, "41 B0 A1 8E B1", "41 88 9F B1"},
+        {Conversion::kRawByteEscape, "41", "5C 01 41"},
+    });
 }
 
 TEST(CxxApi, OptionsAreTheFlagsOfTheExports) {
@@ -272,12 +288,14 @@ TEST(CxxApi, ErrorCodesHaveACategoryAndMessages) {
 }
 
 TEST(CxxApi, CarriesNulBytesInEveryDirection) {
-    EXPECT_EQ(ConvertHex(Conversion::kSjisToEbcdic, "41 00 88 9F 00"), "C1 00 2B B0 A1 2C 00");
-    EXPECT_EQ(ConvertHex(Conversion::kSjisToEightBit, "00 88 9F"), "00 93 F0 B0 A1 93 F1");
-    EXPECT_EQ(ConvertHex(Conversion::kSjisToEuc, "00 B1 00"), "00 8E B1 00");
-    EXPECT_EQ(ConvertHex(Conversion::kEbcdicToSjis, "C1 00 C2"), "41 00 42");
-    EXPECT_EQ(ConvertHex(Conversion::kEightBitToSjis, "41 00 93 F0 B0 A1 93 F1 00"), "41 00 88 9F 00");
-    EXPECT_EQ(ConvertHex(Conversion::kEucToSjis, "00 00 B0 A1"), "00 00 88 9F");
+    CheckCases({
+        {Conversion::kSjisToEbcdic, "41 00 88 9F 00", "C1 00 2B B0 A1 2C 00"},
+        {Conversion::kSjisToEightBit, "00 88 9F", "00 93 F0 B0 A1 93 F1"},
+        {Conversion::kSjisToEuc, "00 B1 00", "00 8E B1 00"},
+        {Conversion::kEbcdicToSjis, "C1 00 C2", "41 00 42"},
+        {Conversion::kEightBitToSjis, "41 00 93 F0 B0 A1 93 F1 00", "41 00 88 9F 00"},
+        {Conversion::kEucToSjis, "00 00 B0 A1", "00 00 88 9F"},
+    });
 }
 
 // Bad input: each gives the result README.md documents.
@@ -305,16 +323,18 @@ TEST(CxxApi, TruncatedUnitsMeetTheZeroAfterTheText) {
 }
 
 TEST(CxxApi, LoneShiftCodesAndUnterminatedRuns) {
-    // A shift code or sequence is read wherever a unit begins: a lone close
-    // writes nothing, a lone open starts an empty run.
-    EXPECT_EQ(ConvertHex(Conversion::kEbcdicToSjis, "2C C1"), "41");
-    EXPECT_EQ(ConvertHex(Conversion::kEbcdicToSjis, "C1 2B"), "41");
-    EXPECT_EQ(ConvertHex(Conversion::kEbcdicToSjis, "2B 2B B0 A1 2C 2C"), "88 9F");
-    EXPECT_EQ(ConvertHex(Conversion::kEightBitToSjis, "93 F1 41"), "41");
-    EXPECT_EQ(ConvertHex(Conversion::kEightBitToSjis, "41 93 F0"), "41");
-    // A run that is never closed ends with the text.
-    EXPECT_EQ(ConvertHex(Conversion::kEbcdicToSjis, "C1 2B B0 A1"), "41 88 9F");
-    EXPECT_EQ(ConvertHex(Conversion::kEightBitToSjis, "93 70 B0 A1"), "88 9F");
+    CheckCases({
+        // A shift code or sequence is read wherever a unit begins: a lone
+        // close writes nothing, a lone open starts an empty run.
+        {Conversion::kEbcdicToSjis, "2C C1", "41"},
+        {Conversion::kEbcdicToSjis, "C1 2B", "41"},
+        {Conversion::kEbcdicToSjis, "2B 2B B0 A1 2C 2C", "88 9F"},
+        {Conversion::kEightBitToSjis, "93 F1 41", "41"},
+        {Conversion::kEightBitToSjis, "41 93 F0", "41"},
+        // A run that is never closed ends with the text.
+        {Conversion::kEbcdicToSjis, "C1 2B B0 A1", "41 88 9F"},
+        {Conversion::kEightBitToSjis, "93 70 B0 A1", "88 9F"},
+    });
     // Out of Shift-JIS every run is closed at the end of the text, in LRSS
     // mode too.
     Options lrss;
@@ -376,14 +396,6 @@ TEST(CxxApi, TextsTooLongForAnIntAreRefused) {
     }
 }
 
-std::size_t AddressSpaceInUse() {
-    std::FILE* statm = std::fopen("/proc/self/statm", "r");
-    unsigned long pages = 0;
-    if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) std::abort();
-    std::fclose(statm);
-    return pages * 4096u;
-}
-
 // Child: converts a text of size bytes with `room` bytes of address space
 // left; exits 0 when the heap error came back as a value.
 [[noreturn]] void ConvertWithRoom(std::size_t size, std::size_t room) {
@@ -391,7 +403,7 @@ std::size_t AddressSpaceInUse() {
     std::string out;
     out.reserve(64);
     rlimit limit{};
-    limit.rlim_cur = limit.rlim_max = AddressSpaceInUse() + room;
+    limit.rlim_cur = limit.rlim_max = test_support::AddressSpaceInUse() + room;
     if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(10);
     GaijiStatus gaiji = GaijiStatus::kReplaced;
     const std::error_code error = lumtrax::ConvertInto(Conversion::kSjisToEbcdic, text, out, gaiji);
