@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "address_space.h"
 #include "lumtrax.h"
 #include "to_host/jis_prepass.h"
 
@@ -41,15 +42,6 @@ namespace {
 
 constexpr std::size_t kTextSize = 64u << 20;
 
-// The current size of the address space.
-std::size_t AddressSpaceInUse() {
-    std::FILE* statm = std::fopen("/proc/self/statm", "r");
-    unsigned long pages = 0;
-    if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) std::abort();
-    std::fclose(statm);
-    return pages * 4096u;
-}
-
 // Child: converts a large text with no room left for the working copy and
 // exits 0 when everything is as it should be.
 [[noreturn]] void ConvertWithoutHeap(int type) {
@@ -59,7 +51,7 @@ std::size_t AddressSpaceInUse() {
     src[kTextSize] = 0x00;
     std::vector<unsigned char> dst(2 * kTextSize + 2, 0xEE);
     rlimit limit{};
-    limit.rlim_cur = limit.rlim_max = AddressSpaceInUse() + (16u << 20);
+    limit.rlim_cur = limit.rlim_max = test_support::AddressSpaceInUse() + (16u << 20);
     if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(10);
     int status = 7;
     const int result = Lumtrax(type, dst.data(), src.data(), 0, &status);

@@ -1,0 +1,187 @@
+// The safe C++ interface over the conversion core: the destination sized by
+// the growth rule, the source followed by a readable 00, the length always
+// given, and every failure returned as an error code.
+#include "lumtrax.hpp"
+
+#include <climits>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+#include "api/dispatch.h"
+#include "api/growth.h"
+#include "gaiji/gaiji_server.h"
+
+#ifndef LUMTRAX_VERSION_STRING
+#error "LUMTRAX_VERSION_STRING must be defined by the build"
+#endif
+
+namespace lumtrax {
+namespace {
+
+constexpr std::size_t kIntMax = static_cast<std::size_t>(INT_MAX);
+// Below this, the growth rule (at most 7 × (len + 1) / 3 + 3) and the working
+// memory (text, 00 and destination) are computed without overflow even where
+// size_t has 32 bits.
+constexpr std::size_t kArithmeticLimit = std::numeric_limits<std::size_t>::max() / 8;
+constexpr std::size_t kUnlimited = std::numeric_limits<std::size_t>::max();
+
+constexpr bool Fits(std::int32_t type, std::size_t size) {
+    return size <= kIntMax && size <= kArithmeticLimit &&
+           DestinationCapacity(type, size) - 1 <= kIntMax;
+}
+
+// The largest size that Fits, by bisection over the monotonic growth rule
+// (MaxTextSize answers the unassigned types before looking here).
+constexpr std::size_t LongestText(std::int32_t type) {
+    if (type == static_cast<std::int32_t>(Conversion::kRawByteEscape)) return kUnlimited;
+    std::size_t fits = 0;
+    std::size_t fails = (kIntMax < kArithmeticLimit ? kIntMax : kArithmeticLimit) + 1;
+    while (fails - fits > 1) {
+        const std::size_t middle = fits + (fails - fits) / 2;
+        if (Fits(type, middle)) {
+            fits = middle;
+        } else {
+            fails = middle;
+        }
+    }
+    return fits;
+}
+
+struct LongestTexts {
+    std::size_t by_type[12];
+    constexpr LongestTexts() : by_type() {
+        for (std::int32_t type = 0; type < 12; ++type) by_type[type] = LongestText(type);
+    }
+};
+constexpr LongestTexts kLongestTexts;
+
+class Category final : public std::error_category {
+public:
+    const char* name() const noexcept override { return "lumtrax"; }
+
+    std::string message(int value) const override {
+        switch (static_cast<Errc>(value)) {
+            case Errc::kUnassignedType:
+                return "unassigned conversion type";
+            case Errc::kHeapExhausted:
+                return "not enough memory for the conversion";
+            case Errc::kTooLong:
+                return "text too long for one conversion call";
+        }
+        return "unknown lumtrax error";
+    }
+
+    std::error_condition default_error_condition(int value) const noexcept override {
+        switch (static_cast<Errc>(value)) {
+            case Errc::kUnassignedType:
+                return std::errc::invalid_argument;
+            case Errc::kHeapExhausted:
+                return std::errc::not_enough_memory;
+            case Errc::kTooLong:
+                return std::errc::value_too_large;
+        }
+        return std::error_condition(value, *this);
+    }
+};
+
+}  // namespace
+
+const std::error_category& ErrorCategory() noexcept {
+    static const Category category;
+    return category;
+}
+
+std::error_code make_error_code(Errc error) noexcept {
+    return std::error_code(static_cast<int>(error), ErrorCategory());
+}
+
+bool IsAssigned(Conversion conversion) noexcept {
+    return IsAssignedType(static_cast<std::int32_t>(conversion));
+}
+
+std::size_t MaxTextSize(Conversion conversion) noexcept {
+    if (!IsAssigned(conversion)) return 0;
+    return kLongestTexts.by_type[static_cast<std::size_t>(conversion)];
+}
+
+std::size_t MaxResultSize(Conversion conversion, std::size_t size) noexcept {
+    if (!IsAssigned(conversion)) return 0;
+    if (conversion == Conversion::kRawByteEscape) return 3;
+    if (size > kArithmeticLimit) return kUnlimited;
+    return DestinationCapacity(static_cast<std::int32_t>(conversion), size) - 1;
+}
+
+std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
+                            GaijiStatus& gaiji, const Options& options) noexcept {
+    gaiji = GaijiStatus::kNone;
+    out.clear();
+    const std::int32_t type = static_cast<std::int32_t>(conversion);
+    if (!IsAssignedType(type)) return Errc::kUnassignedType;
+    // The escape is built from the first byte alone.
+    if (conversion == Conversion::kRawByteEscape) text = text.substr(0, 1);
+    const std::size_t size = text.size();
+    if (size > MaxTextSize(conversion)) return Errc::kTooLong;
+
+    // One block: the text, the 00 after it, then the destination.
+    const std::size_t capacity = DestinationCapacity(type, size);
+    try {
+        out.resize(size + 1 + capacity);
+    } catch (const std::bad_alloc&) {
+        return Errc::kHeapExhausted;
+    } catch (const std::length_error&) {
+        return Errc::kHeapExhausted;
+    }
+    std::uint8_t* const source = reinterpret_cast<std::uint8_t*>(&out[0]);
+    if (size > 0) std::memcpy(source, text.data(), size);
+    source[size] = 0x00;
+    std::uint8_t* const destination = source + size + 1;
+
+    // The core reads a length of 0 as "compute it"; a negative one is its
+    // empty text.
+    const std::int32_t length = size == 0 ? -1 : static_cast<std::int32_t>(size);
+    std::int32_t status = 0;
+    const std::int32_t result =
+        ConvertDispatch(type, destination, source, length, static_cast<std::int32_t>(options.line_end),
+                        &status, options.lrss, options.shift);
+    if (result < 0) {  // the assigned types fail only when the heap is exhausted
+        out.clear();
+        return Errc::kHeapExhausted;
+    }
+    std::memmove(source, destination, static_cast<std::size_t>(result));
+    out.resize(static_cast<std::size_t>(result));
+    gaiji = static_cast<GaijiStatus>(status);
+    return {};
+}
+
+Result Convert(Conversion conversion, std::string_view text, const Options& options) noexcept {
+    Result result;
+    result.error = ConvertInto(conversion, text, result.text, result.gaiji, options);
+    // The block also held the text and the growth room: give back what the
+    // result does not use when that is much.
+    if (result.text.capacity() > 2 * result.text.size() + 256) {
+        try {
+            result.text.shrink_to_fit();
+        } catch (...) {  // keeping the larger block is harmless
+        }
+    }
+    return result;
+}
+
+Result Convert(Conversion conversion, const void* text, std::size_t size,
+               const Options& options) noexcept {
+    const char* bytes = size == 0 ? "" : static_cast<const char*>(text);
+    return Convert(conversion, std::string_view(bytes, size), options);
+}
+
+const char* Version() noexcept { return LUMTRAX_VERSION_STRING; }
+
+GaijiServerInfo GaijiServer(int level) noexcept {
+    GaijiServerInfo info;
+    info.level_ok = GaijiConvGetLevel(level) == 0;
+    info.version = GaijiConvGetVersion();
+    return info;
+}
+
+}  // namespace lumtrax

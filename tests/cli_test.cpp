@@ -1,0 +1,529 @@
+// The lumtrax command end to end: the built binary run with files and
+// standard input, its output, standard error and exit status.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+struct RunOptions {
+    std::string input;             // standard input
+    rlim_t file_size_limit = 0;    // RLIMIT_FSIZE in bytes, 0: none
+    std::string stdout_path;       // where standard output goes, else captured
+    int stderr_fd = -1;            // standard error, else captured
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string Bytes(const std::string& hex) {
+    std::string bytes;
+    std::istringstream in(hex);
+    std::string pair;
+    while (in >> pair) bytes += static_cast<char>(std::stoul(pair, nullptr, 16));
+    return bytes;
+}
+
+class CommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/lumtrax-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(dir_, ignored);
+    }
+
+    fs::path Path(const std::string& name) const { return dir_ / name; }
+
+    fs::path File(const std::string& name, const std::string& bytes) const {
+        WriteFile(Path(name), bytes);
+        return Path(name);
+    }
+
+    // The names in the test's folder.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    Outcome Run(const std::vector<std::string>& args, const RunOptions& options = {}) const {
+        const fs::path in = Path(".stdin"), out = Path(".stdout"), err = Path(".stderr");
+        WriteFile(in, options.input);
+        const pid_t child = fork();
+        if (child == 0) {
+            auto redirect = [](const std::string& path, int flags, int target) {
+                const int fd = open(path.c_str(), flags, 0644);
+                if (fd < 0 || dup2(fd, target) < 0) _exit(120);
+                close(fd);
+            };
+            redirect(in.string(), O_RDONLY, 0);
+            redirect(options.stdout_path.empty() ? out.string() : options.stdout_path,
+                     O_WRONLY | O_CREAT | O_TRUNC, 1);
+            if (options.stderr_fd >= 0) {
+                if (dup2(options.stderr_fd, 2) < 0) _exit(121);
+            } else {
+                redirect(err.string(), O_WRONLY | O_CREAT | O_TRUNC, 2);
+            }
+            if (options.file_size_limit > 0) {
+                rlimit limit{options.file_size_limit, options.file_size_limit};
+                if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(122);
+            }
+            std::vector<char*> argv;
+            std::string program = LUMTRAX_COMMAND;
+            argv.push_back(program.data());
+            std::vector<std::string> copies = args;
+            for (std::string& a : copies) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(123);
+        }
+        int wait_status = 0;
+        waitpid(child, &wait_status, 0);
+        Outcome outcome;
+        outcome.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+        if (options.stdout_path.empty()) outcome.out = ReadFile(out);
+        if (options.stderr_fd < 0) outcome.err = ReadFile(err);
+        fs::remove(in);
+        fs::remove(out);
+        fs::remove(err);
+        return outcome;
+    }
+
+    // Runs with hex input on standard input and returns the hex output.
+    Outcome Hex(std::vector<std::string> args, const std::string& hex) const {
+        args.insert(args.begin(), {"--hex-in", "--hex-out"});
+        RunOptions options;
+        options.input = hex;
+        return Run(args, options);
+    }
+
+    fs::path dir_;
+};
+
+const char kSampleHost[] =
+    "D3 A4 94 A3 99 81 A7 7A 40 2B C6 FC CB DC B8 EC A4 CE A4 AB A4 CA A1 A2 2C 66 8B 2B A1 A3 2C "
+    "0D 25\n";
+
+std::string Sample() { return ReadFile(fs::path(LUMTRAX_SOURCE_DIR) / "examples/sample.sjis"); }
+
+TEST_F(CommandTest, ConvertsTheBundledSampleToTheEbcdicHostCodeInHex) {
+    const Outcome o = Run({"--from", "sjis", "--to", "ebcdic", "--hex-out",
+                           std::string(LUMTRAX_SOURCE_DIR) + "/examples/sample.sjis"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, kSampleHost);
+    EXPECT_EQ(o.err, "");
+}
+
+// Each direction: out of Shift-JIS and back gives the sample again.
+TEST_F(CommandTest, EveryHostCodeRoundTrips) {
+    const fs::path sample = File("sample.sjis", Sample());
+    const struct {
+        std::vector<std::string> out, back;
+    } ways[] = {
+        {{"--to", "ebcdic"}, {"--from", "ebcdic"}},
+        {{"--to", "ebcdic", "--table-set", "1"}, {"--from", "ebcdic", "--table-set", "1"}},
+        {{"--to", "8bit"}, {"--from", "8bit"}},
+        {{"--to", "8bit", "--start", "70"}, {"--from", "8bit"}},
+        {{"--to", "euc"}, {"--from", "euc"}},
+        {{"-t", "0"}, {"-t", "4"}},
+        {{"-t", "10"}, {"-t", "6"}},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.out[1]);
+        std::vector<std::string> args = way.out;
+        args.push_back(sample.string());
+        const Outcome host = Run(args);
+        ASSERT_EQ(host.status, 0) << host.err;
+        ASSERT_NE(host.out, Sample());
+        RunOptions piped;
+        piped.input = host.out;
+        const Outcome back = Run(way.back, piped);
+        ASSERT_EQ(back.status, 0) << back.err;
+        EXPECT_EQ(back.out, Sample());
+    }
+}
+
+TEST_F(CommandTest, NamedConversionsAreTheTypeNumbers) {
+    const std::string text = "41 88 9F 0D 0A B1";
+    EXPECT_EQ(Hex({"--to", "ebcdic"}, text).out, Hex({"-t", "0"}, text).out);
+    EXPECT_EQ(Hex({"--to", "ebcdic", "--table-set", "1"}, text).out, Hex({"-t", "1"}, text).out);
+    EXPECT_EQ(Hex({"--to", "8bit"}, text).out, "41 93 F0 B0 A1 93 F1 0D 0A B1\n");
+    EXPECT_EQ(Hex({"--to", "8bit", "--start", "70"}, text).out, "41 93 70 B0 A1 93 F1 0D 0A B1\n");
+    EXPECT_EQ(Hex({"--to", "euc"}, text).out, "41 B0 A1 0D 0A 8E B1\n");
+    EXPECT_EQ(Hex({"--from", "euc", "--to", "sjis"}, "41 B0 A1").out, "41 88 9F\n");
+    EXPECT_EQ(Hex({"--type=4"}, "C1 2B B0 A1 2C").out, "41 88 9F\n");
+}
+
+TEST_F(CommandTest, FlagsMapToTheExports) {
+    EXPECT_EQ(Hex({"--to", "ebcdic", "--no-shift"}, "41 88 9F").out, "C1 B0 A1\n");
+    EXPECT_EQ(Hex({"--to", "ebcdic", "--line-end", "lf"}, "41 0D 0A").out, "C1 25\n");
+    EXPECT_EQ(Hex({"--to", "ebcdic", "--line-end=drop"}, "41 0D 0A").out, "C1\n");
+    EXPECT_EQ(Hex({"--to", "ebcdic", "--lrss"}, "A0 88 9F A0 41").out, "2B B0 A1 2C C1\n");
+    EXPECT_EQ(Hex({"--from", "8bit", "--lrss"}, "93 F0 B0 A1 93 F1").out, "A0 88 9F A0\n");
+}
+
+TEST_F(CommandTest, EscapeWritesTheRawByteEscape) {
+    Outcome o = Run({"--escape", "0D", "--hex-out"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "5C 01 0D\n");
+    o = Run({"--escape", "0x0"});
+    EXPECT_EQ(o.out, std::string("\x5C\x01\x00", 3));
+    EXPECT_EQ(Run({"--escape", "100"}).status, 2);
+    EXPECT_EQ(Run({"--escape", "41", "file"}).status, 2);
+}
+
+TEST_F(CommandTest, WholeInputCarriesNulBytes) {
+    EXPECT_EQ(Hex({"--from", "ebcdic"}, "C1 00 C2").out, "41 00 42\n");
+    EXPECT_EQ(Hex({"--to", "ebcdic"}, "41 00 88 9F").out, "C1 00 2B B0 A1 2C\n");
+    RunOptions raw;
+    raw.input = std::string("\x41\x00\x42", 3);
+    EXPECT_EQ(Run({"--to", "euc"}, raw).out, std::string("\x41\x00\x42", 3));
+}
+
+TEST_F(CommandTest, EachFileIsItsOwnCall) {
+    const fs::path a = File("a", Bytes("41 88"));
+    const fs::path b = File("b", Bytes("9F 42"));
+    const Outcome o = Run({"--to", "ebcdic", "--hex-out", a.string(), b.string()});
+    // The lead byte that ends the first file is not joined with the second's.
+    EXPECT_EQ(o.out, "C1 28\n" "2B DD A3 2C\n");
+    EXPECT_NE(o.err.find("warning: " + a.string() + " ends inside a character"), std::string::npos)
+        << o.err;
+}
+
+TEST_F(CommandTest, LinesAreConvertedEachInItsOwnCall) {
+    // A dropped line end leaves a run open within one call, not across calls.
+    const std::string text = "41 88 9F 0D 0A 88 9F 0A 42";
+    EXPECT_EQ(Hex({"--to", "ebcdic", "--line-end", "drop"}, text).out, "C1 2B B0 A1 B0 A1 2C 25 C2\n");
+    EXPECT_EQ(Hex({"--to", "ebcdic", "--line-end", "drop", "--lines"}, text).out,
+              "C1 2B B0 A1 2C\n" "2B B0 A1 2C 25\n" "C2\n");
+    // Well-formed text: the same bytes as one call.
+    const std::string three = Sample() + Sample() + Sample();
+    const fs::path file = File("three", three);
+    for (const char* to : {"ebcdic", "8bit", "euc"}) {
+        SCOPED_TRACE(to);
+        const Outcome whole = Run({"--to", to, file.string()});
+        const Outcome lines = Run({"--to", to, "--lines", file.string()});
+        EXPECT_EQ(whole.out, lines.out);
+        const fs::path host = File("host", whole.out);
+        const Outcome back = Run({"--from", to, "--lines", host.string()});
+        EXPECT_EQ(back.out, three);
+    }
+}
+
+TEST_F(CommandTest, LinesEndOnlyWhereAUnitBegins) {
+    // The byte an escape carries is no line end.
+    EXPECT_EQ(Hex({"--to", "ebcdic", "--lines"}, "41 5C 01 0A 42 0A 43").out, "C1 0A C2 25\n" "C3\n");
+    // Nor is the second byte of a host pair; 25 ends a line of the EBCDIC host code.
+    EXPECT_EQ(Hex({"--from", "ebcdic", "--lines"}, "2B B0 A1 2C 25 C1 25 C2").out,
+              "88 9F 0A\n" "41 0A\n" "42\n");
+    const std::string pair_with_25 = Hex({"--from", "ebcdic", "--lines"}, "2B B0 25 2C 25 C1").out;
+    EXPECT_EQ(std::count(pair_with_25.begin(), pair_with_25.end(), '\n'), 2) << pair_with_25;
+    EXPECT_EQ(pair_with_25.substr(pair_with_25.size() - 4), "\n41\n") << pair_with_25;
+    EXPECT_EQ(Hex({"--from", "8bit", "--lines"}, "93 F0 B0 A1 93 F1 0A 41").out, "88 9F 0A\n" "41\n");
+    EXPECT_EQ(Hex({"--from", "euc", "--lines"}, "B0 A1 0A 41 0A").out, "88 9F 0A\n" "41 0A\n");
+}
+
+TEST_F(CommandTest, LongLinesAcrossReadChunks) {
+    // Lines longer than the command's read size, and pairs that straddle it.
+    std::string text;
+    for (int i = 0; i < 3; ++i) {
+        text += std::string(1 << 20, 'A');
+        text += "\x88\x9F\x88\x9F\n";
+    }
+    text.insert(0, "B");  // shifts each pair across a 1 MiB boundary
+    const fs::path file = File("long", text);
+    const Outcome whole = Run({"--to", "ebcdic", file.string()});
+    const Outcome lines = Run({"--to", "ebcdic", "--lines", file.string()});
+    ASSERT_EQ(lines.status, 0) << lines.err;
+    EXPECT_EQ(lines.out, whole.out);
+}
+
+TEST_F(CommandTest, RecordsAreConvertedEachWithItsLength) {
+    EXPECT_EQ(Hex({"--to", "ebcdic", "--record", "3"}, "41 88 9F 88 9F 41").out,
+              "C1 2B B0 A1 2C\n" "2B B0 A1 2C C1\n");
+    EXPECT_EQ(Hex({"--from", "ebcdic", "--record", "2"}, "C1 00 C2 25").out, "41 00\n" "42 0A\n");
+    // A shorter last record is converted, and said so.
+    const Outcome last = Hex({"--from", "ebcdic", "--record", "3"}, "C1 C2 C3 C4");
+    EXPECT_EQ(last.status, 0);
+    EXPECT_EQ(last.out, "41 42 43\n" "44\n");
+    EXPECT_NE(last.err.find("record 2 of standard input has 1 bytes, not 3"), std::string::npos)
+        << last.err;
+    // A record that cuts a double-byte character is warned about.
+    const Outcome cut = Hex({"--to", "ebcdic", "--record", "2"}, "41 88 9F 42");
+    EXPECT_EQ(cut.out, "C1 28\n" "2B DD A3 2C\n");
+    EXPECT_NE(cut.err.find("warning: record 1 of standard input ends inside a character"),
+              std::string::npos)
+        << cut.err;
+}
+
+TEST_F(CommandTest, ReportsGaijiAndExitsOneWhenOneWasReplaced) {
+    Outcome o = Hex({"--to", "ebcdic"}, "F0 40");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "lumtrax: gaiji converted by the gaiji server\n");
+    o = Hex({"--to", "ebcdic"}, "F0 40 87 40");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "2B 41 A1 A2 A3 2C\n");
+    EXPECT_EQ(o.err,
+              "lumtrax: standard input: a gaiji was replaced by the substitute (a black square)\n");
+    o = Hex({"--to", "ebcdic", "--lines"}, "41 0A F0 40 0A 87 40 0A 87 40");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("in 2 of 4 lines, first in line 3 of standard input"), std::string::npos)
+        << o.err;
+    EXPECT_NE(o.err.find("gaiji converted by the gaiji server in 1 line\n"), std::string::npos);
+}
+
+TEST_F(CommandTest, UsageErrorsExitTwo) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"--bogus"},
+        {"--to"},
+        {"--to", "utf8"},
+        {"--from", "ebcdic", "--to", "euc"},
+        {"--from", "sjis"},
+        {"-t", "8"},
+        {"-t", "x"},
+        {"-t", "0", "--to", "ebcdic"},
+        {"--to", "euc", "--table-set", "1"},
+        {"--to", "ebcdic", "--table-set", "2"},
+        {"--from", "8bit", "--start", "70"},
+        {"--from", "ebcdic", "--line-end", "lf"},
+        {"--to", "euc", "--no-shift"},
+        {"--to", "euc", "--lrss"},
+        {"--to", "ebcdic", "--line-end", "crlf"},
+        {"--to", "ebcdic", "--lines", "--record", "4"},
+        {"--to", "ebcdic", "--record", "0"},
+        {"--to", "ebcdic", "--lines=yes"},
+        {"--to", "ebcdic", "-o"},
+    };
+    for (const auto& args : cases) {
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        SCOPED_TRACE(joined);
+        const Outcome o = Run(args);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(o.err.rfind("lumtrax: ", 0), 0u) << o.err;
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    }
+}
+
+TEST_F(CommandTest, InputErrorsExitThree) {
+    Outcome o = Run({"--to", "ebcdic", Path("missing").string()});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.err, "lumtrax: " + Path("missing").string() + ": No such file or directory\n");
+    o = Run({"--to", "ebcdic", dir_.string()});
+    EXPECT_EQ(o.status, 3);
+    o = Hex({"--to", "ebcdic"}, "41 8");
+    EXPECT_EQ(o.status, 3);
+    EXPECT_NE(o.err.find("hex digit without its pair"), std::string::npos);
+    o = Hex({"--to", "ebcdic"}, "41 GG");
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.err, "lumtrax: standard input: not hex pairs at offset 3 (--hex-in reads pairs "
+                     "like \"C1 2B\")\n");
+    EXPECT_EQ(o.out, "");
+}
+
+// A sparse file larger than one call can take is refused before it is read.
+TEST_F(CommandTest, InputTooLargeForOneCallExitsThree) {
+    const fs::path huge = Path("huge");
+    WriteFile(huge, "");
+    fs::resize_file(huge, 1ull << 30);
+    Outcome o = Run({"--to", "8bit", huge.string()});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.err, "lumtrax: " + huge.string() +
+                         ": 1073741824 bytes is too large for one call (at most 920350132 bytes "
+                         "for this conversion); use --lines or --record\n");
+    EXPECT_EQ(o.out, "");
+    o = Run({"--to", "8bit", "--record", "1000000000", huge.string()});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.err, "lumtrax: --record 1000000000: 1000000000 bytes is too large for one call "
+                     "(at most 920350132 bytes for this conversion)\n");
+}
+
+// A line longer than one call can take: read until it is too long, then
+// refused (the file holds 00 bytes and no line end).
+TEST_F(CommandTest, LineTooLargeForOneCallExitsThree) {
+    const fs::path huge = Path("huge");
+    WriteFile(huge, "");
+    fs::resize_file(huge, 1ull << 30);
+    const Outcome o = Run({"--to", "8bit", "--lines", "-o", Path("out").string(), huge.string()});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.err, "lumtrax: line 1 of " + huge.string() +
+                         ": more than 920350132 bytes is too large for one call (at most "
+                         "920350132 bytes for this conversion); use --record\n");
+    EXPECT_EQ(Names(), std::vector<std::string>{"huge"});
+}
+
+TEST_F(CommandTest, WritesTheOutputFileWhole) {
+    const fs::path in = File("in.sjis", Sample());
+    const Outcome o = Run({"--to", "ebcdic", "--hex-out", "-o", Path("out.txt").string(), in.string()});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(ReadFile(Path("out.txt")), kSampleHost);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"in.sjis", "out.txt"}));
+    // An existing file keeps its mode; through a link, the file is replaced, not the link.
+    fs::permissions(Path("out.txt"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(Path("out.txt"), Path("link"));
+    EXPECT_EQ(Run({"--to", "euc", "-o", Path("link").string(), in.string()}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(Path("link")));
+    EXPECT_EQ(fs::status(Path("out.txt")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadFile(Path("out.txt")), Run({"--to", "euc", in.string()}).out);
+    fs::remove(Path("link"));
+    // Converting a file onto itself is safe: it is replaced at the end.
+    EXPECT_EQ(Run({"--to", "ebcdic", "-o", in.string(), in.string()}).status, 0);
+    RunOptions piped;
+    piped.input = ReadFile(in);
+    EXPECT_EQ(Run({"--from", "ebcdic"}, piped).out, Sample());
+}
+
+TEST_F(CommandTest, FailedWriteLeavesNoOutputFile) {
+    const fs::path in = File("in.sjis", Sample());
+    // Into a folder that does not exist.
+    Outcome o = Run({"--to", "ebcdic", "-o", Path("no/such/out").string(), in.string()});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_NE(o.err.find("cannot write " + Path("no/such/out").string()), std::string::npos) << o.err;
+    // A failure after part of the output was written: the second input is missing.
+    o = Run({"--to", "ebcdic", "--lines", "-o", Path("out").string(), in.string(),
+             Path("missing").string()});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(Names(), std::vector<std::string>{"in.sjis"});
+    // An existing output file is left as it was.
+    File("out", "before");
+    o = Hex({"--to", "ebcdic", "-o", Path("out").string()}, "41 XX");
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(ReadFile(Path("out")), "before");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"in.sjis", "out"}));
+}
+
+TEST_F(CommandTest, FileSizeLimitLeavesNoOutputFile) {
+    const fs::path in = File("big", std::string(256 << 10, 'A'));
+    RunOptions limited;
+    limited.file_size_limit = 64 << 10;
+    const Outcome o = Run({"--to", "ebcdic", "-o", Path("out").string(), in.string()}, limited);
+    EXPECT_EQ(o.status, 3);
+    EXPECT_NE(o.err.find("File too large"), std::string::npos) << o.err;
+    EXPECT_EQ(Names(), std::vector<std::string>{"big"});
+}
+
+TEST_F(CommandTest, FullDeviceIsAWriteError) {
+    if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    const fs::path in = File("in.sjis", Sample());
+    Outcome o = Run({"--to", "ebcdic", "-o", "/dev/full", in.string()});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.err, "lumtrax: cannot write /dev/full: No space left on device\n");
+    RunOptions to_full;
+    to_full.stdout_path = "/dev/full";
+    o = Run({"--to", "ebcdic", in.string()}, to_full);
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.err, "lumtrax: cannot write standard output: No space left on device\n");
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+TEST_F(CommandTest, HelpAndVersion) {
+    Outcome o = Run({"--help"});
+    EXPECT_EQ(o.status, 0);
+    for (const char* option : {"--from", "--to", "--table-set", "--start", "-t", "--lrss",
+                               "--no-shift", "--line-end", "--lines", "--record", "--hex-in",
+                               "--hex-out", "--escape", "-o", "--version", "Examples:",
+                               "Exit status:"}) {
+        EXPECT_NE(o.out.find(option), std::string::npos) << option;
+    }
+    o = Run({"--version"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "lumtrax 1.0.0\ngaiji server version 0x00010000\n");
+}
+
+// A progress line on standard error for a large input, only on a terminal.
+TEST_F(CommandTest, ShowsProgressOnATerminalOnly) {
+    const fs::path big = Path("big");
+    WriteFile(big, "");
+    fs::resize_file(big, 40u << 20);
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    RunOptions on_terminal;
+    on_terminal.stderr_fd = slave;
+    const Outcome o = Run({"--from", "ebcdic", "--lines", "-o", "/dev/null", big.string()}, on_terminal);
+    close(slave);
+    EXPECT_EQ(o.status, 0);
+    std::string shown;
+    char buffer[4096];
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, n);
+    close(master);
+    EXPECT_NE(shown.find(" MiB of 40 MiB ("), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r\033[K"), std::string::npos) << shown;  // cleared at the end
+    const Outcome quiet = Run({"--from", "ebcdic", "--lines", "-o", "/dev/null", big.string()});
+    EXPECT_EQ(quiet.err, "");
+}
+
+// Bad input gives its documented result, with a warning where a text was cut.
+TEST_F(CommandTest, BadInputGivesItsDocumentedResult) {
+    Outcome o = Hex({"--to", "ebcdic"}, "41 88");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "C1 28\n");
+    EXPECT_EQ(o.err, "lumtrax: warning: standard input ends inside a character, shift sequence or "
+                     "escape (the byte after it was taken as 00)\n");
+    o = Hex({"--from", "ebcdic"}, "C1 2B B0");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "41 81 A1\n");
+    o = Hex({"--from", "euc"}, "41 8E");
+    EXPECT_EQ(o.out, "41 00\n");
+    EXPECT_NE(o.err.find("warning"), std::string::npos);
+    // Lone shift codes and unterminated runs: no warning, nothing lost.
+    o = Hex({"--from", "ebcdic"}, "2C C1 2B B0 A1");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "41 88 9F\n");
+    EXPECT_EQ(o.err, "");
+    o = Hex({"--from", "8bit"}, "93 F1 41 93 F0 B0 A1");
+    EXPECT_EQ(o.out, "41 88 9F\n");
+    EXPECT_EQ(o.err, "");
+    // An empty input is an empty text.
+    o = Hex({"--to", "ebcdic"}, "");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "\n");
+    o = Run({"--to", "ebcdic"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "");
+}
+
+}  // namespace

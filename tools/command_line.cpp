@@ -1,0 +1,336 @@
+#include "command_line.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+
+#include "failure.h"
+
+namespace lumtrax_cli {
+namespace {
+
+using lumtrax::Conversion;
+
+enum class Code { kSjis, kEbcdic, kEightBit, kEuc };
+
+[[noreturn]] void Usage(const std::string& message) {
+    throw Failure(kExitUsage, message + " (see lumtrax --help)");
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+Code ParseCode(const std::string& option, const std::string& value) {
+    const std::string name = Lower(value);
+    if (name == "sjis" || name == "shift-jis" || name == "shift_jis" || name == "shiftjis") {
+        return Code::kSjis;
+    }
+    if (name == "ebcdic" || name == "host") return Code::kEbcdic;
+    if (name == "8bit" || name == "8-bit" || name == "eightbit") return Code::kEightBit;
+    if (name == "euc" || name == "euc-jp" || name == "eucjp") return Code::kEuc;
+    Usage(option + ": unknown code '" + value + "'; the codes are sjis, ebcdic, 8bit and euc");
+}
+
+const char* CodeName(Code code) {
+    switch (code) {
+        case Code::kSjis:
+            return "sjis";
+        case Code::kEbcdic:
+            return "ebcdic";
+        case Code::kEightBit:
+            return "8bit";
+        case Code::kEuc:
+            return "euc";
+    }
+    return "?";
+}
+
+// A decimal number from 0 to limit.
+unsigned long long ParseNumber(const std::string& option, const std::string& value,
+                               unsigned long long limit) {
+    if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos) {
+        Usage(option + ": '" + value + "' is not a number");
+    }
+    errno = 0;
+    const unsigned long long n = std::strtoull(value.c_str(), nullptr, 10);
+    if (errno == ERANGE || n > limit) {
+        Usage(option + ": " + value + " is too large (at most " + std::to_string(limit) + ")");
+    }
+    return n;
+}
+
+// One byte as one or two hex digits, with or without 0x.
+unsigned char ParseByte(const std::string& option, const std::string& value) {
+    std::string digits = Lower(value);
+    if (digits.rfind("0x", 0) == 0) digits = digits.substr(2);
+    if (digits.empty() || digits.size() > 2 ||
+        digits.find_first_not_of("0123456789abcdef") != std::string::npos) {
+        Usage(option + ": '" + value + "' is not a byte in hex (00 to FF)");
+    }
+    return static_cast<unsigned char>(std::strtoul(digits.c_str(), nullptr, 16));
+}
+
+bool HasShiftJisSource(Conversion c) {
+    return c == Conversion::kSjisToEbcdic || c == Conversion::kSjisToEbcdicKana ||
+           c == Conversion::kSjisToEightBit || c == Conversion::kSjisToEightBit70 ||
+           c == Conversion::kSjisToEuc;
+}
+
+bool WritesShiftCodes(Conversion c) {
+    return c == Conversion::kSjisToEbcdic || c == Conversion::kSjisToEbcdicKana ||
+           c == Conversion::kSjisToEightBit || c == Conversion::kSjisToEightBit70;
+}
+
+bool ReadsLrss(Conversion c) {
+    return c != Conversion::kSjisToEuc && c != Conversion::kEucToSjis &&
+           c != Conversion::kRawByteEscape;
+}
+
+// The options as read, before they are put together.
+struct Raw {
+    std::optional<Code> from;
+    std::optional<Code> to;
+    std::optional<int> type;
+    std::optional<int> table_set;
+    std::optional<bool> start_70;
+    std::optional<lumtrax::LineEnd> line_end;
+    std::optional<unsigned char> escape;
+    bool lrss = false;
+    bool no_shift = false;
+    bool lines = false;
+    std::optional<std::size_t> record;
+};
+
+Conversion ChooseConversion(const Raw& raw) {
+    if (raw.type) {
+        if (raw.from || raw.to) Usage("-t takes the place of --from and --to; give one or the other");
+        if (raw.table_set || raw.start_70) {
+            Usage("--table-set and --start go with --from/--to; -t names the conversion itself");
+        }
+        const Conversion c = static_cast<Conversion>(*raw.type);
+        if (!lumtrax::IsAssigned(c)) {
+            Usage("-t " + std::to_string(*raw.type) +
+                  ": unassigned type; the types are 0-7, 10 and 11");
+        }
+        return c;
+    }
+    if (!raw.from && !raw.to) Usage("say what to convert: --from and --to, or -t N");
+    Code from = raw.from.value_or(Code::kSjis);
+    Code to = raw.to.value_or(Code::kSjis);
+    if (!raw.to && from == Code::kSjis) Usage("--to is missing: ebcdic, 8bit or euc");
+    if (from != Code::kSjis && to != Code::kSjis) {
+        Usage(std::string("no conversion from ") + CodeName(from) + " to " + CodeName(to) +
+              ": one side is always sjis (convert through sjis with two commands)");
+    }
+    if (from == to) Usage(std::string("--from and --to are both ") + CodeName(from));
+    const Code host = from == Code::kSjis ? to : from;
+    if (raw.table_set && host != Code::kEbcdic) Usage("--table-set goes with ebcdic only");
+    if (raw.start_70 && !(from == Code::kSjis && to == Code::kEightBit)) {
+        Usage("--start goes with --to 8bit only (8bit input is read with either start sequence)");
+    }
+    const bool kana = raw.table_set.value_or(0) == 1;
+    const bool start_70 = raw.start_70.value_or(false);
+    if (from == Code::kSjis) {
+        switch (to) {
+            case Code::kEbcdic:
+                return kana ? Conversion::kSjisToEbcdicKana : Conversion::kSjisToEbcdic;
+            case Code::kEightBit:
+                return start_70 ? Conversion::kSjisToEightBit70 : Conversion::kSjisToEightBit;
+            default:
+                return Conversion::kSjisToEuc;
+        }
+    }
+    switch (from) {
+        case Code::kEbcdic:
+            return kana ? Conversion::kEbcdicKanaToSjis : Conversion::kEbcdicToSjis;
+        case Code::kEightBit:
+            return Conversion::kEightBitToSjis;
+        default:
+            return Conversion::kEucToSjis;
+    }
+}
+
+}  // namespace
+
+Settings ParseCommandLine(const std::vector<std::string>& args) {
+    Settings settings;
+    Raw raw;
+    bool only_inputs = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (only_inputs || arg == "-" || arg.empty() || arg[0] != '-') {
+            settings.inputs.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            only_inputs = true;
+            continue;
+        }
+        // --name=value or --name value; -o FILE, -t N.
+        std::string name = arg;
+        std::optional<std::string> attached;
+        const std::size_t equals = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            attached = arg.substr(equals + 1);
+        } else if (arg.size() > 2 && arg[1] != '-' && (arg[1] == 'o' || arg[1] == 't')) {
+            name = arg.substr(0, 2);
+            attached = arg.substr(2);
+        }
+        auto value = [&]() -> std::string {
+            if (attached) return *attached;
+            if (i + 1 >= args.size()) Usage(name + " needs a value");
+            return args[++i];
+        };
+        auto no_value = [&]() {
+            if (attached) Usage(name + " takes no value");
+        };
+        if (name == "-h" || name == "--help") {
+            no_value();
+            settings.action = Settings::Action::kHelp;
+        } else if (name == "--version") {
+            no_value();
+            settings.action = Settings::Action::kVersion;
+        } else if (name == "--from") {
+            raw.from = ParseCode(name, value());
+        } else if (name == "--to") {
+            raw.to = ParseCode(name, value());
+        } else if (name == "-t" || name == "--type") {
+            raw.type = static_cast<int>(ParseNumber(name, value(), 255));
+        } else if (name == "--table-set") {
+            const std::string v = value();
+            if (v != "0" && v != "1") Usage("--table-set: 0 (lower-case) or 1 (kana), not '" + v + "'");
+            raw.table_set = v == "1" ? 1 : 0;
+        } else if (name == "--start") {
+            const std::string v = Lower(value());
+            if (v != "f0" && v != "70") Usage("--start: f0 or 70, not '" + v + "'");
+            raw.start_70 = v == "70";
+        } else if (name == "--line-end") {
+            const std::string v = Lower(value());
+            if (v == "keep") {
+                raw.line_end = lumtrax::LineEnd::kKeep;
+            } else if (v == "lf") {
+                raw.line_end = lumtrax::LineEnd::kLfOnly;
+            } else if (v == "drop") {
+                raw.line_end = lumtrax::LineEnd::kDrop;
+            } else {
+                Usage("--line-end: keep, lf or drop, not '" + v + "'");
+            }
+        } else if (name == "--lrss") {
+            no_value();
+            raw.lrss = true;
+        } else if (name == "--no-shift") {
+            no_value();
+            raw.no_shift = true;
+        } else if (name == "--lines") {
+            no_value();
+            raw.lines = true;
+        } else if (name == "--record") {
+            raw.record = static_cast<std::size_t>(ParseNumber(name, value(), 1ull << 30));
+            if (*raw.record == 0) Usage("--record: a record has at least 1 byte");
+        } else if (name == "--hex-in") {
+            no_value();
+            settings.hex_in = true;
+        } else if (name == "--hex-out") {
+            no_value();
+            settings.hex_out = true;
+        } else if (name == "--escape") {
+            raw.escape = ParseByte(name, value());
+        } else if (name == "-o" || name == "--output") {
+            settings.output = value();
+            if (settings.output.empty()) Usage(name + " needs a file name");
+        } else {
+            Usage("unknown option " + arg);
+        }
+    }
+    if (settings.action != Settings::Action::kConvert) return settings;
+
+    if (raw.escape) {
+        if (raw.from || raw.to || raw.type || raw.table_set || raw.start_70 || raw.line_end ||
+            raw.lrss || raw.no_shift || raw.lines || raw.record || settings.hex_in ||
+            !settings.inputs.empty()) {
+            Usage("--escape BYTE reads no input; give it alone (with -o or --hex-out)");
+        }
+        settings.action = Settings::Action::kEscape;
+        settings.escape_byte = *raw.escape;
+        settings.conversion = Conversion::kRawByteEscape;
+        return settings;
+    }
+
+    const Conversion c = ChooseConversion(raw);
+    if (raw.line_end && !HasShiftJisSource(c)) {
+        Usage("--line-end applies to conversions out of sjis only");
+    }
+    if (raw.no_shift && !WritesShiftCodes(c)) {
+        Usage("--no-shift applies to --to ebcdic and --to 8bit only");
+    }
+    if (raw.lrss && !ReadsLrss(c)) Usage("--lrss: euc has no shift codes");
+    if (raw.lines && raw.record) Usage("--lines and --record exclude each other");
+
+    settings.conversion = c;
+    settings.options.line_end = raw.line_end.value_or(lumtrax::LineEnd::kKeep);
+    settings.options.lrss = raw.lrss;
+    settings.options.shift = !raw.no_shift;
+    if (raw.lines) settings.split = Split::kLines;
+    if (raw.record) {
+        settings.split = Split::kRecords;
+        settings.record_size = *raw.record;
+    }
+    if (settings.inputs.empty()) settings.inputs.push_back("-");
+    return settings;
+}
+
+const char* HelpText() {
+    return R"(Usage: lumtrax [OPTION]... [FILE]...
+Converts Japanese text between Shift-JIS (sjis) and the host codes: the EBCDIC
+host code (ebcdic), the 8-bit host code (8bit) and EUC (euc). Reads each FILE
+(standard input when none is given, or for -) and writes the converted bytes
+to standard output or to -o FILE.
+
+What to convert (one side is always sjis):
+  --from CODE, --to CODE  sjis, ebcdic, 8bit or euc; the side left out is sjis
+  --table-set 0|1         ebcdic table set: 0 lower-case (default), 1 kana
+  --start f0|70           --to 8bit: runs opened by 93 F0 (default) or 93 70
+  -t, --type N            the conversion type number instead (0-7, 10, 11):
+                          0/1 sjis->ebcdic, 2/10 sjis->8bit, 3 sjis->euc,
+                          4/5 ebcdic->sjis, 6 8bit->sjis, 7 euc->sjis,
+                          11 raw-byte escape of the first byte
+How (as the C functions Lumtrax, Lumtrax_LRSS and Lumtrax_NoShift):
+  --lrss                  LRSS mode: A0 in sjis stands for each shift code
+  --no-shift              write no shift code or sequence (--to ebcdic, 8bit)
+  --line-end keep|lf|drop a CR LF in sjis: kept (default), LF only, dropped
+How much per call:
+  (default)               each FILE whole, in one call; 00 bytes are carried
+  --lines                 each line (up to and with its LF: 0A, or 25 in
+                          ebcdic) in its own call, as record files are processed
+  --record N              each N bytes in their own call (files without line
+                          ends); a shorter last record is converted, with a warning
+Input and output:
+  --hex-in                read hex pairs ("C1 2B B0 A1"); whitespace is ignored
+  --hex-out               write hex pairs, one line for each call
+  -o, --output FILE       write FILE (through a temporary file renamed into
+                          place: a failure never leaves a partial FILE)
+  --escape BYTE           write the raw-byte escape 5C 01 BYTE (type 11) and stop
+  -h, --help              this text
+  --version               the library's and the gaiji server's versions
+
+Exit status: 0 done; 1 done, but a gaiji was replaced by the substitute (a black
+square); 2 usage error; 3 input/output error, input not hex, or a text too
+large for one call. Gaiji met are reported on standard error.
+
+Examples:
+  lumtrax --to ebcdic --hex-out examples/sample.sjis
+  lumtrax --to ebcdic examples/sample.sjis | lumtrax --from ebcdic --hex-out
+  lumtrax --from ebcdic --table-set 1 --lines -o out.txt host.dat
+  lumtrax --to 8bit --start 70 --line-end lf --lines notes.txt > notes.host
+  lumtrax --from 8bit --record 80 host.dat > records.sjis
+  echo '41 88 9F 0D 0A' | lumtrax --hex-in --hex-out --to euc
+  lumtrax --escape 0D --hex-out
+)";
+}
+
+}  // namespace lumtrax_cli

@@ -1,0 +1,120 @@
+#include "lines.h"
+
+namespace lumtrax_cli {
+namespace {
+
+constexpr std::uint8_t kLf = 0x0A;
+constexpr std::uint8_t kEbcdicLf = 0x25;
+
+bool InRange(std::uint8_t b, std::uint8_t lo, std::uint8_t hi) { return b >= lo && b <= hi; }
+
+// The Shift-JIS double-byte rule of the library.
+bool IsSjisLead(std::uint8_t b) { return InRange(b, 0x81, 0x9F) || InRange(b, 0xE0, 0xFC); }
+bool IsSjisTrail(std::uint8_t b) { return InRange(b, 0x40, 0x7E) || InRange(b, 0x80, 0xFC); }
+
+}  // namespace
+
+SourceCode SourceOf(lumtrax::Conversion conversion) {
+    switch (conversion) {
+        case lumtrax::Conversion::kEbcdicToSjis:
+        case lumtrax::Conversion::kEbcdicKanaToSjis:
+            return SourceCode::kEbcdicHost;
+        case lumtrax::Conversion::kEightBitToSjis:
+            return SourceCode::kEightBitHost;
+        case lumtrax::Conversion::kEucToSjis:
+            return SourceCode::kEuc;
+        default:
+            return SourceCode::kShiftJis;
+    }
+}
+
+std::size_t LineScanner::Scan(const std::uint8_t* data, std::size_t size, bool at_end) {
+    while (position_ < size) {
+        const std::size_t i = position_;
+        const std::uint8_t b = data[i];
+        const bool has_next = i + 1 < size;
+        const std::uint8_t next = has_next ? data[i + 1] : 0x00;
+        switch (code_) {
+            case SourceCode::kShiftJis:
+                if (b == kLf) return i + 1;
+                if ((IsSjisLead(b) || (escapes_ && b == 0x5C)) && !has_next && !at_end) {
+                    return 0;  // the next byte decides the unit
+                }
+                if (IsSjisLead(b) && IsSjisTrail(next)) {
+                    position_ += 2;
+                } else if (escapes_ && b == 0x5C && next == 0x01) {
+                    position_ += 3;  // the carried byte may be 0A
+                } else {
+                    position_ += 1;
+                }
+                break;
+            case SourceCode::kEbcdicHost:
+                if (b == kEbcdicLf) return i + 1;
+                if (b == 0x2B || b == 0x2C) {
+                    in_run_ = b == 0x2B;
+                    position_ += 1;
+                } else {
+                    position_ += in_run_ ? 2 : 1;
+                }
+                break;
+            case SourceCode::kEightBitHost:
+                if (b == kLf) return i + 1;
+                if (b == 0x93 && !has_next && !at_end) return 0;
+                if (b == 0x93 && (next == 0xF0 || next == 0x70 || next == 0xF1)) {
+                    in_run_ = next != 0xF1;
+                    position_ += 2;
+                } else {
+                    position_ += in_run_ ? 2 : 1;
+                }
+                break;
+            case SourceCode::kEuc:
+                if (b == kLf) return i + 1;
+                position_ += b < 0x80 ? 1 : 2;
+                break;
+        }
+    }
+    return 0;
+}
+
+bool EndsInsideUnit(SourceCode code, bool escapes, const std::uint8_t* data, std::size_t size) {
+    bool in_run = false;
+    std::size_t i = 0;
+    while (i < size) {
+        const std::uint8_t b = data[i];
+        const std::uint8_t next = i + 1 < size ? data[i + 1] : 0x00;
+        std::size_t width = 1;
+        switch (code) {
+            case SourceCode::kShiftJis:
+                if (IsSjisLead(b)) {
+                    if (i + 1 == size) return true;  // its trail is missing
+                    width = IsSjisTrail(next) ? 2 : 1;
+                } else if (escapes && b == 0x5C && next == 0x01) {
+                    width = 3;
+                }
+                break;
+            case SourceCode::kEbcdicHost:
+                if (b == 0x2B || b == 0x2C) {
+                    in_run = b == 0x2B;
+                } else if (in_run) {
+                    width = 2;
+                }
+                break;
+            case SourceCode::kEightBitHost:
+                if (b == 0x93 && (next == 0xF0 || next == 0x70 || next == 0xF1)) {
+                    in_run = next != 0xF1;
+                    width = 2;
+                } else if (in_run) {
+                    width = 2;
+                }
+                break;
+            case SourceCode::kEuc:
+                if (b >= 0x80) width = 2;
+                break;
+        }
+        if (i + width > size) return true;
+        i += width;
+    }
+    return false;
+}
+
+}  // namespace lumtrax_cli
