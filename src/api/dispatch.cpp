@@ -37,12 +37,6 @@ void CopyUnconverted(std::uint8_t* dst, const std::uint8_t* src) {
 #endif
 }
 
-bool HasShiftJisSource(std::int32_t type) {
-    return type == LUMTRAX_SJIS_TO_EBCDIC || type == LUMTRAX_SJIS_TO_EBCDIC_KANA ||
-           type == LUMTRAX_SJIS_TO_8BIT || type == LUMTRAX_SJIS_TO_EUC ||
-           type == LUMTRAX_SJIS_TO_8BIT_70;
-}
-
 std::int32_t EmptyText(std::uint8_t* dst, std::int32_t* status) {
     *status = kGaijiNone;
     dst[0] = 0x00;
@@ -99,6 +93,12 @@ std::int32_t MakeRawByteEscape(std::uint8_t* dst, const std::uint8_t* src, std::
     dst[2] = src[0];
     dst[3] = 0x00;
     return 3;
+}
+
+bool HasShiftJisSource(std::int32_t type) {
+    return type == LUMTRAX_SJIS_TO_EBCDIC || type == LUMTRAX_SJIS_TO_EBCDIC_KANA ||
+           type == LUMTRAX_SJIS_TO_8BIT || type == LUMTRAX_SJIS_TO_EUC ||
+           type == LUMTRAX_SJIS_TO_8BIT_70;
 }
 
 bool IsAssignedType(std::int32_t type) {

@@ -18,6 +18,9 @@ std::size_t EscapedLength(const std::uint8_t* src);
 // Writes 5C 01, the first source byte and 00; returns 3.
 std::int32_t MakeRawByteEscape(std::uint8_t* dst, const std::uint8_t* src, std::int32_t* status);
 
+// True for the types whose source is Shift-JIS: 0, 1, 2, 3 and 10.
+bool HasShiftJisSource(std::int32_t type);
+
 // True for the types 0-7, 10 and 11.
 bool IsAssignedType(std::int32_t type);
 
