@@ -5,6 +5,7 @@
 #include <new>
 
 #include "to_host/sjis_classes.h"
+#include "to_host/sjis_runs.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -36,7 +37,15 @@ std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t
     while (i < n) {
         const std::uint8_t lead = src[i];
         const std::uint8_t trail = src[i + 1];  // at the last counted byte, the byte after the text
-        if (IsSjisGaiji(lead, trail)) {
+        // Runs of kanji and of single bytes go a block at a time; the bytes
+        // of a block past its run are written again by the units that follow.
+        if (const std::size_t kanji = lead >= 0x80 ? PlainKanjiRun(src, i, n) : 0) {
+            WriteJisOfRun(src + i, kanji, dst + i);
+            i += kanji;
+        } else if (const std::size_t singles = lead < 0x80 ? AsciiRun(src, i, n, escapes, false) : 0) {
+            CopyRun(src + i, singles, dst + i);
+            i += singles;
+        } else if (IsSjisGaiji(lead, trail)) {
             GaijiToHost(lead, trail, kind, dst + i, status);
             i += 2;
         } else if (IsSjisKanji(lead, trail)) {

@@ -13,6 +13,14 @@ namespace {
 
 constexpr ShiftCodes kEbcdicShiftCodes = {{0x2B, 0x00}, {0x2C, 0x00}, 1};
 
+// The table images of a run of single bytes, a block at a time.
+void WriteImagesOfRun(const ByteTable& image, const std::uint8_t* from, std::size_t length,
+                      std::uint8_t* out) {
+    for (std::size_t k = 0; k < length; k += kBlockSize) {
+        for (std::size_t b = 0; b < kBlockSize; ++b) out[k + b] = image[from[k + b]];
+    }
+}
+
 }  // namespace
 
 std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
@@ -27,15 +35,27 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
         return 0;
     }
     const ByteTable& image = SjisToHostTable(table_set);
-    const SjisText text{src, work.data(), static_cast<std::size_t>(len)};
+    const SjisText text{src, work.data(), static_cast<std::size_t>(len), !lrss};
     const std::uint8_t* jis = text.jis;
     ShiftState run(kEbcdicShiftCodes, shift);
     std::uint8_t* out = dst;
     std::size_t i = 0;
+    // The runs of the fast paths are written a block at a time. The bytes of
+    // a block past its run are written again by what follows, or lie past
+    // the end of the text: a block begins 16 bytes or more before the end of
+    // the source, and the growth bound keeps room for 5 bytes for every 3
+    // of those.
     while (i < text.n) {
         if (IsSjisDoubleByte(src[i], src[i + 1])) {
-            const BytePair pair = EbcdicHostPair(jis[i], jis[i + 1]);
             run.Open(out);
+            if (const std::size_t kanji = text.KanjiRunAt(i)) {
+                // A kanji's JIS code is in IsJisAreaPair or IsJisOpenAreaPair.
+                CopyRunWithHighBits(jis + i, kanji, out);
+                out += kanji;
+                i += kanji;
+                continue;
+            }
+            const BytePair pair = EbcdicHostPair(jis[i], jis[i + 1]);
             *out++ = pair.lead;
             *out++ = pair.trail;
             i += 2;
@@ -50,18 +70,29 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
             // Only placeholders, kept line ends and the end of the text close a run.
             if (src[i] == kLrssPlaceholder) {
                 run.Toggle(out);
+                i += 1;
+            } else if (const std::size_t singles = text.AsciiRunAt(i, true)) {
+                WriteImagesOfRun(image, jis + i, singles, out);
+                out += singles;
+                i += singles;
             } else {
                 *out++ = image[jis[i]];
+                i += 1;
             }
-            i += 1;
         } else if (text.EscapeAt(i)) {
             run.Close(out);
             *out++ = text.CarriedByte(i);
             i += kEscapeWidth;
         } else {
             run.Close(out);
-            *out++ = image[jis[i]];
-            i += 1;
+            if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode))) {
+                WriteImagesOfRun(image, jis + i, singles, out);
+                out += singles;
+                i += singles;
+            } else {
+                *out++ = image[jis[i]];
+                i += 1;
+            }
         }
     }
     run.Close(out);

@@ -22,16 +22,27 @@ std::int32_t SjisToEuc(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
         dst[0] = 0x00;
         return 0;
     }
-    const SjisText text{src, work.data(), static_cast<std::size_t>(len)};
+    const SjisText text{src, work.data(), static_cast<std::size_t>(len), true};
     const std::uint8_t* jis = text.jis;
     std::uint8_t* out = dst;
     std::size_t i = 0;
+    // The runs of the fast paths are written a block at a time. The bytes of
+    // a block past its run are written again by what follows, or lie past
+    // the end of the text: a block begins 16 bytes or more before the end of
+    // the source, and the growth bound keeps room for 2 bytes for each of
+    // those.
     while (i < text.n) {
         if (IsSjisGaiji(src[i], src[i + 1])) {
             *out++ = jis[i];
             *out++ = jis[i + 1];
             i += 2;
         } else if (IsSjisKanji(src[i], src[i + 1])) {
+            if (const std::size_t kanji = text.KanjiRunAt(i)) {
+                CopyRunWithHighBits(jis + i, kanji, out);
+                out += kanji;
+                i += kanji;
+                continue;
+            }
             *out++ = static_cast<std::uint8_t>(jis[i] + 0x80);
             *out++ = static_cast<std::uint8_t>(jis[i + 1] + 0x80);
             i += 2;
@@ -45,6 +56,10 @@ std::int32_t SjisToEuc(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
         } else if (text.EscapeAt(i)) {
             *out++ = text.CarriedByte(i);
             i += kEscapeWidth;
+        } else if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode))) {
+            CopyRun(jis + i, singles, out);
+            out += singles;
+            i += singles;
         } else {
             *out++ = jis[i];
             i += 1;

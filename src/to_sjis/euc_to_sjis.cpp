@@ -3,6 +3,7 @@
 #include "common/bytes.h"
 #include "gaiji/gaiji.h"
 #include "to_sjis/host_pairs.h"
+#include "to_sjis/jis_blocks.h"
 #include "to_sjis/host_to_sjis.h"
 
 namespace lumtrax {
@@ -22,11 +23,27 @@ std::int32_t EucToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
     const std::size_t n = static_cast<std::size_t>(len);
     std::uint8_t* out = dst;
     std::size_t i = 0;
+    // The runs of the fast paths are written a block at a time; no unit
+    // writes more bytes than it takes, so a block's bytes past its run lie
+    // before the end of the source and are written again by what follows,
+    // or lie past the end of the text.
     while (i < n) {
         const std::uint8_t lead = src[i];
         if (lead < 0x80) {
-            *out++ = lead;
-            i += 1;
+            if (const std::size_t singles = RunLength(i, n, [src](std::size_t at) { return AsciiMask(src + at); })) {
+                CopyRun(src + i, singles, out);
+                out += singles;
+                i += singles;
+            } else {
+                *out++ = lead;
+                i += 1;
+            }
+            continue;
+        }
+        if (const std::size_t pairs = JisPairRun(JisArea::kEuc, src, i, n)) {
+            WriteSjisOfRun(src + i, pairs, out);
+            out += pairs;
+            i += pairs;
             continue;
         }
         // Every byte 80-FF begins a unit of two bytes, whatever follows it.

@@ -1,0 +1,178 @@
+// Sixteen bytes at a time: the fast paths of the conversion loops look at a
+// block of text at once to find how far a run of single bytes or of
+// double-byte characters goes. With SSE2 (every x86-64 target, and every
+// 32-bit Windows target the library is built for) a block is one vector
+// register; elsewhere the same answers come from plain loops.
+//
+// A block function reads the 16 bytes at p, and the byte after them where it
+// says so; the caller keeps all of them readable. Masks have one bit per byte
+// of the block, bit k for p[k].
+#ifndef LUMTRAX_COMMON_BLOCKS_H
+#define LUMTRAX_COMMON_BLOCKS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define LUMTRAX_SSE2 1
+#include <emmintrin.h>
+#else
+#define LUMTRAX_SSE2 0
+#endif
+
+namespace lumtrax {
+
+constexpr std::size_t kBlockSize = 16;
+constexpr unsigned kWholeBlock = 0xFFFF;
+
+// True when the block at i lies inside the n counted bytes of a text.
+inline bool BlockFits(std::size_t i, std::size_t n) { return i + kBlockSize <= n; }
+
+// How many of the block's first bytes have their bit set in mask: 0-16.
+inline unsigned LeadingBytes(unsigned mask) {
+    const unsigned stops = ~mask | (1u << kBlockSize);  // never 0
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index = 0;
+    _BitScanForward(&index, stops);
+    return static_cast<unsigned>(index);
+#else
+    return static_cast<unsigned>(__builtin_ctz(stops));
+#endif
+}
+
+#if LUMTRAX_SSE2
+
+inline __m128i LoadBlock(const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void StoreBlock(std::uint8_t* p, __m128i block) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), block);
+}
+inline unsigned ByteMask(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); }
+
+// The bytes below 80.
+inline unsigned AsciiMask(const std::uint8_t* p) { return ~ByteMask(LoadBlock(p)) & kWholeBlock; }
+
+// The bytes equal to b.
+inline unsigned ByteEqualMask(const std::uint8_t* p, std::uint8_t b) {
+    return ByteMask(_mm_cmpeq_epi8(LoadBlock(p), _mm_set1_epi8(static_cast<char>(b))));
+}
+
+// The k where p[k] is first and p[k + 1] is second; reads p[16].
+inline unsigned PairStartMask(const std::uint8_t* p, std::uint8_t first, std::uint8_t second) {
+    const __m128i at = _mm_cmpeq_epi8(LoadBlock(p), _mm_set1_epi8(static_cast<char>(first)));
+    const __m128i next = _mm_cmpeq_epi8(LoadBlock(p + 1), _mm_set1_epi8(static_cast<char>(second)));
+    return ByteMask(_mm_and_si128(at, next));
+}
+
+// The bytes that lie in lo-hi, compared as unsigned: moved so that lo lands
+// on -128, the range is the signed values below hi - lo - 127.
+inline __m128i BytesInRange(__m128i bytes, int lo, int hi) {
+    const __m128i moved = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - lo)));
+    return _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(hi - lo - 127)));
+}
+inline unsigned BytesInRangeMask(__m128i bytes, int lo, int hi) { return ByteMask(BytesInRange(bytes, lo, hi)); }
+
+// Pairs p[k] p[k + 1] for even k, from a mask of the bytes that may lead and
+// one of the bytes that may trail: both bits of each pair whose lead and
+// trail may, two bits per pair.
+inline unsigned PairsOf(unsigned leads, unsigned trails) {
+    const unsigned pairs = leads & (trails >> 1) & 0x5555u;
+    return pairs | pairs << 1;
+}
+
+// The 16-bit lanes (a pair of bytes, lead in the low half) whose value lies
+// in lo-hi; values of a single byte compare as unsigned.
+inline __m128i WordsInRange(__m128i words, int lo, int hi) {
+    return _mm_and_si128(_mm_cmpgt_epi16(words, _mm_set1_epi16(static_cast<short>(lo - 1))),
+                         _mm_cmplt_epi16(words, _mm_set1_epi16(static_cast<short>(hi + 1))));
+}
+inline __m128i WordsEqual(__m128i words, int value) {
+    return _mm_cmpeq_epi16(words, _mm_set1_epi16(static_cast<short>(value)));
+}
+inline __m128i Words(int value) { return _mm_set1_epi16(static_cast<short>(value)); }
+// The lead (first) and trail (second) bytes of the eight pairs, one per lane.
+inline __m128i PairLeads(__m128i block) { return _mm_and_si128(block, Words(0x00FF)); }
+inline __m128i PairTrails(__m128i block) { return _mm_srli_epi16(block, 8); }
+// Eight pairs again from their leads and trails (each 00-FF).
+inline __m128i MakePairs(__m128i leads, __m128i trails) {
+    return _mm_or_si128(_mm_and_si128(leads, Words(0x00FF)), _mm_slli_epi16(trails, 8));
+}
+// Picks a where mask is set, else b.
+inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
+    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+// Copies the block, with the high bit of every byte set.
+inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {
+    StoreBlock(to, _mm_or_si128(LoadBlock(from), _mm_set1_epi8(static_cast<char>(0x80))));
+}
+
+#else  // plain fallback: eight bytes at a time
+
+inline std::uint64_t LoadWord(const std::uint8_t* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+inline unsigned AsciiMask(const std::uint8_t* p) {
+    unsigned mask = 0;
+    for (std::size_t k = 0; k < kBlockSize; ++k) mask |= (p[k] < 0x80 ? 1u : 0u) << k;
+    return mask;
+}
+
+inline unsigned ByteEqualMask(const std::uint8_t* p, std::uint8_t b) {
+    unsigned mask = 0;
+    for (std::size_t k = 0; k < kBlockSize; ++k) mask |= (p[k] == b ? 1u : 0u) << k;
+    return mask;
+}
+
+inline unsigned PairStartMask(const std::uint8_t* p, std::uint8_t first, std::uint8_t second) {
+    unsigned mask = 0;
+    for (std::size_t k = 0; k < kBlockSize; ++k) mask |= (p[k] == first && p[k + 1] == second ? 1u : 0u) << k;
+    return mask;
+}
+
+inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {
+    for (std::size_t k = 0; k < kBlockSize; k += 8) {
+        const std::uint64_t word = LoadWord(from + k) | 0x8080808080808080u;
+        std::memcpy(to + k, &word, sizeof word);
+    }
+}
+
+#endif
+
+inline void CopyBlock(const std::uint8_t* from, std::uint8_t* to) { std::memcpy(to, from, kBlockSize); }
+
+// The length of the run at i whose bytes have their bits set in the masks
+// that block_mask gives for the blocks from i on, counted over the blocks
+// that lie inside the n counted bytes: 0-n.
+template <typename BlockMask>
+std::size_t RunLength(std::size_t i, std::size_t n, BlockMask block_mask) {
+    std::size_t length = 0;
+    while (BlockFits(i + length, n)) {
+        const unsigned count = LeadingBytes(block_mask(i + length));
+        length += count;
+        if (count < kBlockSize) break;
+    }
+    return length;
+}
+
+// A run of length bytes, written a block at a time: every block the run
+// touches is written whole.
+inline void CopyRun(const std::uint8_t* from, std::size_t length, std::uint8_t* to) {
+    for (std::size_t k = 0; k < length; k += kBlockSize) CopyBlock(from + k, to + k);
+}
+inline void CopyRunWithHighBits(const std::uint8_t* from, std::size_t length, std::uint8_t* to) {
+    for (std::size_t k = 0; k < length; k += kBlockSize) CopyBlockWithHighBits(from + k, to + k);
+}
+
+}  // namespace lumtrax
+
+#endif  // LUMTRAX_COMMON_BLOCKS_H

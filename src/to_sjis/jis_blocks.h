@@ -1,0 +1,99 @@
+// Runs of double-byte host or EUC codes, eight pairs at a time: a block of
+// 16 bytes read as the pairs p[0] p[1], p[2] p[3], ... when p[0] begins a
+// pair.
+#ifndef LUMTRAX_TO_SJIS_JIS_BLOCKS_H
+#define LUMTRAX_TO_SJIS_JIS_BLOCKS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/blocks.h"
+#include "to_sjis/host_pairs.h"
+#include "to_sjis/jis_to_sjis.h"
+
+namespace lumtrax {
+
+// Which pairs JisToSjis converts, by code: the EBCDIC host code's assigned
+// area (IsHostJisPair), the whole A1-FE square of the 8-bit host code, or
+// EUC's rows (IsEucJisPair).
+enum class JisArea { kEbcdicHost, kEightBitHost, kEuc };
+
+constexpr bool IsJisPairOf(JisArea area, std::uint8_t lead, std::uint8_t trail) {
+    switch (area) {
+        case JisArea::kEbcdicHost:
+            return IsHostJisPair(lead, trail);
+        case JisArea::kEightBitHost:
+            return IsHighByte(lead) && IsHighByte(trail);
+        case JisArea::kEuc:
+            return IsEucJisPair(lead, trail);
+    }
+    return false;
+}
+
+#if LUMTRAX_SSE2
+
+// The bytes of the pairs that lie in the area, two bits per pair.
+inline unsigned JisPairMask(JisArea area, const std::uint8_t* p) {
+    const __m128i bytes = LoadBlock(p);
+    const unsigned high = BytesInRangeMask(bytes, 0xA1, 0xFE);
+    switch (area) {
+        case JisArea::kEbcdicHost: {
+            // Rows 8 and 84 end early.
+            const unsigned whole_rows = BytesInRangeMask(bytes, 0xA1, 0xA7) | BytesInRangeMask(bytes, 0xB0, 0xF3);
+            const unsigned row_8 = ByteMask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xA8))));
+            const unsigned row_84 = ByteMask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xF4))));
+            return PairsOf(whole_rows, high) | PairsOf(row_8, BytesInRangeMask(bytes, 0xA1, 0xC0)) |
+                   PairsOf(row_84, BytesInRangeMask(bytes, 0xA1, 0xA6));
+        }
+        case JisArea::kEightBitHost:
+            return PairsOf(high, high);
+        case JisArea::kEuc:
+        default:
+            return PairsOf(BytesInRangeMask(bytes, 0xA1, 0xA8) | BytesInRangeMask(bytes, 0xB0, 0xF4), high);
+    }
+}
+
+// Writes the Shift-JIS codes of eight JIS pairs (high bits set or not), as
+// JisToSjis does one.
+inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) {
+    const __m128i pairs = LoadBlock(p);
+    const __m128i row = _mm_and_si128(PairLeads(pairs), Words(0x7F));
+    const __m128i cell = _mm_and_si128(PairTrails(pairs), Words(0x7F));
+    const __m128i lead_offset = Select(_mm_cmpgt_epi16(row, Words(0x5E)), Words(0xB0), Words(0x70));
+    const __m128i lead = _mm_add_epi16(_mm_srli_epi16(_mm_add_epi16(row, Words(1)), 1), lead_offset);
+    // Odd rows take the trails 40-9E (skipping 7F), even rows 9F-FC.
+    const __m128i odd_row = WordsEqual(_mm_and_si128(row, Words(1)), 1);
+    const __m128i odd_trail = _mm_sub_epi16(_mm_add_epi16(cell, Words(0x1F)), _mm_cmpgt_epi16(cell, Words(0x5F)));
+    const __m128i even_trail = _mm_add_epi16(cell, Words(0x7E));
+    StoreBlock(out, MakePairs(lead, Select(odd_row, odd_trail, even_trail)));
+}
+
+#else
+
+inline unsigned JisPairMask(JisArea area, const std::uint8_t* p) {
+    unsigned mask = 0;
+    for (unsigned k = 0; k < kBlockSize; k += 2) mask |= (IsJisPairOf(area, p[k], p[k + 1]) ? 3u : 0u) << k;
+    return mask;
+}
+
+inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) {
+    for (unsigned k = 0; k < kBlockSize; k += 2) WriteJisAsSjis(p[k], p[k + 1], out + k);
+}
+
+#endif
+
+// The bytes of the run of pairs of the area from i on, counted over the
+// blocks that lie inside the n counted bytes (see RunLength). i must begin a
+// pair.
+inline std::size_t JisPairRun(JisArea area, const std::uint8_t* src, std::size_t i, std::size_t n) {
+    return RunLength(i, n, [=](std::size_t at) { return JisPairMask(area, src + at); });
+}
+
+// The Shift-JIS codes of a run of pairs, a block at a time.
+inline void WriteSjisOfRun(const std::uint8_t* src, std::size_t length, std::uint8_t* out) {
+    for (std::size_t k = 0; k < length; k += kBlockSize) JisBlockToSjis(src + k, out + k);
+}
+
+}  // namespace lumtrax
+
+#endif  // LUMTRAX_TO_SJIS_JIS_BLOCKS_H
