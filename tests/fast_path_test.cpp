@@ -149,14 +149,17 @@ std::string Repeat(char letter, std::size_t count) { return std::string(count, l
 // A run of one character after a prefix of single bytes that moves it
 // through every alignment of a block, followed by each way of ending it.
 TEST_F(FastPathTest, RunsOfEveryLengthAtEveryAlignment) {
-    const char* const endings[] = {"", "a", "K", "n", "e", "g", "k", "r", "y", "Sa", "p"};
+    const char* const endings[] = {"", "a", "K", "n", "e", "g", "y", "p"};
+    const std::size_t lengths[] = {1, 2, 3, 7, 8, 9, 14, 15, 16, 17, 18, 31, 32, 33};
     for (char run : {'a', 'K', 'S', 'L'}) {
-        for (std::size_t shift = 0; shift <= 17; ++shift) {
-            for (std::size_t length = 1; length <= 34; ++length) {
+        for (std::size_t shift = 0; shift <= 16; ++shift) {
+            for (std::size_t length : lengths) {
                 for (const char* ending : endings) {
                     const std::string letters = Repeat('a', shift) + Repeat(run, length) + ending;
+                    // The line-end modes differ only where a line end is.
+                    const int last_mode = letters.find('n') == std::string::npos ? 0 : 2;
                     for (int type : {0, 2, 3}) {
-                        for (int mode : {0, 1, 2}) ExpectAsModel(type, letters, mode, false);
+                        for (int mode = 0; mode <= last_mode; ++mode) ExpectAsModel(type, letters, mode, false);
                         ExpectAsModel(type, letters, 0, true);
                     }
                 }
