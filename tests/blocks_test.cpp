@@ -44,7 +44,8 @@ TEST(Blocks, KanjiBlocksAgreeWithThePairTests) {
         for (int trail = 0; trail < 256; ++trail) {
             const auto l = static_cast<std::uint8_t>(lead);
             const auto t = static_cast<std::uint8_t>(trail);
-            const bool plain = IsSjisPlainKanji(l, t);
+            // The lead 87 is left to the unit steps.
+            const bool plain = lead != 0x87 && IsSjisPlainKanji(l, t);
             for (unsigned j = 0; j < kBlockSize / 2; ++j) {
                 PairBlock block(0x88, 0x9F);
                 block.Put(j, lead, trail);
@@ -52,13 +53,72 @@ TEST(Blocks, KanjiBlocksAgreeWithThePairTests) {
                     << std::hex << lead << " " << trail << " at pair " << j;
                 if (!plain) continue;
                 std::uint8_t jis[kBlockSize];
-                SjisBlockToJis(block.bytes, jis);
+                WriteJisOfBlock(block.bytes, 0x5555u, jis);
                 const BytePair expected = SjisToJis(l, t);
                 ASSERT_EQ(jis[2 * j], expected.lead) << std::hex << lead << " " << trail;
                 ASSERT_EQ(jis[2 * j + 1], expected.trail) << std::hex << lead << " " << trail;
             }
         }
     }
+}
+
+// Where the characters of a block of Shift-JIS begin, against a walk of the
+// block unit by unit (an escape counts as its single bytes here: the fast
+// paths stop at the first one), and the JIS form written from that.
+TEST(Blocks, SjisBlockUnitsFollowTheCharacters) {
+    std::mt19937 random(4711);
+    const std::uint8_t values[] = {0x41, 0x0D, 0x0A, 0x5C, 0x01, 0x81, 0x88, 0x9F, 0x40,
+                                   0x7F, 0x87, 0xED, 0xF0, 0xB1, 0xFC, 0xE0, 0xA0};
+    for (int round = 0; round < 20000; ++round) {
+        std::uint8_t block[kBlockSize + 1];
+        for (std::uint8_t& b : block) b = values[random() % sizeof values];
+        unsigned starts = 0, not_plain = 0, escapes = 0, line_ends = 0, high_singles = 0;
+        std::uint8_t expected[kBlockSize];
+        for (unsigned k = 0; k < kBlockSize;) {
+            const std::uint8_t lead = block[k], trail = block[k + 1];
+            if (IsSjisDoubleByte(lead, trail)) {
+                starts |= 1u << k;
+                const bool plain = lead != 0x87 && IsSjisPlainKanji(lead, trail);
+                if (!plain) not_plain |= 1u << k;
+                const BytePair jis = plain ? SjisToJis(lead, trail) : BytePair{lead, trail};
+                expected[k] = jis.lead;
+                if (k + 1 < kBlockSize) expected[k + 1] = jis.trail;
+                k += 2;
+                continue;
+            }
+            if (lead == 0x5C && trail == 0x01) escapes |= 1u << k;
+            if (lead == 0x0D && trail == 0x0A) line_ends |= 1u << k;
+            if (lead >= 0x80) high_singles |= 1u << k;
+            expected[k] = lead;
+            k += 1;
+        }
+        const SjisBlockUnits units = ReadSjisBlock(block);
+        ASSERT_EQ(units.pair_starts, starts) << round;
+        ASSERT_EQ(units.not_plain, not_plain) << round;
+        ASSERT_EQ(units.escapes, escapes) << round;
+        ASSERT_EQ(units.line_ends, line_ends) << round;
+        ASSERT_EQ(units.high_singles, high_singles) << round;
+        // The bytes up to the first pair that is not plain kanji.
+        const std::size_t taken = UnitsBefore(not_plain, starts);
+        std::uint8_t form[kBlockSize];
+        WriteJisOfBlock(block, starts, form);
+        for (std::size_t k = 0; k < taken; ++k) ASSERT_EQ(form[k], expected[k]) << round << " at " << k;
+    }
+}
+
+TEST(Blocks, PairStartsAlternateInsideEachRun) {
+    const struct {
+        unsigned may_begin, starts;
+    } cases[] = {
+        {0x0000, 0x0000}, {0x0001, 0x0001}, {0x0007, 0x0005}, {0x0006, 0x0002},  // a run from an odd place
+        {0x0033, 0x0011}, {0x0036, 0x0012}, {0xFFFF, 0x5555}, {0xFFFE, 0xAAAA},
+        {0x8000, 0x8000}, {0xC000, 0x4000}, {0x6DB6, 0x2492},  // runs of two, from odd and even places
+    };
+    for (const auto& c : cases) EXPECT_EQ(PairStarts(c.may_begin), c.starts) << std::hex << c.may_begin;
+    // A pair that begins at the last byte ends past the block.
+    EXPECT_EQ(UnitsBefore(0, 0x5555), 16u);
+    EXPECT_EQ(UnitsBefore(0, 0xAAAA), 15u);
+    EXPECT_EQ(UnitsBefore(0x0010, 0x5555), 4u);
 }
 
 TEST(Blocks, JisBlocksAgreeWithThePairTests) {
@@ -82,6 +142,37 @@ TEST(Blocks, JisBlocksAgreeWithThePairTests) {
                 }
             }
         }
+    }
+}
+
+// Where the pairs of a block of EUC begin, against a walk unit by unit, and
+// the Shift-JIS text written from that up to the first pair that is not JIS.
+TEST(Blocks, EucBlockUnitsFollowThePairs) {
+    std::mt19937 random(815);
+    const std::uint8_t values[] = {0x41, 0x0D, 0x8E, 0xA1, 0xA8, 0xB0, 0xA9, 0xF4, 0xF5, 0xFE, 0x7F, 0x80, 0xC0};
+    for (int round = 0; round < 20000; ++round) {
+        std::uint8_t block[kBlockSize + 1];
+        for (std::uint8_t& b : block) b = values[random() % sizeof values];
+        unsigned starts = 0, not_jis = 0;
+        std::uint8_t expected[kBlockSize + 1];
+        for (unsigned k = 0; k < kBlockSize;) {
+            if (block[k] < 0x80) {
+                expected[k] = block[k];
+                k += 1;
+                continue;
+            }
+            starts |= 1u << k;
+            if (!IsEucJisPair(block[k], block[k + 1])) not_jis |= 1u << k;
+            WriteJisAsSjis(block[k], block[k + 1], expected + k);
+            k += 2;
+        }
+        const EucBlockUnits units = ReadEucBlock(block);
+        ASSERT_EQ(units.pair_starts, starts) << round;
+        ASSERT_EQ(units.not_jis, not_jis) << round;
+        const std::size_t taken = UnitsBefore(not_jis, starts);
+        std::uint8_t text[kBlockSize];
+        WriteSjisOfEucBlock(block, starts, text);
+        for (std::size_t k = 0; k < taken; ++k) ASSERT_EQ(text[k], expected[k]) << round << " at " << k;
     }
 }
 

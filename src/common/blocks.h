@@ -25,6 +25,14 @@
 #define LUMTRAX_SSE2 0
 #endif
 
+#if defined(__GNUC__)
+#define LUMTRAX_ALWAYS_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define LUMTRAX_ALWAYS_INLINE __forceinline
+#else
+#define LUMTRAX_ALWAYS_INLINE inline
+#endif
+
 namespace lumtrax {
 
 constexpr std::size_t kBlockSize = 16;
@@ -43,6 +51,28 @@ inline unsigned LeadingBytes(unsigned mask) {
 #else
     return static_cast<unsigned>(__builtin_ctz(stops));
 #endif
+}
+
+// Where the units of two bytes of a block begin, when the block's first
+// byte begins a unit, each byte whose bit is set in may_begin begins a unit
+// of two bytes wherever a unit begins there, and every other byte is a unit
+// of its own. A run of such bytes begins a unit, so its units begin at its
+// first byte and at every second byte after it: adding the first bit of a
+// run carries through the run and clears it, which tells the runs that
+// begin at an even place from those that begin at an odd one.
+inline unsigned PairStarts(unsigned may_begin) {
+    constexpr unsigned kEven = 0x5555u;
+    const unsigned run_starts = may_begin & ~(may_begin << 1);
+    const unsigned even_runs = may_begin & ~(may_begin + (run_starts & kEven));
+    const unsigned odd_runs = may_begin & ~even_runs;
+    return ((even_runs & kEven) | (odd_runs & ~kEven)) & kWholeBlock;
+}
+
+// The bytes of a block that its units take before the first unit in stops:
+// a pair that begins at the block's last byte ends past the block and
+// counts as a stop.
+inline std::size_t UnitsBefore(unsigned stops, unsigned pair_starts) {
+    return LeadingBytes(~(stops | (pair_starts & 0x8000u)));
 }
 
 #if LUMTRAX_SSE2
@@ -86,12 +116,7 @@ inline unsigned PairsOf(unsigned leads, unsigned trails) {
     return pairs | pairs << 1;
 }
 
-// The 16-bit lanes (a pair of bytes, lead in the low half) whose value lies
-// in lo-hi; values of a single byte compare as unsigned.
-inline __m128i WordsInRange(__m128i words, int lo, int hi) {
-    return _mm_and_si128(_mm_cmpgt_epi16(words, _mm_set1_epi16(static_cast<short>(lo - 1))),
-                         _mm_cmplt_epi16(words, _mm_set1_epi16(static_cast<short>(hi + 1))));
-}
+// The 16-bit lanes (a pair of bytes, lead in the low half) equal to value.
 inline __m128i WordsEqual(__m128i words, int value) {
     return _mm_cmpeq_epi16(words, _mm_set1_epi16(static_cast<short>(value)));
 }
@@ -106,6 +131,16 @@ inline __m128i MakePairs(__m128i leads, __m128i trails) {
 // Picks a where mask is set, else b.
 inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+// Byte k is FF where bit k of mask is set, else 00.
+inline __m128i BytesOfMask(unsigned mask) {
+    const __m128i bits = _mm_set_epi8(-128, 64, 32, 16, 8, 4, 2, 1, -128, 64, 32, 16, 8, 4, 2, 1);
+    __m128i spread = _mm_cvtsi32_si128(static_cast<int>(mask & kWholeBlock));  // low byte, high byte
+    spread = _mm_unpacklo_epi8(spread, spread);
+    spread = _mm_unpacklo_epi16(spread, spread);
+    spread = _mm_unpacklo_epi32(spread, spread);  // the low byte eight times, then the high byte
+    return _mm_cmpeq_epi8(_mm_and_si128(spread, bits), bits);
 }
 
 // Copies the block, with the high bit of every byte set.
@@ -154,12 +189,14 @@ inline void CopyBlock(const std::uint8_t* from, std::uint8_t* to) { std::memcpy(
 // that block_mask gives for the blocks from i on, counted over the blocks
 // that lie inside the n counted bytes: 0-n.
 template <typename BlockMask>
-std::size_t RunLength(std::size_t i, std::size_t n, BlockMask block_mask) {
+LUMTRAX_ALWAYS_INLINE std::size_t RunLength(std::size_t i, std::size_t n, BlockMask block_mask) {
     std::size_t length = 0;
     while (BlockFits(i + length, n)) {
-        const unsigned count = LeadingBytes(block_mask(i + length));
-        length += count;
-        if (count < kBlockSize) break;
+        const unsigned mask = block_mask(i + length);
+        // A whole block moves on by a constant, so that the next block's
+        // address does not wait for the count.
+        if ((mask & kWholeBlock) != kWholeBlock) return length + LeadingBytes(mask);
+        length += kBlockSize;
     }
     return length;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "to_host/sjis_blocks.h"
 #include "to_host/sjis_classes.h"
 #include "to_host/sjis_runs.h"
 
@@ -37,15 +38,32 @@ std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t
     while (i < n) {
         const std::uint8_t lead = src[i];
         const std::uint8_t trail = src[i + 1];  // at the last counted byte, the byte after the text
-        // Runs of kanji and of single bytes go a block at a time; the bytes
-        // of a block past its run are written again by the units that follow.
-        if (const std::size_t kanji = lead >= 0x80 ? PlainKanjiRun(src, i, n) : 0) {
-            WriteJisOfRun(src + i, kanji, dst + i);
-            i += kanji;
-        } else if (const std::size_t singles = lead < 0x80 ? AsciiRun(src, i, n, escapes, false) : 0) {
-            CopyRun(src + i, singles, dst + i);
-            i += singles;
-        } else if (IsSjisGaiji(lead, trail)) {
+        // The fast paths write whole blocks; the bytes of a block past what
+        // it takes are written again by the units that follow. A run of
+        // kanji or of single bytes that fills a block goes a block at a
+        // time; otherwise a block of kanji and single bytes goes at once, up
+        // to its first gaiji or escape.
+        if (BlockFits(i, n)) {
+            if (lead < 0x80) {
+                if (const std::size_t singles = AsciiRun(src, i, n, escapes, false); singles >= kBlockSize) {
+                    CopyRun(src + i, singles, dst + i);
+                    i += singles;
+                    continue;
+                }
+            } else if (const std::size_t kanji = PlainKanjiRun(src, i, n); kanji >= kBlockSize) {
+                WriteJisOfRun(src + i, kanji, dst + i);
+                i += kanji;
+                continue;
+            }
+            const SjisBlockUnits units = ReadSjisBlock(src + i);
+            const unsigned stops = units.not_plain | (escapes ? units.escapes : 0);
+            if (const std::size_t taken = UnitsBefore(stops, units.pair_starts)) {
+                WriteJisOfBlock(src + i, units.pair_starts, dst + i);
+                i += taken;
+                continue;
+            }
+        }
+        if (IsSjisGaiji(lead, trail)) {
             GaijiToHost(lead, trail, kind, dst + i, status);
             i += 2;
         } else if (IsSjisKanji(lead, trail)) {

@@ -1,33 +1,72 @@
-// Runs of kanji, eight pairs at a time: a block of 16 Shift-JIS bytes read
-// as the pairs p[0] p[1], p[2] p[3], ... when p[0] begins a character.
+// Shift-JIS a block of 16 bytes at a time, for a block whose first byte
+// begins a character: where its characters begin, and the JIS form of its
+// kanji. A block function reads the byte after the block too.
 #ifndef LUMTRAX_TO_HOST_SJIS_BLOCKS_H
 #define LUMTRAX_TO_HOST_SJIS_BLOCKS_H
 
 #include <cstdint>
 
 #include "common/blocks.h"
+#include "common/bytes.h"
 #include "to_host/sjis_classes.h"
 
 namespace lumtrax {
 
-#if LUMTRAX_SSE2
+// The units of a block, one bit per byte.
+struct SjisBlockUnits {
+    unsigned pair_starts;   // a double-byte character begins here
+    unsigned not_plain;     // ... and is a gaiji, or has the lead 87 (gaiji or kanji by its trail)
+    unsigned escapes;       // 5C 01 where a unit begins
+    unsigned line_ends;     // 0D 0A where a unit begins
+    unsigned high_singles;  // a single byte 80-FF
+    // The bytes of the double-byte characters (the last one may end past the block).
+    unsigned pair_bytes() const { return (pair_starts | pair_starts << 1) & kWholeBlock; }
+};
 
-// The bytes of the pairs that are kanji and not gaiji (IsSjisPlainKanji),
-// two bits per pair.
-inline unsigned PlainKanjiMask(const std::uint8_t* p) {
-    const __m128i bytes = LoadBlock(p);
-    const unsigned kanji_leads = BytesInRangeMask(bytes, 0x81, 0x9F) | BytesInRangeMask(bytes, 0xE0, 0xEF);
-    const unsigned gaiji_leads = BytesInRangeMask(bytes, 0xED, 0xEE);
-    const unsigned row13_leads = ByteMask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x87))));
-    const unsigned trails = BytesInRangeMask(bytes, 0x40, 0x7E) | BytesInRangeMask(bytes, 0x80, 0xFC);
-    // Lead 87 is gaiji with the trails up to 9E, kanji with the others.
-    const unsigned past_row13 = BytesInRangeMask(bytes, 0x9F, 0xFC);
-    return PairsOf(kanji_leads & ~gaiji_leads, trails) & ~PairsOf(row13_leads, ~past_row13);
+// Builds the units from the bytes that may begin a double-byte character
+// (a lead with a trail after it) and the other byte classes.
+inline SjisBlockUnits MakeSjisBlockUnits(unsigned may_begin, unsigned other_leads, unsigned escape_pairs,
+                                         unsigned line_end_pairs, unsigned high) {
+    SjisBlockUnits units{};
+    units.pair_starts = PairStarts(may_begin);
+    const unsigned unit_starts = ~(units.pair_starts << 1) & kWholeBlock;
+    units.not_plain = units.pair_starts & other_leads;
+    units.escapes = escape_pairs & unit_starts;
+    units.line_ends = line_end_pairs & unit_starts;
+    units.high_singles = high & unit_starts & ~units.pair_starts;
+    return units;
 }
 
-// Writes the JIS codes of eight kanji pairs, as SjisToJis does one.
-inline void SjisBlockToJis(const std::uint8_t* p, std::uint8_t* out) {
-    const __m128i pairs = LoadBlock(p);
+#if LUMTRAX_SSE2
+
+// The bytes of the pairs p[0] p[1], p[2] p[3], ... that are kanji and not
+// gaiji (IsSjisPlainKanji), two bits per pair; the lead 87, gaiji or kanji
+// by its trail, is left to the unit steps. Reads the block alone.
+inline unsigned PlainKanjiMask(const std::uint8_t* p) {
+    const __m128i bytes = LoadBlock(p);
+    const __m128i kanji_leads = _mm_or_si128(BytesInRange(bytes, 0x81, 0x9F), BytesInRange(bytes, 0xE0, 0xEF));
+    const __m128i other_leads = _mm_or_si128(BytesInRange(bytes, 0xED, 0xEE),
+                                             _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x87))));
+    const __m128i trails = _mm_andnot_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F)), BytesInRange(bytes, 0x40, 0xFC));
+    return PairsOf(ByteMask(_mm_andnot_si128(other_leads, kanji_leads)), ByteMask(trails));
+}
+
+inline SjisBlockUnits ReadSjisBlock(const std::uint8_t* p) {
+    const __m128i bytes = LoadBlock(p);
+    const __m128i next = LoadBlock(p + 1);
+    const auto equal = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
+    const unsigned leads = ByteMask(_mm_or_si128(BytesInRange(bytes, 0x81, 0x9F), BytesInRange(bytes, 0xE0, 0xFC)));
+    const unsigned trails = ByteMask(_mm_andnot_si128(equal(next, 0x7F), BytesInRange(next, 0x40, 0xFC)));
+    const unsigned other_leads =
+        ByteMask(_mm_or_si128(_mm_or_si128(BytesInRange(bytes, 0xED, 0xEE), BytesInRange(bytes, 0xF0, 0xFC)), equal(bytes, 0x87)));
+    const unsigned escape_pairs = ByteMask(_mm_and_si128(equal(bytes, kEscapeFirst), equal(next, kEscapeSecond)));
+    const unsigned line_end_pairs = ByteMask(_mm_and_si128(equal(bytes, kCarriageReturn), equal(next, kLineFeed)));
+    return MakeSjisBlockUnits(leads & trails, other_leads, escape_pairs, line_end_pairs, ByteMask(bytes));
+}
+
+// The JIS codes of the eight pairs of a block, as SjisToJis gives them for
+// kanji pairs.
+inline __m128i SjisPairsToJis(__m128i pairs) {
     const __m128i lead = PairLeads(pairs);
     const __m128i trail = PairTrails(pairs);
     // Each lead covers two rows; the trails from 9F on are the second row.
@@ -38,23 +77,80 @@ inline void SjisBlockToJis(const std::uint8_t* p, std::uint8_t* out) {
     // The trails of the first row skip 7F.
     const __m128i first_row_offset = Select(_mm_cmpgt_epi16(trail, Words(0x7E)), Words(0x20), Words(0x1F));
     const __m128i cell = _mm_sub_epi16(trail, Select(second_row, Words(0x7E), first_row_offset));
-    StoreBlock(out, MakePairs(row, cell));
+    return MakePairs(row, cell);
+}
+
+// Writes the JIS codes of the eight pairs of a block of kanji.
+inline void WriteJisOfKanjiPairs(const std::uint8_t* p, std::uint8_t* out) {
+    StoreBlock(out, SjisPairsToJis(LoadBlock(p)));
+}
+
+// Writes the JIS form of a block: the JIS code of each kanji that begins at
+// a bit of kanji_starts (its second byte too, inside the block), every other
+// byte unchanged.
+inline void WriteJisOfBlock(const std::uint8_t* p, unsigned kanji_starts, std::uint8_t* out) {
+    const __m128i bytes = LoadBlock(p);
+    const __m128i even = SjisPairsToJis(bytes);
+    const __m128i odd = _mm_slli_si128(SjisPairsToJis(LoadBlock(p + 1)), 1);  // the pairs from p[1] on
+    const unsigned even_starts = kanji_starts & 0x5555u;
+    const unsigned odd_starts = kanji_starts & 0xAAAAu;
+    const __m128i form = Select(BytesOfMask(odd_starts | odd_starts << 1), odd, bytes);
+    StoreBlock(out, Select(BytesOfMask(even_starts | even_starts << 1), even, form));
+}
+
+// Writes the JIS form jis of a block with the high bit set in the bytes of
+// pair_bytes, the others unchanged.
+inline void WriteBlockWithHighBitsIn(const std::uint8_t* jis, unsigned pair_bytes, std::uint8_t* out) {
+    const __m128i high = _mm_and_si128(BytesOfMask(pair_bytes), _mm_set1_epi8(static_cast<char>(0x80)));
+    StoreBlock(out, _mm_or_si128(LoadBlock(jis), high));
 }
 
 #else
 
 inline unsigned PlainKanjiMask(const std::uint8_t* p) {
     unsigned mask = 0;
-    for (unsigned k = 0; k < kBlockSize; k += 2) mask |= (IsSjisPlainKanji(p[k], p[k + 1]) ? 3u : 0u) << k;
+    for (unsigned k = 0; k < kBlockSize; k += 2) {
+        mask |= (p[k] != 0x87 && IsSjisPlainKanji(p[k], p[k + 1]) ? 3u : 0u) << k;
+    }
     return mask;
 }
 
-inline void SjisBlockToJis(const std::uint8_t* p, std::uint8_t* out) {
+inline SjisBlockUnits ReadSjisBlock(const std::uint8_t* p) {
+    unsigned may_begin = 0, other_leads = 0, escape_pairs = 0, line_end_pairs = 0, high = 0;
+    for (unsigned k = 0; k < kBlockSize; ++k) {
+        const unsigned bit = 1u << k;
+        if (IsSjisDoubleByte(p[k], p[k + 1])) may_begin |= bit;
+        if (p[k] == 0x87 || IsSjisGaiji(p[k], 0x40)) other_leads |= bit;
+        if (p[k] == kEscapeFirst && p[k + 1] == kEscapeSecond) escape_pairs |= bit;
+        if (p[k] == kCarriageReturn && p[k + 1] == kLineFeed) line_end_pairs |= bit;
+        if (p[k] >= 0x80) high |= bit;
+    }
+    return MakeSjisBlockUnits(may_begin, other_leads, escape_pairs, line_end_pairs, high);
+}
+
+inline void WriteJisOfKanjiPairs(const std::uint8_t* p, std::uint8_t* out) {
     for (unsigned k = 0; k < kBlockSize; k += 2) {
         const BytePair jis = SjisToJis(p[k], p[k + 1]);
         out[k] = jis.lead;
         out[k + 1] = jis.trail;
     }
+}
+
+inline void WriteJisOfBlock(const std::uint8_t* p, unsigned kanji_starts, std::uint8_t* out) {
+    for (unsigned k = 0; k < kBlockSize; ++k) {
+        if ((kanji_starts >> k & 1u) != 0 && k + 1 < kBlockSize) {
+            const BytePair jis = SjisToJis(p[k], p[k + 1]);
+            out[k] = jis.lead;
+            out[k + 1] = jis.trail;
+            ++k;
+        } else {
+            out[k] = p[k];
+        }
+    }
+}
+
+inline void WriteBlockWithHighBitsIn(const std::uint8_t* jis, unsigned pair_bytes, std::uint8_t* out) {
+    for (unsigned k = 0; k < kBlockSize; ++k) out[k] = static_cast<std::uint8_t>(jis[k] | ((pair_bytes >> k & 1u) != 0 ? 0x80 : 0));
 }
 
 #endif

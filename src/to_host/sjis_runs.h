@@ -42,7 +42,7 @@ inline std::size_t AsciiRun(const std::uint8_t* src, std::size_t i, std::size_t 
 
 // The JIS codes of a run of kanji, a block at a time.
 inline void WriteJisOfRun(const std::uint8_t* src, std::size_t length, std::uint8_t* out) {
-    for (std::size_t k = 0; k < length; k += kBlockSize) SjisBlockToJis(src + k, out + k);
+    for (std::size_t k = 0; k < length; k += kBlockSize) WriteJisOfKanjiPairs(src + k, out + k);
 }
 
 }  // namespace lumtrax

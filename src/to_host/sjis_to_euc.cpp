@@ -1,6 +1,7 @@
 #include <cstddef>
 
 #include "to_host/jis_prepass.h"
+#include "to_host/sjis_blocks.h"
 #include "to_host/sjis_classes.h"
 #include "to_host/sjis_to_host.h"
 #include "to_host/sjis_units.h"
@@ -26,23 +27,44 @@ std::int32_t SjisToEuc(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
     const std::uint8_t* jis = text.jis;
     std::uint8_t* out = dst;
     std::size_t i = 0;
-    // The runs of the fast paths are written a block at a time. The bytes of
-    // a block past its run are written again by what follows, or lie past
-    // the end of the text: a block begins 16 bytes or more before the end of
-    // the source, and the growth bound keeps room for 2 bytes for each of
-    // those.
+    // The fast paths write whole blocks. The bytes of a block past what it
+    // takes are written again by what follows, or lie past the end of the
+    // text: a block begins 16 bytes or more before the end of the source,
+    // and the growth bound keeps room for 2 bytes for each of those.
     while (i < text.n) {
-        if (IsSjisGaiji(src[i], src[i + 1])) {
-            *out++ = jis[i];
-            *out++ = jis[i + 1];
-            i += 2;
-        } else if (IsSjisKanji(src[i], src[i + 1])) {
-            if (const std::size_t kanji = text.KanjiRunAt(i)) {
+        if (BlockFits(i, text.n)) {
+            // A run of kanji or of single bytes that fills a block goes a
+            // block at a time; otherwise a block of kanji and single bytes
+            // below 80 goes at once, up to its first gaiji, escape, byte
+            // 80-FF, or line end written otherwise than as two bytes.
+            if (src[i] < 0x80) {
+                if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode)); singles >= kBlockSize) {
+                    CopyRun(jis + i, singles, out);
+                    out += singles;
+                    i += singles;
+                    continue;
+                }
+            } else if (const std::size_t kanji = text.KanjiRunAt(i); kanji >= kBlockSize) {
                 CopyRunWithHighBits(jis + i, kanji, out);
                 out += kanji;
                 i += kanji;
                 continue;
             }
+            const SjisBlockUnits units = ReadSjisBlock(src + i);
+            const unsigned stops = units.not_plain | units.escapes | units.high_singles |
+                                   (SplitsLineEnd(mode) ? units.line_ends : 0);
+            if (const std::size_t taken = UnitsBefore(stops, units.pair_starts)) {
+                WriteBlockWithHighBitsIn(jis + i, units.pair_bytes(), out);
+                out += taken;
+                i += taken;
+                continue;
+            }
+        }
+        if (IsSjisGaiji(src[i], src[i + 1])) {
+            *out++ = jis[i];
+            *out++ = jis[i + 1];
+            i += 2;
+        } else if (IsSjisKanji(src[i], src[i + 1])) {
             *out++ = static_cast<std::uint8_t>(jis[i] + 0x80);
             *out++ = static_cast<std::uint8_t>(jis[i + 1] + 0x80);
             i += 2;
@@ -56,10 +78,6 @@ std::int32_t SjisToEuc(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
         } else if (text.EscapeAt(i)) {
             *out++ = text.CarriedByte(i);
             i += kEscapeWidth;
-        } else if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode))) {
-            CopyRun(jis + i, singles, out);
-            out += singles;
-            i += singles;
         } else {
             *out++ = jis[i];
             i += 1;

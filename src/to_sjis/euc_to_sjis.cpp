@@ -23,27 +23,41 @@ std::int32_t EucToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
     const std::size_t n = static_cast<std::size_t>(len);
     std::uint8_t* out = dst;
     std::size_t i = 0;
-    // The runs of the fast paths are written a block at a time; no unit
-    // writes more bytes than it takes, so a block's bytes past its run lie
-    // before the end of the source and are written again by what follows,
-    // or lie past the end of the text.
+    // The fast paths write whole blocks; no unit writes more bytes than it
+    // takes, so a block's bytes past what it takes lie before the end of the
+    // source and are written again by what follows, or lie past the end of
+    // the text.
     while (i < n) {
         const std::uint8_t lead = src[i];
-        if (lead < 0x80) {
-            if (const std::size_t singles = RunLength(i, n, [src](std::size_t at) { return AsciiMask(src + at); })) {
-                CopyRun(src + i, singles, out);
-                out += singles;
-                i += singles;
-            } else {
-                *out++ = lead;
-                i += 1;
+        if (BlockFits(i, n)) {
+            // A run of single bytes or of JIS pairs that fills a block goes a
+            // block at a time; otherwise a block of single bytes and JIS
+            // pairs goes at once, up to its first 8E or gaiji.
+            if (lead < 0x80) {
+                if (const std::size_t singles = RunLength(i, n, [src](std::size_t at) { return AsciiMask(src + at); });
+                    singles >= kBlockSize) {
+                    CopyRun(src + i, singles, out);
+                    out += singles;
+                    i += singles;
+                    continue;
+                }
+            } else if (const std::size_t pairs = JisPairRun(JisArea::kEuc, src, i, n); pairs >= kBlockSize) {
+                WriteSjisOfRun(src + i, pairs, out);
+                out += pairs;
+                i += pairs;
+                continue;
             }
-            continue;
+            const EucBlockUnits units = ReadEucBlock(src + i);
+            if (const std::size_t taken = UnitsBefore(units.not_jis, units.pair_starts)) {
+                WriteSjisOfEucBlock(src + i, units.pair_starts, out);
+                out += taken;
+                i += taken;
+                continue;
+            }
         }
-        if (const std::size_t pairs = JisPairRun(JisArea::kEuc, src, i, n)) {
-            WriteSjisOfRun(src + i, pairs, out);
-            out += pairs;
-            i += pairs;
+        if (lead < 0x80) {
+            *out++ = lead;
+            i += 1;
             continue;
         }
         // Every byte 80-FF begins a unit of two bytes, whatever follows it.

@@ -30,6 +30,18 @@ constexpr bool IsJisPairOf(JisArea area, std::uint8_t lead, std::uint8_t trail) 
     return false;
 }
 
+// EUC a block at a time, for a block whose first byte begins a unit: every
+// byte 80-FF that begins a unit begins a pair, whatever follows it.
+struct EucBlockUnits {
+    unsigned pair_starts;
+    unsigned not_jis;  // pair starts of pairs outside IsEucJisPair (8E, gaiji)
+};
+
+// ReadEucBlock(p) gives the units of the block (it reads p[16] too), and
+// WriteSjisOfEucBlock(p, pair_starts, out) writes its Shift-JIS text: the
+// JIS pairs that begin at pair_starts converted (the second byte inside the
+// block), every other byte unchanged.
+
 #if LUMTRAX_SSE2
 
 // The bytes of the pairs that lie in the area, two bits per pair.
@@ -53,10 +65,9 @@ inline unsigned JisPairMask(JisArea area, const std::uint8_t* p) {
     }
 }
 
-// Writes the Shift-JIS codes of eight JIS pairs (high bits set or not), as
-// JisToSjis does one.
-inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) {
-    const __m128i pairs = LoadBlock(p);
+// The Shift-JIS codes of the eight JIS pairs (high bits set or not) of a
+// block, as JisToSjis gives one.
+inline __m128i JisPairsToSjis(__m128i pairs) {
     const __m128i row = _mm_and_si128(PairLeads(pairs), Words(0x7F));
     const __m128i cell = _mm_and_si128(PairTrails(pairs), Words(0x7F));
     const __m128i lead_offset = Select(_mm_cmpgt_epi16(row, Words(0x5E)), Words(0xB0), Words(0x70));
@@ -65,7 +76,27 @@ inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) {
     const __m128i odd_row = WordsEqual(_mm_and_si128(row, Words(1)), 1);
     const __m128i odd_trail = _mm_sub_epi16(_mm_add_epi16(cell, Words(0x1F)), _mm_cmpgt_epi16(cell, Words(0x5F)));
     const __m128i even_trail = _mm_add_epi16(cell, Words(0x7E));
-    StoreBlock(out, MakePairs(lead, Select(odd_row, odd_trail, even_trail)));
+    return MakePairs(lead, Select(odd_row, odd_trail, even_trail));
+}
+
+inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) { StoreBlock(out, JisPairsToSjis(LoadBlock(p))); }
+
+inline EucBlockUnits ReadEucBlock(const std::uint8_t* p) {
+    const __m128i bytes = LoadBlock(p);
+    const unsigned starts = PairStarts(ByteMask(bytes));
+    const unsigned jis_leads = BytesInRangeMask(bytes, 0xA1, 0xA8) | BytesInRangeMask(bytes, 0xB0, 0xF4);
+    const unsigned jis_trails = BytesInRangeMask(LoadBlock(p + 1), 0xA1, 0xFE);  // bit k for p[k + 1]
+    return {starts, starts & ~(jis_leads & jis_trails)};
+}
+
+inline void WriteSjisOfEucBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
+    const __m128i bytes = LoadBlock(p);
+    const __m128i even = JisPairsToSjis(bytes);
+    const __m128i odd = _mm_slli_si128(JisPairsToSjis(LoadBlock(p + 1)), 1);  // the pairs from p[1] on
+    const unsigned even_starts = pair_starts & 0x5555u;
+    const unsigned odd_starts = pair_starts & 0xAAAAu;
+    const __m128i text = Select(BytesOfMask(odd_starts | odd_starts << 1), odd, bytes);
+    StoreBlock(out, Select(BytesOfMask(even_starts | even_starts << 1), even, text));
 }
 
 #else
@@ -78,6 +109,27 @@ inline unsigned JisPairMask(JisArea area, const std::uint8_t* p) {
 
 inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) {
     for (unsigned k = 0; k < kBlockSize; k += 2) WriteJisAsSjis(p[k], p[k + 1], out + k);
+}
+
+inline EucBlockUnits ReadEucBlock(const std::uint8_t* p) {
+    unsigned high = 0, jis_pairs = 0;
+    for (unsigned k = 0; k < kBlockSize; ++k) {
+        high |= (p[k] >= 0x80 ? 1u : 0u) << k;
+        jis_pairs |= (IsEucJisPair(p[k], p[k + 1]) ? 1u : 0u) << k;
+    }
+    const unsigned starts = PairStarts(high);
+    return {starts, starts & ~jis_pairs};
+}
+
+inline void WriteSjisOfEucBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
+    for (unsigned k = 0; k < kBlockSize; ++k) {
+        if ((pair_starts >> k & 1u) != 0 && k + 1 < kBlockSize) {
+            WriteJisAsSjis(p[k], p[k + 1], out + k);
+            ++k;
+        } else {
+            out[k] = p[k];
+        }
+    }
 }
 
 #endif
