@@ -62,6 +62,11 @@ TEST(Blocks, KanjiBlocksAgreeWithThePairTests) {
     }
 }
 
+// The bytes a block function wrote agree with the walk up to taken.
+void ExpectWrittenUpTo(const std::uint8_t* written, const std::uint8_t* expected, std::size_t taken, int round) {
+    for (std::size_t k = 0; k < taken; ++k) ASSERT_EQ(written[k], expected[k]) << round << " at " << k;
+}
+
 // Where the characters of a block of Shift-JIS begin, against a walk of the
 // block unit by unit (an escape counts as its single bytes here: the fast
 // paths stop at the first one), and the JIS form written from that.
@@ -102,7 +107,7 @@ TEST(Blocks, SjisBlockUnitsFollowTheCharacters) {
         const std::size_t taken = UnitsBefore(not_plain, starts);
         std::uint8_t form[kBlockSize];
         WriteJisOfBlock(block, starts, form);
-        for (std::size_t k = 0; k < taken; ++k) ASSERT_EQ(form[k], expected[k]) << round << " at " << k;
+        ExpectWrittenUpTo(form, expected, taken, round);
     }
 }
 
@@ -172,7 +177,7 @@ TEST(Blocks, EucBlockUnitsFollowThePairs) {
         const std::size_t taken = UnitsBefore(not_jis, starts);
         std::uint8_t text[kBlockSize];
         WriteSjisOfEucBlock(block, starts, text);
-        for (std::size_t k = 0; k < taken; ++k) ASSERT_EQ(text[k], expected[k]) << round << " at " << k;
+        ExpectWrittenUpTo(text, expected, taken, round);
     }
 }
 

@@ -143,6 +143,23 @@ inline __m128i BytesOfMask(unsigned mask) {
     return _mm_cmpeq_epi8(_mm_and_si128(spread, bits), bits);
 }
 
+// Writes the block at p with the pairs that begin at pair_starts converted
+// by convert_pairs (eight pairs p[0] p[1], p[2] p[3], ... in, their codes
+// out) and every other byte unchanged. The pairs that begin at odd places
+// are converted from p[1] on and moved into place; a pair that begins at the
+// last byte is left out.
+template <typename ConvertPairs>
+void WriteBlockConvertingPairs(const std::uint8_t* p, unsigned pair_starts, ConvertPairs convert_pairs,
+                               std::uint8_t* out) {
+    const __m128i bytes = LoadBlock(p);
+    const __m128i even = convert_pairs(bytes);
+    const __m128i odd = _mm_slli_si128(convert_pairs(LoadBlock(p + 1)), 1);
+    const unsigned even_starts = pair_starts & 0x5555u;
+    const unsigned odd_starts = pair_starts & 0xAAAAu;
+    const __m128i text = Select(BytesOfMask(odd_starts | odd_starts << 1), odd, bytes);
+    StoreBlock(out, Select(BytesOfMask(even_starts | even_starts << 1), even, text));
+}
+
 // Copies the block, with the high bit of every byte set.
 inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {
     StoreBlock(to, _mm_or_si128(LoadBlock(from), _mm_set1_epi8(static_cast<char>(0x80))));
@@ -172,6 +189,20 @@ inline unsigned PairStartMask(const std::uint8_t* p, std::uint8_t first, std::ui
     unsigned mask = 0;
     for (std::size_t k = 0; k < kBlockSize; ++k) mask |= (p[k] == first && p[k + 1] == second ? 1u : 0u) << k;
     return mask;
+}
+
+// As above, with convert_pair(lead, trail, out) writing the code of one pair.
+template <typename ConvertPair>
+void WriteBlockConvertingPairs(const std::uint8_t* p, unsigned pair_starts, ConvertPair convert_pair,
+                               std::uint8_t* out) {
+    for (unsigned k = 0; k < kBlockSize; ++k) {
+        if ((pair_starts >> k & 1u) != 0 && k + 1 < kBlockSize) {
+            convert_pair(p[k], p[k + 1], out + k);
+            ++k;
+        } else {
+            out[k] = p[k];
+        }
+    }
 }
 
 inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {

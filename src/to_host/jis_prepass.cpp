@@ -26,6 +26,38 @@ const char kHeapExhaustedCaption[] = "sjis to qomu";
 
 static_assert(sizeof(kHeapExhaustedMessageSjis) == 44 + 1);
 
+namespace {
+
+// The fast paths of the pre-pass at i: a run of kanji or of single bytes
+// that fills a block goes a block at a time; otherwise a block of kanji and
+// single bytes goes at once, up to its first gaiji or escape. Writes the JIS
+// form of what it takes at dst + i and returns how many bytes that is; 0
+// leaves the unit at i to the unit steps. Blocks are written whole: their
+// bytes past what is taken are written again by the units that follow.
+std::size_t JisFormOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, bool escapes,
+                            std::uint8_t* dst) {
+    if (!BlockFits(i, n)) return 0;
+    if (src[i] < 0x80) {
+        const std::size_t singles = AsciiRun(src, i, n, escapes, false);
+        if (singles >= kBlockSize) {
+            CopyRun(src + i, singles, dst + i);
+            return singles;
+        }
+    } else {
+        const std::size_t kanji = PlainKanjiRun(src, i, n);
+        if (kanji >= kBlockSize) {
+            WriteJisOfRun(src + i, kanji, dst + i);
+            return kanji;
+        }
+    }
+    const SjisBlockUnits units = ReadSjisBlock(src + i);
+    const std::size_t taken = UnitsBefore(units.not_plain | (escapes ? units.escapes : 0), units.pair_starts);
+    if (taken != 0) WriteJisOfBlock(src + i, units.pair_starts, dst + i);
+    return taken;
+}
+
+}  // namespace
+
 std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t* src,
                         std::int32_t len, bool escapes, std::int32_t* status) {
     *status = kGaijiNone;
@@ -38,32 +70,9 @@ std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t
     while (i < n) {
         const std::uint8_t lead = src[i];
         const std::uint8_t trail = src[i + 1];  // at the last counted byte, the byte after the text
-        // The fast paths write whole blocks; the bytes of a block past what
-        // it takes are written again by the units that follow. A run of
-        // kanji or of single bytes that fills a block goes a block at a
-        // time; otherwise a block of kanji and single bytes goes at once, up
-        // to its first gaiji or escape.
-        if (BlockFits(i, n)) {
-            if (lead < 0x80) {
-                if (const std::size_t singles = AsciiRun(src, i, n, escapes, false); singles >= kBlockSize) {
-                    CopyRun(src + i, singles, dst + i);
-                    i += singles;
-                    continue;
-                }
-            } else if (const std::size_t kanji = PlainKanjiRun(src, i, n); kanji >= kBlockSize) {
-                WriteJisOfRun(src + i, kanji, dst + i);
-                i += kanji;
-                continue;
-            }
-            const SjisBlockUnits units = ReadSjisBlock(src + i);
-            const unsigned stops = units.not_plain | (escapes ? units.escapes : 0);
-            if (const std::size_t taken = UnitsBefore(stops, units.pair_starts)) {
-                WriteJisOfBlock(src + i, units.pair_starts, dst + i);
-                i += taken;
-                continue;
-            }
-        }
-        if (IsSjisGaiji(lead, trail)) {
+        if (const std::size_t taken = JisFormOfBlocks(src, i, n, escapes, dst)) {
+            i += taken;
+        } else if (IsSjisGaiji(lead, trail)) {
             GaijiToHost(lead, trail, kind, dst + i, status);
             i += 2;
         } else if (IsSjisKanji(lead, trail)) {

@@ -89,13 +89,7 @@ inline void WriteJisOfKanjiPairs(const std::uint8_t* p, std::uint8_t* out) {
 // a bit of kanji_starts (its second byte too, inside the block), every other
 // byte unchanged.
 inline void WriteJisOfBlock(const std::uint8_t* p, unsigned kanji_starts, std::uint8_t* out) {
-    const __m128i bytes = LoadBlock(p);
-    const __m128i even = SjisPairsToJis(bytes);
-    const __m128i odd = _mm_slli_si128(SjisPairsToJis(LoadBlock(p + 1)), 1);  // the pairs from p[1] on
-    const unsigned even_starts = kanji_starts & 0x5555u;
-    const unsigned odd_starts = kanji_starts & 0xAAAAu;
-    const __m128i form = Select(BytesOfMask(odd_starts | odd_starts << 1), odd, bytes);
-    StoreBlock(out, Select(BytesOfMask(even_starts | even_starts << 1), even, form));
+    WriteBlockConvertingPairs(p, kanji_starts, SjisPairsToJis, out);
 }
 
 // Writes the JIS form jis of a block with the high bit set in the bytes of
@@ -137,16 +131,11 @@ inline void WriteJisOfKanjiPairs(const std::uint8_t* p, std::uint8_t* out) {
 }
 
 inline void WriteJisOfBlock(const std::uint8_t* p, unsigned kanji_starts, std::uint8_t* out) {
-    for (unsigned k = 0; k < kBlockSize; ++k) {
-        if ((kanji_starts >> k & 1u) != 0 && k + 1 < kBlockSize) {
-            const BytePair jis = SjisToJis(p[k], p[k + 1]);
-            out[k] = jis.lead;
-            out[k + 1] = jis.trail;
-            ++k;
-        } else {
-            out[k] = p[k];
-        }
-    }
+    WriteBlockConvertingPairs(p, kanji_starts, [](std::uint8_t lead, std::uint8_t trail, std::uint8_t* at) {
+        const BytePair jis = SjisToJis(lead, trail);
+        at[0] = jis.lead;
+        at[1] = jis.trail;
+    }, out);
 }
 
 inline void WriteBlockWithHighBitsIn(const std::uint8_t* jis, unsigned pair_bytes, std::uint8_t* out) {

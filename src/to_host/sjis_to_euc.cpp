@@ -13,6 +13,39 @@ namespace {
 // any other byte with the high bit that starts no character).
 constexpr std::uint8_t kSingleShift2 = 0x8E;
 
+// The fast paths at i: a run of kanji or of single bytes that fills a block
+// goes a block at a time; otherwise a block of kanji and single bytes below
+// 80 goes at once, up to its first gaiji, escape, byte 80-FF, or line end
+// that the mode writes otherwise than as its two bytes. Every unit they take
+// writes as many bytes as it takes: the EUC text of what they take goes to
+// out, and the count is returned (0 leaves the unit at i to the unit steps).
+// Blocks are written whole; their bytes past what is taken are written
+// again by what follows, or lie past the end of the text: a block begins 16
+// bytes or more before the end of the source, and the growth bound keeps
+// room for 2 bytes for each of those.
+std::size_t EucOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode, std::uint8_t* out) {
+    if (!BlockFits(i, text.n)) return 0;
+    if (text.src[i] < 0x80) {
+        const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode));
+        if (singles >= kBlockSize) {
+            CopyRun(text.jis + i, singles, out);
+            return singles;
+        }
+    } else {
+        const std::size_t kanji = text.KanjiRunAt(i);
+        if (kanji >= kBlockSize) {
+            CopyRunWithHighBits(text.jis + i, kanji, out);
+            return kanji;
+        }
+    }
+    const SjisBlockUnits units = ReadSjisBlock(text.src + i);
+    const unsigned stops = units.not_plain | units.escapes | units.high_singles |
+                           (SplitsLineEnd(mode) ? units.line_ends : 0);
+    const std::size_t taken = UnitsBefore(stops, units.pair_starts);
+    if (taken != 0) WriteBlockWithHighBitsIn(text.jis + i, units.pair_bytes(), out);
+    return taken;
+}
+
 }  // namespace
 
 std::int32_t SjisToEuc(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
@@ -27,40 +60,11 @@ std::int32_t SjisToEuc(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
     const std::uint8_t* jis = text.jis;
     std::uint8_t* out = dst;
     std::size_t i = 0;
-    // The fast paths write whole blocks. The bytes of a block past what it
-    // takes are written again by what follows, or lie past the end of the
-    // text: a block begins 16 bytes or more before the end of the source,
-    // and the growth bound keeps room for 2 bytes for each of those.
     while (i < text.n) {
-        if (BlockFits(i, text.n)) {
-            // A run of kanji or of single bytes that fills a block goes a
-            // block at a time; otherwise a block of kanji and single bytes
-            // below 80 goes at once, up to its first gaiji, escape, byte
-            // 80-FF, or line end written otherwise than as two bytes.
-            if (src[i] < 0x80) {
-                if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode)); singles >= kBlockSize) {
-                    CopyRun(jis + i, singles, out);
-                    out += singles;
-                    i += singles;
-                    continue;
-                }
-            } else if (const std::size_t kanji = text.KanjiRunAt(i); kanji >= kBlockSize) {
-                CopyRunWithHighBits(jis + i, kanji, out);
-                out += kanji;
-                i += kanji;
-                continue;
-            }
-            const SjisBlockUnits units = ReadSjisBlock(src + i);
-            const unsigned stops = units.not_plain | units.escapes | units.high_singles |
-                                   (SplitsLineEnd(mode) ? units.line_ends : 0);
-            if (const std::size_t taken = UnitsBefore(stops, units.pair_starts)) {
-                WriteBlockWithHighBitsIn(jis + i, units.pair_bytes(), out);
-                out += taken;
-                i += taken;
-                continue;
-            }
-        }
-        if (IsSjisGaiji(src[i], src[i + 1])) {
+        if (const std::size_t taken = EucOfBlocks(text, i, mode, out)) {
+            out += taken;
+            i += taken;
+        } else if (IsSjisGaiji(src[i], src[i + 1])) {
             *out++ = jis[i];
             *out++ = jis[i + 1];
             i += 2;

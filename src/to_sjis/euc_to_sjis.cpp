@@ -11,6 +11,35 @@ namespace {
 
 constexpr std::uint8_t kSingleShift2 = 0x8E;
 
+// The fast paths at i: a run of single bytes or of JIS pairs that fills a
+// block goes a block at a time; otherwise a block of single bytes and JIS
+// pairs goes at once, up to its first 8E or gaiji. Every unit they take
+// writes as many bytes as it takes: the Shift-JIS text of what they take
+// goes to out, and the count is returned (0 leaves the unit at i to the unit
+// steps). Blocks are written whole; since no unit writes more bytes than it
+// takes, their bytes past what is taken lie before the end of the source and
+// are written again by what follows, or lie past the end of the text.
+std::size_t SjisOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, std::uint8_t* out) {
+    if (!BlockFits(i, n)) return 0;
+    if (src[i] < 0x80) {
+        const std::size_t singles = RunLength(i, n, [src](std::size_t at) { return AsciiMask(src + at); });
+        if (singles >= kBlockSize) {
+            CopyRun(src + i, singles, out);
+            return singles;
+        }
+    } else {
+        const std::size_t pairs = JisPairRun(JisArea::kEuc, src, i, n);
+        if (pairs >= kBlockSize) {
+            WriteSjisOfRun(src + i, pairs, out);
+            return pairs;
+        }
+    }
+    const EucBlockUnits units = ReadEucBlock(src + i);
+    const std::size_t taken = UnitsBefore(units.not_jis, units.pair_starts);
+    if (taken != 0) WriteSjisOfEucBlock(src + i, units.pair_starts, out);
+    return taken;
+}
+
 }  // namespace
 
 std::int32_t EucToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
@@ -23,37 +52,12 @@ std::int32_t EucToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
     const std::size_t n = static_cast<std::size_t>(len);
     std::uint8_t* out = dst;
     std::size_t i = 0;
-    // The fast paths write whole blocks; no unit writes more bytes than it
-    // takes, so a block's bytes past what it takes lie before the end of the
-    // source and are written again by what follows, or lie past the end of
-    // the text.
     while (i < n) {
         const std::uint8_t lead = src[i];
-        if (BlockFits(i, n)) {
-            // A run of single bytes or of JIS pairs that fills a block goes a
-            // block at a time; otherwise a block of single bytes and JIS
-            // pairs goes at once, up to its first 8E or gaiji.
-            if (lead < 0x80) {
-                if (const std::size_t singles = RunLength(i, n, [src](std::size_t at) { return AsciiMask(src + at); });
-                    singles >= kBlockSize) {
-                    CopyRun(src + i, singles, out);
-                    out += singles;
-                    i += singles;
-                    continue;
-                }
-            } else if (const std::size_t pairs = JisPairRun(JisArea::kEuc, src, i, n); pairs >= kBlockSize) {
-                WriteSjisOfRun(src + i, pairs, out);
-                out += pairs;
-                i += pairs;
-                continue;
-            }
-            const EucBlockUnits units = ReadEucBlock(src + i);
-            if (const std::size_t taken = UnitsBefore(units.not_jis, units.pair_starts)) {
-                WriteSjisOfEucBlock(src + i, units.pair_starts, out);
-                out += taken;
-                i += taken;
-                continue;
-            }
+        if (const std::size_t taken = SjisOfBlocks(src, i, n, out)) {
+            out += taken;
+            i += taken;
+            continue;
         }
         if (lead < 0x80) {
             *out++ = lead;

@@ -90,13 +90,7 @@ inline EucBlockUnits ReadEucBlock(const std::uint8_t* p) {
 }
 
 inline void WriteSjisOfEucBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
-    const __m128i bytes = LoadBlock(p);
-    const __m128i even = JisPairsToSjis(bytes);
-    const __m128i odd = _mm_slli_si128(JisPairsToSjis(LoadBlock(p + 1)), 1);  // the pairs from p[1] on
-    const unsigned even_starts = pair_starts & 0x5555u;
-    const unsigned odd_starts = pair_starts & 0xAAAAu;
-    const __m128i text = Select(BytesOfMask(odd_starts | odd_starts << 1), odd, bytes);
-    StoreBlock(out, Select(BytesOfMask(even_starts | even_starts << 1), even, text));
+    WriteBlockConvertingPairs(p, pair_starts, JisPairsToSjis, out);
 }
 
 #else
@@ -122,14 +116,7 @@ inline EucBlockUnits ReadEucBlock(const std::uint8_t* p) {
 }
 
 inline void WriteSjisOfEucBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
-    for (unsigned k = 0; k < kBlockSize; ++k) {
-        if ((pair_starts >> k & 1u) != 0 && k + 1 < kBlockSize) {
-            WriteJisAsSjis(p[k], p[k + 1], out + k);
-            ++k;
-        } else {
-            out[k] = p[k];
-        }
-    }
+    WriteBlockConvertingPairs(p, pair_starts, WriteJisAsSjis, out);
 }
 
 #endif
