@@ -214,17 +214,20 @@ TEST(Blocks, LeadingBytesCountsTheBitsBeforeTheFirstGap) {
 }
 
 // A run counts whole blocks while they last, then the leading bytes of the
-// first block that is not whole; blocks past the counted end do not count.
+// first block that is not whole, over the blocks that lie inside the text;
+// RunLengthToEnd also counts the last bytes of the text (fewer than a
+// block), from a copy. Neither counts a byte past the counted end, even when
+// the bytes after it would continue the run.
 TEST(Blocks, RunLengthStopsAtTheFirstGapOrAtTheCountedEnd) {
     std::uint8_t text[64 + 1] = {};
-    for (std::size_t gap : {0u, 1u, 15u, 16u, 17u, 31u, 40u}) {
-        for (std::size_t n : {15u, 16u, 17u, 32u, 47u, 48u, 64u}) {
+    for (std::size_t gap : {0u, 1u, 15u, 16u, 17u, 31u, 40u, 64u}) {
+        for (std::size_t n : {1u, 15u, 16u, 17u, 32u, 47u, 48u, 63u}) {
             for (std::uint8_t& b : text) b = 0x41;
-            if (gap < 64) text[gap] = 0x80;
-            const std::size_t length = RunLength(0, n, [&](std::size_t at) { return AsciiMask(text + at); });
-            // The blocks that fit: floor(n / 16) of them.
-            const std::size_t reach = n / kBlockSize * kBlockSize;
-            EXPECT_EQ(length, gap < reach ? gap : reach) << "gap " << gap << " n " << n;
+            text[gap] = 0x80;
+            const auto ascii = [](const std::uint8_t* p) { return AsciiMask(p); };
+            const std::size_t blocks = n / kBlockSize * kBlockSize;
+            EXPECT_EQ(RunLength(text, 0, n, ascii), gap < blocks ? gap : blocks) << "gap " << gap << " n " << n;
+            EXPECT_EQ(RunLengthToEnd(text, 0, n, ascii), gap < n ? gap : n) << "gap " << gap << " n " << n;
         }
     }
 }

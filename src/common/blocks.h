@@ -216,14 +216,15 @@ inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {
 
 inline void CopyBlock(const std::uint8_t* from, std::uint8_t* to) { std::memcpy(to, from, kBlockSize); }
 
-// The length of the run at i whose bytes have their bits set in the masks
-// that block_mask gives for the blocks from i on, counted over the blocks
-// that lie inside the n counted bytes: 0-n.
+// The length of the run at src + i whose bytes have their bits set in the
+// masks that block_mask(p) gives for the blocks from there on, counted over
+// the blocks that lie inside the n counted bytes.
 template <typename BlockMask>
-LUMTRAX_ALWAYS_INLINE std::size_t RunLength(std::size_t i, std::size_t n, BlockMask block_mask) {
+LUMTRAX_ALWAYS_INLINE std::size_t RunLength(const std::uint8_t* src, std::size_t i, std::size_t n,
+                                            BlockMask block_mask) {
     std::size_t length = 0;
     while (BlockFits(i + length, n)) {
-        const unsigned mask = block_mask(i + length);
+        const unsigned mask = block_mask(src + i + length);
         // A whole block moves on by a constant, so that the next block's
         // address does not wait for the count.
         if ((mask & kWholeBlock) != kWholeBlock) return length + LeadingBytes(mask);
@@ -232,13 +233,45 @@ LUMTRAX_ALWAYS_INLINE std::size_t RunLength(std::size_t i, std::size_t n, BlockM
     return length;
 }
 
-// A run of length bytes, written a block at a time: every block the run
-// touches is written whole.
-inline void CopyRun(const std::uint8_t* from, std::size_t length, std::uint8_t* to) {
-    for (std::size_t k = 0; k < length; k += kBlockSize) CopyBlock(from + k, to + k);
+// As RunLength, and then into the last bytes of the text, fewer than a
+// block: those are read from a copy of them and of the byte after the text,
+// padded with 00, and the run counts no byte past the text. For runs whose
+// writers are cheap per byte: the copy costs a little.
+template <typename BlockMask>
+LUMTRAX_ALWAYS_INLINE std::size_t RunLengthToEnd(const std::uint8_t* src, std::size_t i, std::size_t n,
+                                                 BlockMask block_mask) {
+    const std::size_t length = RunLength(src, i, n, block_mask);
+    const std::size_t rest = n - i - length;
+    if (rest == 0 || rest >= kBlockSize) return length;  // the run ended, or no tail yet
+    std::uint8_t tail[kBlockSize + 1] = {};
+    std::memcpy(tail, src + i + length, rest + 1);
+    const std::size_t counted = LeadingBytes(block_mask(tail));
+    return length + (counted < rest ? counted : rest);
 }
-inline void CopyRunWithHighBits(const std::uint8_t* from, std::size_t length, std::uint8_t* to) {
-    for (std::size_t k = 0; k < length; k += kBlockSize) CopyBlockWithHighBits(from + k, to + k);
+
+// Writes a run of length bytes that lies at the start of room readable bytes
+// of the text: write_block(k) writes the block from k whole while that block
+// lies inside room (its bytes past the run are written again by what
+// follows, or lie past the end of the result); write_rest(k) writes the
+// bytes of the run from k on exactly.
+template <typename WriteBlock, typename WriteRest>
+LUMTRAX_ALWAYS_INLINE void WriteRun(std::size_t length, std::size_t room, WriteBlock write_block,
+                                    WriteRest write_rest) {
+    std::size_t k = 0;
+    for (; k < length && k + kBlockSize <= room; k += kBlockSize) write_block(k);
+    if (k < length) write_rest(k);
+}
+
+inline void CopyRun(const std::uint8_t* from, std::size_t length, std::size_t room, std::uint8_t* to) {
+    WriteRun(length, room, [=](std::size_t k) { CopyBlock(from + k, to + k); },
+             [=](std::size_t k) { std::memcpy(to + k, from + k, length - k); });
+}
+
+inline void CopyRunWithHighBits(const std::uint8_t* from, std::size_t length, std::size_t room, std::uint8_t* to) {
+    WriteRun(length, room, [=](std::size_t k) { CopyBlockWithHighBits(from + k, to + k); },
+             [=](std::size_t k) {
+                 for (; k < length; ++k) to[k] = static_cast<std::uint8_t>(from[k] | 0x80);
+             });
 }
 
 }  // namespace lumtrax

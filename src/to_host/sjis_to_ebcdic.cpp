@@ -13,12 +13,16 @@ namespace {
 
 constexpr ShiftCodes kEbcdicShiftCodes = {{0x2B, 0x00}, {0x2C, 0x00}, 1};
 
-// The table images of a run of single bytes, a block at a time.
-void WriteImagesOfRun(const ByteTable& image, const std::uint8_t* from, std::size_t length,
+// The table images of a run of single bytes (see WriteRun).
+void WriteImagesOfRun(const ByteTable& image, const std::uint8_t* from, std::size_t length, std::size_t room,
                       std::uint8_t* out) {
-    for (std::size_t k = 0; k < length; k += kBlockSize) {
-        for (std::size_t b = 0; b < kBlockSize; ++b) out[k + b] = image[from[k + b]];
-    }
+    WriteRun(length, room,
+             [&](std::size_t k) {
+                 for (std::size_t b = k; b < k + kBlockSize; ++b) out[b] = image[from[b]];
+             },
+             [&](std::size_t k) {
+                 for (; k < length; ++k) out[k] = image[from[k]];
+             });
 }
 
 }  // namespace
@@ -50,7 +54,7 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
             run.Open(out);
             if (const std::size_t kanji = text.KanjiRunAt(i)) {
                 // A kanji's JIS code is in IsJisAreaPair or IsJisOpenAreaPair.
-                CopyRunWithHighBits(jis + i, kanji, out);
+                CopyRunWithHighBits(jis + i, kanji, text.RoomAt(i), out);
                 out += kanji;
                 i += kanji;
                 continue;
@@ -72,7 +76,7 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
                 run.Toggle(out);
                 i += 1;
             } else if (const std::size_t singles = text.AsciiRunAt(i, true)) {
-                WriteImagesOfRun(image, jis + i, singles, out);
+                WriteImagesOfRun(image, jis + i, singles, text.RoomAt(i), out);
                 out += singles;
                 i += singles;
             } else {
@@ -86,7 +90,7 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
         } else {
             run.Close(out);
             if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode))) {
-                WriteImagesOfRun(image, jis + i, singles, out);
+                WriteImagesOfRun(image, jis + i, singles, text.RoomAt(i), out);
                 out += singles;
                 i += singles;
             } else {

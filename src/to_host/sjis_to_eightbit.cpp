@@ -22,20 +22,27 @@ BytePair EightBitKanji(std::uint8_t jis_lead, std::uint8_t jis_trail) {
     return {lead, trail};
 }
 
-// A run of kanji, eight at a time, as EightBitKanji writes one.
-void WriteEightBitKanjiRun(const std::uint8_t* jis, std::size_t length, std::uint8_t* out) {
-    for (std::size_t k = 0; k < length; k += kBlockSize) {
-#if LUMTRAX_SSE2
-        const __m128i high = _mm_or_si128(LoadBlock(jis + k), _mm_set1_epi8(static_cast<char>(0x80)));
-        StoreBlock(out + k, Select(WordsEqual(high, 0xA1A1), Words(0x2020), high));
-#else
-        for (std::size_t b = k; b < k + kBlockSize; b += 2) {
-            const BytePair pair = EightBitKanji(jis[b], jis[b + 1]);
-            out[b] = pair.lead;
-            out[b + 1] = pair.trail;
-        }
-#endif
+// Kanji from k up to end, one by one.
+void WriteEightBitKanji(const std::uint8_t* jis, std::size_t k, std::size_t end, std::uint8_t* out) {
+    for (; k < end; k += 2) {
+        const BytePair pair = EightBitKanji(jis[k], jis[k + 1]);
+        out[k] = pair.lead;
+        out[k + 1] = pair.trail;
     }
+}
+
+// A run of kanji, eight at a time, as EightBitKanji writes one (see WriteRun).
+void WriteEightBitKanjiRun(const std::uint8_t* jis, std::size_t length, std::size_t room, std::uint8_t* out) {
+    WriteRun(length, room,
+             [=](std::size_t k) {
+#if LUMTRAX_SSE2
+                 const __m128i high = _mm_or_si128(LoadBlock(jis + k), _mm_set1_epi8(static_cast<char>(0x80)));
+                 StoreBlock(out + k, Select(WordsEqual(high, 0xA1A1), Words(0x2020), high));
+#else
+                 WriteEightBitKanji(jis, k, k + kBlockSize, out);
+#endif
+             },
+             [=](std::size_t k) { WriteEightBitKanji(jis, k, length, out); });
 }
 
 }  // namespace
@@ -70,7 +77,7 @@ std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std:
         } else if (IsSjisKanji(src[i], src[i + 1])) {
             run.Open(out);
             if (const std::size_t kanji = text.KanjiRunAt(i)) {
-                WriteEightBitKanjiRun(jis + i, kanji, out);
+                WriteEightBitKanjiRun(jis + i, kanji, text.RoomAt(i), out);
                 out += kanji;
                 i += kanji;
                 continue;
@@ -92,7 +99,7 @@ std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std:
                 run.Toggle(out);
                 i += 1;
             } else if (const std::size_t singles = text.AsciiRunAt(i, true)) {
-                CopyRun(jis + i, singles, out);
+                CopyRun(jis + i, singles, text.RoomAt(i), out);
                 out += singles;
                 i += singles;
             } else {
@@ -106,7 +113,7 @@ std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std:
         } else {
             run.Close(out);
             if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode))) {
-                CopyRun(jis + i, singles, out);
+                CopyRun(jis + i, singles, text.RoomAt(i), out);
                 out += singles;
                 i += singles;
             } else {

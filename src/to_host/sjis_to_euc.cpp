@@ -14,7 +14,8 @@ namespace {
 constexpr std::uint8_t kSingleShift2 = 0x8E;
 
 // The fast paths at i: a run of kanji or of single bytes that fills a block
-// goes a block at a time; otherwise a block of kanji and single bytes below
+// goes a block at a time, and so does a run of single bytes into the last
+// bytes of the text; otherwise a block of kanji and single bytes below
 // 80 goes at once, up to its first gaiji, escape, byte 80-FF, or line end
 // that the mode writes otherwise than as its two bytes. Every unit they take
 // writes as many bytes as it takes: the EUC text of what they take goes to
@@ -24,20 +25,21 @@ constexpr std::uint8_t kSingleShift2 = 0x8E;
 // bytes or more before the end of the source, and the growth bound keeps
 // room for 2 bytes for each of those.
 std::size_t EucOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode, std::uint8_t* out) {
-    if (!BlockFits(i, text.n)) return 0;
+    const bool fits = BlockFits(i, text.n);
     if (text.src[i] < 0x80) {
         const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode));
-        if (singles >= kBlockSize) {
-            CopyRun(text.jis + i, singles, out);
+        if (singles >= kBlockSize || (!fits && singles != 0)) {
+            CopyRun(text.jis + i, singles, text.RoomAt(i), out);
             return singles;
         }
-    } else {
+    } else if (fits) {
         const std::size_t kanji = text.KanjiRunAt(i);
         if (kanji >= kBlockSize) {
-            CopyRunWithHighBits(text.jis + i, kanji, out);
+            CopyRunWithHighBits(text.jis + i, kanji, text.RoomAt(i), out);
             return kanji;
         }
     }
+    if (!fits) return 0;
     const SjisBlockUnits units = ReadSjisBlock(text.src + i);
     const unsigned stops = units.not_plain | units.escapes | units.high_singles |
                            (SplitsLineEnd(mode) ? units.line_ends : 0);

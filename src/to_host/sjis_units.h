@@ -25,13 +25,14 @@ struct SjisText {
     bool LineEndAt(std::size_t i) const { return IsLineEndAt(src, i, n); }
     bool EscapeAt(std::size_t i) const { return escapes && IsRawByteEscapeAt(src, i, n); }
     // The fast paths: how many bytes from i on a run of kanji (not gaiji),
-    // or of single bytes below 80, covers within one block (0 when none or
-    // when the block passes the counted end). A single-byte run stops before
-    // an escape, and before a line end when line_ends is true.
+    // or of single bytes below 80, covers (see RunLength). A single-byte run
+    // stops before an escape, and before a line end when line_ends is true.
     std::size_t KanjiRunAt(std::size_t i) const { return PlainKanjiRun(src, i, n); }
     std::size_t AsciiRunAt(std::size_t i, bool line_ends) const {
         return AsciiRun(src, i, n, escapes, line_ends);
     }
+    // The bytes from i to the end of the text, which a run's writer may read.
+    std::size_t RoomAt(std::size_t i) const { return n - i; }
     // The byte a raw-byte escape at i carries, taken from the source.
     std::uint8_t CarriedByte(std::size_t i) const { return src[i + 2]; }
 };

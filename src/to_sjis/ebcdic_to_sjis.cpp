@@ -17,17 +17,21 @@ constexpr bool IsShiftCode(std::uint8_t b) { return b == kRunOpen || b == kRunCl
 
 // The bytes from i on that are no shift code (see RunLength).
 std::size_t SingleByteRun(const std::uint8_t* src, std::size_t i, std::size_t n) {
-    return RunLength(i, n, [src](std::size_t at) {
-        return ~(ByteEqualMask(src + at, kRunOpen) | ByteEqualMask(src + at, kRunClose));
+    return RunLengthToEnd(src, i, n, [](const std::uint8_t* p) {
+        return ~(ByteEqualMask(p, kRunOpen) | ByteEqualMask(p, kRunClose));
     });
 }
 
-// The table entries of a run of single bytes, a block at a time.
-void WriteEntriesOfRun(const ByteTable& sjis, const std::uint8_t* from, std::size_t length,
+// The table entries of a run of single bytes (see WriteRun).
+void WriteEntriesOfRun(const ByteTable& sjis, const std::uint8_t* from, std::size_t length, std::size_t room,
                        std::uint8_t* out) {
-    for (std::size_t k = 0; k < length; k += kBlockSize) {
-        for (std::size_t b = 0; b < kBlockSize; ++b) out[k + b] = sjis[from[k + b]];
-    }
+    WriteRun(length, room,
+             [&](std::size_t k) {
+                 for (std::size_t b = k; b < k + kBlockSize; ++b) out[b] = sjis[from[b]];
+             },
+             [&](std::size_t k) {
+                 for (; k < length; ++k) out[k] = sjis[from[k]];
+             });
 }
 
 }  // namespace
@@ -57,7 +61,7 @@ std::int32_t EbcdicHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std::i
             i += 1;
         } else if (!in_run) {
             if (const std::size_t singles = SingleByteRun(src, i, n)) {
-                WriteEntriesOfRun(sjis, src + i, singles, out);
+                WriteEntriesOfRun(sjis, src + i, singles, n - i, out);
                 out += singles;
                 i += singles;
             } else {
@@ -65,7 +69,7 @@ std::int32_t EbcdicHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std::i
                 i += 1;
             }
         } else if (const std::size_t pairs = JisPairRun(JisArea::kEbcdicHost, src, i, n)) {
-            WriteSjisOfRun(src + i, pairs, out);
+            WriteSjisOfRun(src + i, pairs, n - i, out);
             out += pairs;
             i += pairs;
         } else {

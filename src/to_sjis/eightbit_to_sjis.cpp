@@ -19,7 +19,7 @@ constexpr bool ClosesRun(std::uint8_t second) { return second == 0xF1; }
 // The bytes from i on that begin no sequence (see RunLength): a 93 stops the
 // run whatever follows it.
 std::size_t SingleByteRun(const std::uint8_t* src, std::size_t i, std::size_t n) {
-    return RunLength(i, n, [src](std::size_t at) { return ~ByteEqualMask(src + at, kSequenceLead); });
+    return RunLengthToEnd(src, i, n, [](const std::uint8_t* p) { return ~ByteEqualMask(p, kSequenceLead); });
 }
 
 }  // namespace
@@ -48,7 +48,7 @@ std::int32_t EightBitHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std:
             i += 2;
         } else if (!in_run) {
             if (const std::size_t singles = SingleByteRun(src, i, n)) {
-                CopyRun(src + i, singles, out);
+                CopyRun(src + i, singles, n - i, out);
                 out += singles;
                 i += singles;
             } else {
@@ -56,7 +56,7 @@ std::int32_t EightBitHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std:
                 i += 1;
             }
         } else if (const std::size_t pairs = JisPairRun(JisArea::kEightBitHost, src, i, n)) {
-            WriteSjisOfRun(src + i, pairs, out);
+            WriteSjisOfRun(src + i, pairs, n - i, out);
             out += pairs;
             i += pairs;
         } else {

@@ -12,7 +12,8 @@ namespace {
 constexpr std::uint8_t kSingleShift2 = 0x8E;
 
 // The fast paths at i: a run of single bytes or of JIS pairs that fills a
-// block goes a block at a time; otherwise a block of single bytes and JIS
+// block goes a block at a time, and so does a run of single bytes into the
+// last bytes of the text; otherwise a block of single bytes and JIS
 // pairs goes at once, up to its first 8E or gaiji. Every unit they take
 // writes as many bytes as it takes: the Shift-JIS text of what they take
 // goes to out, and the count is returned (0 leaves the unit at i to the unit
@@ -20,20 +21,21 @@ constexpr std::uint8_t kSingleShift2 = 0x8E;
 // takes, their bytes past what is taken lie before the end of the source and
 // are written again by what follows, or lie past the end of the text.
 std::size_t SjisOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, std::uint8_t* out) {
-    if (!BlockFits(i, n)) return 0;
+    const bool fits = BlockFits(i, n);
     if (src[i] < 0x80) {
-        const std::size_t singles = RunLength(i, n, [src](std::size_t at) { return AsciiMask(src + at); });
-        if (singles >= kBlockSize) {
-            CopyRun(src + i, singles, out);
+        const std::size_t singles = RunLengthToEnd(src, i, n, [](const std::uint8_t* p) { return AsciiMask(p); });
+        if (singles >= kBlockSize || (!fits && singles != 0)) {
+            CopyRun(src + i, singles, n - i, out);
             return singles;
         }
-    } else {
+    } else if (fits) {
         const std::size_t pairs = JisPairRun(JisArea::kEuc, src, i, n);
         if (pairs >= kBlockSize) {
-            WriteSjisOfRun(src + i, pairs, out);
+            WriteSjisOfRun(src + i, pairs, n - i, out);
             return pairs;
         }
     }
+    if (!fits) return 0;
     const EucBlockUnits units = ReadEucBlock(src + i);
     const std::size_t taken = UnitsBefore(units.not_jis, units.pair_starts);
     if (taken != 0) WriteSjisOfEucBlock(src + i, units.pair_starts, out);

@@ -121,16 +121,18 @@ inline void WriteSjisOfEucBlock(const std::uint8_t* p, unsigned pair_starts, std
 
 #endif
 
-// The bytes of the run of pairs of the area from i on, counted over the
-// blocks that lie inside the n counted bytes (see RunLength). i must begin a
-// pair.
+// The bytes of the run of pairs of the area from i on (see RunLength). i
+// must begin a pair.
 inline std::size_t JisPairRun(JisArea area, const std::uint8_t* src, std::size_t i, std::size_t n) {
-    return RunLength(i, n, [=](std::size_t at) { return JisPairMask(area, src + at); });
+    return RunLength(src, i, n, [=](const std::uint8_t* p) { return JisPairMask(area, p); });
 }
 
-// The Shift-JIS codes of a run of pairs, a block at a time.
-inline void WriteSjisOfRun(const std::uint8_t* src, std::size_t length, std::uint8_t* out) {
-    for (std::size_t k = 0; k < length; k += kBlockSize) JisBlockToSjis(src + k, out + k);
+// The Shift-JIS codes of a run of pairs (see WriteRun).
+inline void WriteSjisOfRun(const std::uint8_t* src, std::size_t length, std::size_t room, std::uint8_t* out) {
+    WriteRun(length, room, [=](std::size_t k) { JisBlockToSjis(src + k, out + k); },
+             [=](std::size_t k) {
+                 for (; k < length; k += 2) WriteJisAsSjis(src[k], src[k + 1], out + k);
+             });
 }
 
 }  // namespace lumtrax
