@@ -44,11 +44,10 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
     ShiftState run(kEbcdicShiftCodes, shift);
     std::uint8_t* out = dst;
     std::size_t i = 0;
-    // The runs of the fast paths are written a block at a time. The bytes of
-    // a block past its run are written again by what follows, or lie past
-    // the end of the text: a block begins 16 bytes or more before the end of
-    // the source, and the growth bound keeps room for 5 bytes for every 3
-    // of those.
+    // Runs are written a block at a time (see WriteRun). A block's bytes
+    // past its run are written again by what follows, or lie past the end of
+    // the text: a block begins 16 bytes or more before the end of the
+    // source, and the growth bound keeps room for 5 bytes for every 3 of those.
     while (i < text.n) {
         if (IsSjisDoubleByte(src[i], src[i + 1])) {
             run.Open(out);

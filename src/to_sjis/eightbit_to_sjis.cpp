@@ -16,8 +16,8 @@ constexpr std::uint8_t kSequenceLead = 0x93;
 constexpr bool OpensRun(std::uint8_t second) { return second == 0xF0 || second == 0x70; }
 constexpr bool ClosesRun(std::uint8_t second) { return second == 0xF1; }
 
-// The bytes from i on that begin no sequence (see RunLength): a 93 stops the
-// run whatever follows it.
+// The bytes from i on that begin no sequence (see RunLengthToEnd): a 93
+// stops the run whatever follows it.
 std::size_t SingleByteRun(const std::uint8_t* src, std::size_t i, std::size_t n) {
     return RunLengthToEnd(src, i, n, [](const std::uint8_t* p) { return ~ByteEqualMask(p, kSequenceLead); });
 }
@@ -35,10 +35,10 @@ std::int32_t EightBitHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std:
     bool in_run = false;
     std::uint8_t* out = dst;
     std::size_t i = 0;
-    // The runs of the fast paths are written a block at a time; no unit
-    // writes more bytes than it takes, so a block's bytes past its run lie
-    // before the end of the source and are written again by what follows,
-    // or lie past the end of the text.
+    // Runs are written a block at a time (see WriteRun); no unit writes more
+    // bytes than it takes, so a block's bytes past its run lie before the end
+    // of the source and are written again by what follows, or lie past the
+    // end of the text.
     while (i < n) {
         const std::uint8_t lead = src[i];
         if (lead == kSequenceLead && (OpensRun(src[i + 1]) || ClosesRun(src[i + 1]))) {
