@@ -241,8 +241,10 @@ template <typename BlockMask>
 LUMTRAX_ALWAYS_INLINE std::size_t RunLengthToEnd(const std::uint8_t* src, std::size_t i, std::size_t n,
                                                  BlockMask block_mask) {
     const std::size_t length = RunLength(src, i, n, block_mask);
+    // Only a run that stopped for want of a whole block goes on into the
+    // last bytes: it stopped at a block's start, with fewer bytes left.
     const std::size_t rest = n - i - length;
-    if (rest == 0 || rest >= kBlockSize) return length;  // the run ended, or no tail yet
+    if (rest == 0 || rest >= kBlockSize || length % kBlockSize != 0) return length;
     std::uint8_t tail[kBlockSize + 1] = {};
     std::memcpy(tail, src + i + length, rest + 1);
     const std::size_t counted = LeadingBytes(block_mask(tail));
