@@ -6,7 +6,8 @@
 //
 // A block function reads the 16 bytes at p, and the byte after them where it
 // says so; the caller keeps all of them readable. Masks have one bit per byte
-// of the block, bit k for p[k].
+// of the block, bit k for p[k]. Defining LUMTRAX_NO_SIMD selects the plain
+// loops on any target (the tests check them that way).
 #ifndef LUMTRAX_COMMON_BLOCKS_H
 #define LUMTRAX_COMMON_BLOCKS_H
 
@@ -18,7 +19,8 @@
 #include <intrin.h>
 #endif
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#if !defined(LUMTRAX_NO_SIMD) && \
+    (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
 #define LUMTRAX_SSE2 1
 #include <emmintrin.h>
 #else
