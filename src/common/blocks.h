@@ -77,6 +77,29 @@ inline std::size_t UnitsBefore(unsigned stops, unsigned pair_starts) {
     return LeadingBytes(~(stops | (pair_starts & 0x8000u)));
 }
 
+// What a block step must not take when only the first counted bytes of its
+// block belong to the text: the bytes past them, and a pair that begins at
+// the last of them (it takes the byte after the text; the unit steps see to
+// that).
+inline unsigned PastTheText(std::size_t counted, unsigned pair_starts) {
+    const unsigned past = kWholeBlock & ~((1u << counted) - 1u);
+    return past | (pair_starts & (1u << (counted - 1)));
+}
+
+// Runs a block step on the last rest bytes of a text, fewer than a block:
+// step(p, rest, written) works on a copy of them and of the byte after the
+// text, padded with 00, and writes into a scratch block, of which the bytes
+// it takes go to out. Returns what it takes.
+template <typename Step>
+std::size_t StepOnTail(const std::uint8_t* src, std::size_t rest, std::uint8_t* out, Step step) {
+    std::uint8_t tail[kBlockSize + 1] = {};
+    std::uint8_t written[kBlockSize];
+    std::memcpy(tail, src, rest + 1);
+    const std::size_t taken = step(tail, rest, written);
+    std::memcpy(out, written, taken);
+    return taken;
+}
+
 #if LUMTRAX_SSE2
 
 inline __m128i LoadBlock(const std::uint8_t* p) {

@@ -28,34 +28,46 @@ static_assert(sizeof(kHeapExhaustedMessageSjis) == 44 + 1);
 
 namespace {
 
+// A block of kanji and single bytes at p, of which the first counted bytes
+// belong to the text: writes its JIS form at out, whole, and returns the
+// bytes it takes, up to its first gaiji or escape or the end of the text.
+std::size_t JisFormOfBlock(const std::uint8_t* p, std::size_t counted, bool escapes, std::uint8_t* out) {
+    const SjisBlockUnits units = ReadSjisBlock(p);
+    const unsigned stops =
+        units.not_plain | (escapes ? units.escapes : 0) | PastTheText(counted, units.pair_starts);
+    const std::size_t taken = UnitsBefore(stops, units.pair_starts);
+    if (taken != 0) WriteJisOfBlock(p, units.pair_starts, out);
+    return taken;
+}
+
 // The fast paths of the pre-pass at i: a run of kanji or of single bytes
-// that fills a block goes a block at a time, and so does a run of single
-// bytes into the last bytes of the text; otherwise a block of kanji and single bytes goes at
-// once, up to its first gaiji or escape. Writes the JIS form of what it
-// takes at dst + i and returns how many bytes that is; 0 leaves the unit at
-// i to the unit steps. Blocks are written whole: their bytes past what is
-// taken are written again by the units that follow.
+// that fills a block goes a block at a time; otherwise a block of kanji and
+// single bytes goes at once (the last bytes of the text, fewer than a block,
+// from a copy). Writes the JIS form of what it takes at dst + i and returns
+// how many bytes that is; 0 leaves the unit at i to the unit steps. Blocks
+// are written whole: their bytes past what is taken are written again by
+// the units that follow.
 std::size_t JisFormOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, bool escapes,
                             std::uint8_t* dst) {
-    const bool fits = BlockFits(i, n);
+    if (!BlockFits(i, n)) {
+        return StepOnTail(src + i, n - i, dst + i, [escapes](const std::uint8_t* p, std::size_t counted, std::uint8_t* out) {
+            return JisFormOfBlock(p, counted, escapes, out);
+        });
+    }
     if (src[i] < 0x80) {
         const std::size_t singles = AsciiRun(src, i, n, escapes, false);
-        if (singles >= kBlockSize || (!fits && singles != 0)) {
+        if (singles >= kBlockSize) {
             CopyRun(src + i, singles, n - i, dst + i);
             return singles;
         }
-    } else if (fits) {
+    } else {
         const std::size_t kanji = PlainKanjiRun(src, i, n);
         if (kanji >= kBlockSize) {
             WriteJisOfRun(src + i, kanji, n - i, dst + i);
             return kanji;
         }
     }
-    if (!fits) return 0;
-    const SjisBlockUnits units = ReadSjisBlock(src + i);
-    const std::size_t taken = UnitsBefore(units.not_plain | (escapes ? units.escapes : 0), units.pair_starts);
-    if (taken != 0) WriteJisOfBlock(src + i, units.pair_starts, dst + i);
-    return taken;
+    return JisFormOfBlock(src + i, kBlockSize, escapes, dst + i);
 }
 
 }  // namespace

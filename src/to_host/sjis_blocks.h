@@ -89,7 +89,7 @@ inline void WriteJisOfKanjiPairs(const std::uint8_t* p, std::uint8_t* out) {
 // a bit of kanji_starts (its second byte too, inside the block), every other
 // byte unchanged.
 inline void WriteJisOfBlock(const std::uint8_t* p, unsigned kanji_starts, std::uint8_t* out) {
-    WriteBlockConvertingPairs(p, kanji_starts, SjisPairsToJis, out);
+    WriteBlockConvertingPairs(p, kanji_starts, [](__m128i pairs) { return SjisPairsToJis(pairs); }, out);
 }
 
 // Writes the JIS form jis of a block with the high bit set in the bytes of

@@ -11,35 +11,46 @@ namespace {
 
 constexpr std::uint8_t kSingleShift2 = 0x8E;
 
+// A block of single bytes and JIS pairs at p, of which the first counted
+// bytes belong to the text: writes its Shift-JIS text at out, whole, and
+// returns the bytes it takes, up to its first 8E or gaiji or the end of the
+// text. Every unit it takes writes as many bytes as it takes.
+std::size_t SjisOfBlock(const std::uint8_t* p, std::size_t counted, std::uint8_t* out) {
+    const EucBlockUnits units = ReadEucBlock(p);
+    const std::size_t taken = UnitsBefore(units.not_jis | PastTheText(counted, units.pair_starts), units.pair_starts);
+    if (taken != 0) WriteSjisOfEucBlock(p, units.pair_starts, out);
+    return taken;
+}
+
 // The fast paths at i: a run of single bytes or of JIS pairs that fills a
-// block goes a block at a time, and so does a run of single bytes into the
-// last bytes of the text; otherwise a block of single bytes and JIS
-// pairs goes at once, up to its first 8E or gaiji. Every unit they take
-// writes as many bytes as it takes: the Shift-JIS text of what they take
-// goes to out, and the count is returned (0 leaves the unit at i to the unit
-// steps). Blocks are written whole; since no unit writes more bytes than it
-// takes, their bytes past what is taken lie before the end of the source and
-// are written again by what follows, or lie past the end of the text.
+// block goes a block at a time; otherwise a block of single bytes and JIS
+// pairs goes at once (the last bytes of the text, fewer than a block, from
+// a copy). What they take writes as many bytes as it takes: its Shift-JIS
+// text goes to out, and the count is returned (0 leaves the unit at i to
+// the unit steps). Blocks are written whole; since no unit writes more
+// bytes than it takes, their bytes past what is taken lie before the end of
+// the source and are written again by what follows, or lie past the end of
+// the text.
 std::size_t SjisOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, std::uint8_t* out) {
-    const bool fits = BlockFits(i, n);
+    if (!BlockFits(i, n)) {
+        return StepOnTail(src + i, n - i, out, [](const std::uint8_t* p, std::size_t counted, std::uint8_t* written) {
+            return SjisOfBlock(p, counted, written);
+        });
+    }
     if (src[i] < 0x80) {
-        const std::size_t singles = RunLengthToEnd(src, i, n, [](const std::uint8_t* p) { return AsciiMask(p); });
-        if (singles >= kBlockSize || (!fits && singles != 0)) {
+        const std::size_t singles = RunLength(src, i, n, [](const std::uint8_t* p) { return AsciiMask(p); });
+        if (singles >= kBlockSize) {
             CopyRun(src + i, singles, n - i, out);
             return singles;
         }
-    } else if (fits) {
+    } else {
         const std::size_t pairs = JisPairRun(JisArea::kEuc, src, i, n);
         if (pairs >= kBlockSize) {
             WriteSjisOfRun(src + i, pairs, n - i, out);
             return pairs;
         }
     }
-    if (!fits) return 0;
-    const EucBlockUnits units = ReadEucBlock(src + i);
-    const std::size_t taken = UnitsBefore(units.not_jis, units.pair_starts);
-    if (taken != 0) WriteSjisOfEucBlock(src + i, units.pair_starts, out);
-    return taken;
+    return SjisOfBlock(src + i, kBlockSize, out);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ inline EucBlockUnits ReadEucBlock(const std::uint8_t* p) {
 }
 
 inline void WriteSjisOfEucBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
-    WriteBlockConvertingPairs(p, pair_starts, JisPairsToSjis, out);
+    WriteBlockConvertingPairs(p, pair_starts, [](__m128i pairs) { return JisPairsToSjis(pairs); }, out);
 }
 
 #else
@@ -116,7 +116,9 @@ inline EucBlockUnits ReadEucBlock(const std::uint8_t* p) {
 }
 
 inline void WriteSjisOfEucBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
-    WriteBlockConvertingPairs(p, pair_starts, WriteJisAsSjis, out);
+    WriteBlockConvertingPairs(p, pair_starts, [](std::uint8_t lead, std::uint8_t trail, std::uint8_t* at) {
+        WriteJisAsSjis(lead, trail, at);
+    }, out);
 }
 
 #endif
