@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 namespace summary {
 namespace {
@@ -68,27 +69,33 @@ const Reporter::Result* Reporter::Find(const std::string& name) const {
     return found == results_.end() ? nullptr : &found->second;
 }
 
+void Reporter::ForEachJob(const std::string& scope, const std::function<void(const Job&)>& print) const {
+    for (const std::string& text : texts_) {
+        const Result* copy = Find(Name(scope, text, "copy", "memcpy"));
+        for (int type : types_) {
+            const Result* ours = Find(Name(scope, text, TypeJob(type), "lumtrax"));
+            if (ours == nullptr) continue;
+            print({text, type, ours, copy, Find(Name(scope, text, TypeJob(type), "icu")),
+                   Find(Name(scope, text, TypeJob(type), "iconv"))});
+        }
+    }
+}
+
 void Reporter::PrintWhole() {
     std::printf("\nWhole text in one call (Lumtrax_LRSS with the length), MB/s of source;\n"
                 "a ratio is lumtrax's throughput divided by the other's, for the same text.\n\n");
     std::printf("| text | type | lumtrax MB/s | lumtrax / memcpy | ICU MB/s | lumtrax / ICU | iconv MB/s | lumtrax / iconv |\n");
     std::printf("|---|---|---:|---:|---:|---:|---:|---:|\n");
-    for (const std::string& text : texts_) {
-        const Result* copy = Find(Name("whole", text, "copy", "memcpy"));
-        for (int type : types_) {
-            const Result* ours = Find(Name("whole", text, TypeJob(type), "lumtrax"));
-            if (ours == nullptr) continue;
-            const Result* icu = Find(Name("whole", text, TypeJob(type), "icu"));
-            const Result* iconv = Find(Name("whole", text, TypeJob(type), "iconv"));
-            std::printf("| %s | %d | %s | %s | %s | %s | %s | %s |\n", text.c_str(), type,
-                        Fixed(ours->bytes_per_second / kMega, 0).c_str(),
-                        copy ? Ratio(ours->bytes_per_second, copy->bytes_per_second).c_str() : "-",
-                        icu ? Fixed(icu->bytes_per_second / kMega, 0).c_str() : "-",
-                        icu ? Ratio(ours->items_per_second, icu->items_per_second).c_str() : "-",
-                        iconv ? Fixed(iconv->bytes_per_second / kMega, 0).c_str() : "-",
-                        iconv ? Ratio(ours->items_per_second, iconv->items_per_second).c_str() : "-");
-        }
-    }
+    auto rate = [](const Result* r) { return r ? Fixed(r->bytes_per_second / kMega, 0) : std::string("-"); };
+    auto times = [](const Result* ours, const Result* r) {
+        return r ? Ratio(ours->items_per_second, r->items_per_second) : std::string("-");
+    };
+    ForEachJob("whole", [&](const Job& job) {
+        std::printf("| %s | %d | %s | %s | %s | %s | %s | %s |\n", job.text.c_str(), job.type, rate(job.ours).c_str(),
+                    job.copy ? Ratio(job.ours->bytes_per_second, job.copy->bytes_per_second).c_str() : "-",
+                    rate(job.icu).c_str(), times(job.ours, job.icu).c_str(), rate(job.iconv).c_str(),
+                    times(job.ours, job.iconv).c_str());
+    });
 }
 
 void Reporter::PrintRecords() {
@@ -96,23 +103,18 @@ void Reporter::PrintRecords() {
                 "a ratio is lumtrax's calls per second divided by the other's.\n\n");
     std::printf("| text | type | lumtrax ns/call | lumtrax MB/s | lumtrax / memcpy | ICU ns/call | lumtrax / ICU | iconv ns/call | lumtrax / iconv |\n");
     std::printf("|---|---|---:|---:|---:|---:|---:|---:|---:|\n");
-    for (const std::string& text : texts_) {
-        const Result* copy = Find(Name("records", text, "copy", "memcpy"));
-        for (int type : types_) {
-            const Result* ours = Find(Name("records", text, TypeJob(type), "lumtrax"));
-            if (ours == nullptr) continue;
-            const Result* icu = Find(Name("records", text, TypeJob(type), "icu"));
-            const Result* iconv = Find(Name("records", text, TypeJob(type), "iconv"));
-            auto per_call = [](const Result* r) { return r && r->items_per_second > 0 ? 1e9 / r->items_per_second : 0.0; };
-            std::printf("| %s | %d | %s | %s | %s | %s | %s | %s | %s |\n", text.c_str(), type,
-                        Fixed(per_call(ours), 1).c_str(), Fixed(ours->bytes_per_second / kMega, 0).c_str(),
-                        copy ? Ratio(ours->items_per_second, copy->items_per_second).c_str() : "-",
-                        Fixed(per_call(icu), 1).c_str(),
-                        icu ? Ratio(ours->items_per_second, icu->items_per_second).c_str() : "-",
-                        Fixed(per_call(iconv), 1).c_str(),
-                        iconv ? Ratio(ours->items_per_second, iconv->items_per_second).c_str() : "-");
-        }
-    }
+    auto per_call = [](const Result* r) {
+        return Fixed(r && r->items_per_second > 0 ? 1e9 / r->items_per_second : 0.0, 1);
+    };
+    auto times = [](const Result* ours, const Result* r) {
+        return r ? Ratio(ours->items_per_second, r->items_per_second) : std::string("-");
+    };
+    ForEachJob("records", [&](const Job& job) {
+        std::printf("| %s | %d | %s | %s | %s | %s | %s | %s | %s |\n", job.text.c_str(), job.type,
+                    per_call(job.ours).c_str(), Fixed(job.ours->bytes_per_second / kMega, 0).c_str(),
+                    times(job.ours, job.copy).c_str(), per_call(job.icu).c_str(), times(job.ours, job.icu).c_str(),
+                    per_call(job.iconv).c_str(), times(job.ours, job.iconv).c_str());
+    });
 }
 
 void Reporter::PrintTargets() {

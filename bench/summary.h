@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,7 +33,18 @@ private:
         double bytes_per_second = 0;
         double items_per_second = 0;
     };
+    // One conversion type on one text, with the rivals' results beside it
+    // (null where a rival has none).
+    struct Job {
+        const std::string& text;
+        int type;
+        const Result* ours;
+        const Result* copy;
+        const Result* icu;
+        const Result* iconv;
+    };
     const Result* Find(const std::string& name) const;
+    void ForEachJob(const std::string& scope, const std::function<void(const Job&)>& print) const;
     void PrintWhole();
     void PrintRecords();
     void PrintTargets();

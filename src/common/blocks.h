@@ -289,6 +289,19 @@ LUMTRAX_ALWAYS_INLINE void WriteRun(std::size_t length, std::size_t room, WriteB
     if (k < length) write_rest(k);
 }
 
+// The entries of a 256-byte table for a run of bytes.
+template <typename Table>
+void WriteRunThroughTable(const Table& table, const std::uint8_t* from, std::size_t length, std::size_t room,
+                          std::uint8_t* to) {
+    WriteRun(length, room,
+             [&](std::size_t k) {
+                 for (std::size_t b = k; b < k + kBlockSize; ++b) to[b] = table[from[b]];
+             },
+             [&](std::size_t k) {
+                 for (; k < length; ++k) to[k] = table[from[k]];
+             });
+}
+
 inline void CopyRun(const std::uint8_t* from, std::size_t length, std::size_t room, std::uint8_t* to) {
     WriteRun(length, room, [=](std::size_t k) { CopyBlock(from + k, to + k); },
              [=](std::size_t k) { std::memcpy(to + k, from + k, length - k); });

@@ -13,18 +13,6 @@ namespace {
 
 constexpr ShiftCodes kEbcdicShiftCodes = {{0x2B, 0x00}, {0x2C, 0x00}, 1};
 
-// The table images of a run of single bytes (see WriteRun).
-void WriteImagesOfRun(const ByteTable& image, const std::uint8_t* from, std::size_t length, std::size_t room,
-                      std::uint8_t* out) {
-    WriteRun(length, room,
-             [&](std::size_t k) {
-                 for (std::size_t b = k; b < k + kBlockSize; ++b) out[b] = image[from[b]];
-             },
-             [&](std::size_t k) {
-                 for (; k < length; ++k) out[k] = image[from[k]];
-             });
-}
-
 }  // namespace
 
 std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
@@ -75,7 +63,7 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
                 run.Toggle(out);
                 i += 1;
             } else if (const std::size_t singles = text.AsciiRunAt(i, true)) {
-                WriteImagesOfRun(image, jis + i, singles, text.RoomAt(i), out);
+                WriteRunThroughTable(image, jis + i, singles, text.RoomAt(i), out);
                 out += singles;
                 i += singles;
             } else {
@@ -89,7 +77,7 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
         } else {
             run.Close(out);
             if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode))) {
-                WriteImagesOfRun(image, jis + i, singles, text.RoomAt(i), out);
+                WriteRunThroughTable(image, jis + i, singles, text.RoomAt(i), out);
                 out += singles;
                 i += singles;
             } else {

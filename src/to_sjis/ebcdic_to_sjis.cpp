@@ -22,18 +22,6 @@ std::size_t SingleByteRun(const std::uint8_t* src, std::size_t i, std::size_t n)
     });
 }
 
-// The table entries of a run of single bytes (see WriteRun).
-void WriteEntriesOfRun(const ByteTable& sjis, const std::uint8_t* from, std::size_t length, std::size_t room,
-                       std::uint8_t* out) {
-    WriteRun(length, room,
-             [&](std::size_t k) {
-                 for (std::size_t b = k; b < k + kBlockSize; ++b) out[b] = sjis[from[b]];
-             },
-             [&](std::size_t k) {
-                 for (; k < length; ++k) out[k] = sjis[from[k]];
-             });
-}
-
 }  // namespace
 
 std::int32_t EbcdicHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
@@ -62,7 +50,7 @@ std::int32_t EbcdicHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std::i
         } else if (!in_run) {
             // The single bytes up to the next shift code: one at least.
             const std::size_t singles = SingleByteRun(src, i, n);
-            WriteEntriesOfRun(sjis, src + i, singles, n - i, out);
+            WriteRunThroughTable(sjis, src + i, singles, n - i, out);
             out += singles;
             i += singles;
         } else if (const std::size_t pairs = JisPairRun(JisArea::kEbcdicHost, src, i, n)) {
