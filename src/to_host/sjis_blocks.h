@@ -51,6 +51,9 @@ inline unsigned PlainKanjiMask(const std::uint8_t* p) {
     return PairsOf(ByteMask(_mm_andnot_si128(other_leads, kanji_leads)), ByteMask(trails));
 }
 
+// The units of the block at p; reads p[16] too. Past an escape they are
+// not those of the text (its carried byte counts as a byte of its own), but
+// the fast paths stop at the first escape.
 inline SjisBlockUnits ReadSjisBlock(const std::uint8_t* p) {
     const __m128i bytes = LoadBlock(p);
     const __m128i next = LoadBlock(p + 1);
