@@ -146,13 +146,6 @@ inline __m128i WordsEqual(__m128i words, int value) {
     return _mm_cmpeq_epi16(words, _mm_set1_epi16(static_cast<short>(value)));
 }
 inline __m128i Words(int value) { return _mm_set1_epi16(static_cast<short>(value)); }
-// The lead (first) and trail (second) bytes of the eight pairs, one per lane.
-inline __m128i PairLeads(__m128i block) { return _mm_and_si128(block, Words(0x00FF)); }
-inline __m128i PairTrails(__m128i block) { return _mm_srli_epi16(block, 8); }
-// Eight pairs again from their leads and trails (each 00-FF).
-inline __m128i MakePairs(__m128i leads, __m128i trails) {
-    return _mm_or_si128(_mm_and_si128(leads, Words(0x00FF)), _mm_slli_epi16(trails, 8));
-}
 // Picks a where mask is set, else b.
 inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
@@ -166,23 +159,6 @@ inline __m128i BytesOfMask(unsigned mask) {
     spread = _mm_unpacklo_epi16(spread, spread);
     spread = _mm_unpacklo_epi32(spread, spread);  // the low byte eight times, then the high byte
     return _mm_cmpeq_epi8(_mm_and_si128(spread, bits), bits);
-}
-
-// Writes the block at p with the pairs that begin at pair_starts converted
-// by convert_pairs (eight pairs p[0] p[1], p[2] p[3], ... in, their codes
-// out) and every other byte unchanged. The pairs that begin at odd places
-// are converted from p[1] on and moved into place; a pair that begins at the
-// last byte is left out.
-template <typename ConvertPairs>
-void WriteBlockConvertingPairs(const std::uint8_t* p, unsigned pair_starts, ConvertPairs convert_pairs,
-                               std::uint8_t* out) {
-    const __m128i bytes = LoadBlock(p);
-    const __m128i even = convert_pairs(bytes);
-    const __m128i odd = _mm_slli_si128(convert_pairs(LoadBlock(p + 1)), 1);
-    const unsigned even_starts = pair_starts & 0x5555u;
-    const unsigned odd_starts = pair_starts & 0xAAAAu;
-    const __m128i text = Select(BytesOfMask(odd_starts | odd_starts << 1), odd, bytes);
-    StoreBlock(out, Select(BytesOfMask(even_starts | even_starts << 1), even, text));
 }
 
 // Copies the block, with the high bit of every byte set.
@@ -216,7 +192,9 @@ inline unsigned PairStartMask(const std::uint8_t* p, std::uint8_t first, std::ui
     return mask;
 }
 
-// As above, with convert_pair(lead, trail, out) writing the code of one pair.
+// Writes the block at p with the pairs that begin at pair_starts converted
+// by convert_pair(lead, trail, out) and every other byte unchanged; a pair
+// that begins at the last byte is left out.
 template <typename ConvertPair>
 void WriteBlockConvertingPairs(const std::uint8_t* p, unsigned pair_starts, ConvertPair convert_pair,
                                std::uint8_t* out) {

@@ -21,6 +21,9 @@ struct SjisBlockUnits {
     unsigned high_singles;  // a single byte 80-FF
     // The bytes of the double-byte characters (the last one may end past the block).
     unsigned pair_bytes() const { return (pair_starts | pair_starts << 1) & kWholeBlock; }
+    // Blocks that may begin a long run of one kind.
+    bool ascii_only() const { return pair_starts == 0 && high_singles == 0; }
+    bool plain_kanji_only() const { return pair_starts == 0x5555u && not_plain == 0; }
 };
 
 // Builds the units from the bytes that may begin a double-byte character
@@ -67,33 +70,29 @@ inline SjisBlockUnits ReadSjisBlock(const std::uint8_t* p) {
     return MakeSjisBlockUnits(leads & trails, other_leads, escape_pairs, line_end_pairs, ByteMask(bytes));
 }
 
-// The JIS codes of the eight pairs of a block, as SjisToJis gives them for
-// kanji pairs.
-inline __m128i SjisPairsToJis(__m128i pairs) {
-    const __m128i lead = PairLeads(pairs);
-    const __m128i trail = PairTrails(pairs);
-    // Each lead covers two rows; the trails from 9F on are the second row.
-    const __m128i second_row = _mm_cmpgt_epi16(trail, Words(0x9E));
-    const __m128i row_base = _mm_sub_epi16(_mm_add_epi16(lead, lead),
-                                           Select(_mm_cmpgt_epi16(lead, Words(0x9F)), Words(0x161), Words(0xE1)));
-    const __m128i row = _mm_sub_epi16(row_base, second_row);  // minus -1: plus one
-    // The trails of the first row skip 7F.
-    const __m128i first_row_offset = Select(_mm_cmpgt_epi16(trail, Words(0x7E)), Words(0x20), Words(0x1F));
-    const __m128i cell = _mm_sub_epi16(trail, Select(second_row, Words(0x7E), first_row_offset));
-    return MakePairs(row, cell);
+// Writes the JIS form of the block at p (reading p[16] too) whose kanji
+// begin at kanji_starts, byte by byte: the byte that begins a kanji becomes
+// its row byte, from itself and the trail after it; the trail becomes its
+// cell byte, from itself alone; every other byte stays. The sums are those
+// of SjisToJis in bytes that wrap around.
+inline void WriteJisOfBlock(const std::uint8_t* p, unsigned kanji_starts, std::uint8_t* out) {
+    const __m128i bytes = LoadBlock(p);
+    const __m128i next = LoadBlock(p + 1);
+    const auto all = [](int b) { return _mm_set1_epi8(static_cast<char>(b)); };
+    // Row: 2L + 1F for the leads 81-9F, 2L + 9F (that is 2L - 161) for
+    // E0-EF, and one more when the trail is 9F or above.
+    const __m128i row_base = Select(BytesInRange(bytes, 0xE0, 0xFF), all(0x9F), all(0x1F));
+    const __m128i row = _mm_sub_epi8(_mm_add_epi8(_mm_add_epi8(bytes, bytes), row_base), BytesInRange(next, 0x9F, 0xFF));
+    // Cell: the trail less 1F (40-7E), 20 (80-9E) or 7E (9F-FC).
+    const __m128i from_80 = _mm_cmpgt_epi8(_mm_setzero_si128(), bytes);
+    const __m128i offset = _mm_add_epi8(_mm_sub_epi8(all(0x1F), from_80), _mm_and_si128(BytesInRange(bytes, 0x9F, 0xFF), all(0x5E)));
+    const __m128i cell = _mm_sub_epi8(bytes, offset);
+    const __m128i form = Select(BytesOfMask(kanji_starts << 1), cell, bytes);
+    StoreBlock(out, Select(BytesOfMask(kanji_starts), row, form));
 }
 
 // Writes the JIS codes of the eight pairs of a block of kanji.
-inline void WriteJisOfKanjiPairs(const std::uint8_t* p, std::uint8_t* out) {
-    StoreBlock(out, SjisPairsToJis(LoadBlock(p)));
-}
-
-// Writes the JIS form of a block: the JIS code of each kanji that begins at
-// a bit of kanji_starts (its second byte too, inside the block), every other
-// byte unchanged.
-inline void WriteJisOfBlock(const std::uint8_t* p, unsigned kanji_starts, std::uint8_t* out) {
-    WriteBlockConvertingPairs(p, kanji_starts, [](__m128i pairs) { return SjisPairsToJis(pairs); }, out);
-}
+inline void WriteJisOfKanjiPairs(const std::uint8_t* p, std::uint8_t* out) { WriteJisOfBlock(p, 0x5555u, out); }
 
 // Writes the JIS form jis of a block with the high bit set in the bytes of
 // pair_bytes, the others unchanged.

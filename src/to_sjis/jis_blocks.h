@@ -35,6 +35,9 @@ constexpr bool IsJisPairOf(JisArea area, std::uint8_t lead, std::uint8_t trail) 
 struct EucBlockUnits {
     unsigned pair_starts;
     unsigned not_jis;  // pair starts of pairs outside IsEucJisPair (8E, gaiji)
+    // Blocks that may begin a long run of one kind.
+    bool ascii_only() const { return pair_starts == 0; }
+    bool jis_pairs_only() const { return pair_starts == 0x5555u && not_jis == 0; }
 };
 
 // ReadEucBlock(p) gives the units of the block (it reads p[16] too), and
@@ -65,21 +68,29 @@ inline unsigned JisPairMask(JisArea area, const std::uint8_t* p) {
     }
 }
 
-// The Shift-JIS codes of the eight JIS pairs (high bits set or not) of a
-// block, as JisToSjis gives one.
-inline __m128i JisPairsToSjis(__m128i pairs) {
-    const __m128i row = _mm_and_si128(PairLeads(pairs), Words(0x7F));
-    const __m128i cell = _mm_and_si128(PairTrails(pairs), Words(0x7F));
-    const __m128i lead_offset = Select(_mm_cmpgt_epi16(row, Words(0x5E)), Words(0xB0), Words(0x70));
-    const __m128i lead = _mm_add_epi16(_mm_srli_epi16(_mm_add_epi16(row, Words(1)), 1), lead_offset);
+// Writes the Shift-JIS text of the block at p (reading p[16] too) whose
+// JIS pairs (high bits set or not) begin at pair_starts, as JisToSjis gives
+// each: the lead from the pair's first byte alone, the trail from the
+// second and the parity of the first, worked out where the pair begins and
+// moved onto its second byte; every other byte stays.
+inline void WriteSjisOfJisBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
+    const __m128i bytes = LoadBlock(p);
+    const auto all = [](int b) { return _mm_set1_epi8(static_cast<char>(b)); };
+    const __m128i row = _mm_and_si128(bytes, all(0x7F));
+    const __m128i cell = _mm_and_si128(LoadBlock(p + 1), all(0x7F));  // of the pair that begins here
+    // Lead: (row + 1) / 2, plus 70, or B0 from row byte 5F on.
+    const __m128i lead =
+        _mm_add_epi8(_mm_avg_epu8(row, _mm_setzero_si128()), Select(_mm_cmpgt_epi8(row, all(0x5E)), all(0xB0), all(0x70)));
     // Odd rows take the trails 40-9E (skipping 7F), even rows 9F-FC.
-    const __m128i odd_row = WordsEqual(_mm_and_si128(row, Words(1)), 1);
-    const __m128i odd_trail = _mm_sub_epi16(_mm_add_epi16(cell, Words(0x1F)), _mm_cmpgt_epi16(cell, Words(0x5F)));
-    const __m128i even_trail = _mm_add_epi16(cell, Words(0x7E));
-    return MakePairs(lead, Select(odd_row, odd_trail, even_trail));
+    const __m128i odd_row = _mm_cmpeq_epi8(_mm_and_si128(row, all(1)), all(1));
+    const __m128i odd_trail = _mm_sub_epi8(_mm_add_epi8(cell, all(0x1F)), _mm_cmpgt_epi8(cell, all(0x5F)));
+    const __m128i trail = _mm_slli_si128(Select(odd_row, odd_trail, _mm_add_epi8(cell, all(0x7E))), 1);
+    const __m128i text = Select(BytesOfMask(pair_starts << 1), trail, bytes);
+    StoreBlock(out, Select(BytesOfMask(pair_starts), lead, text));
 }
 
-inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) { StoreBlock(out, JisPairsToSjis(LoadBlock(p))); }
+// Writes the Shift-JIS codes of the eight JIS pairs of a block.
+inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) { WriteSjisOfJisBlock(p, 0x5555u, out); }
 
 inline EucBlockUnits ReadEucBlock(const std::uint8_t* p) {
     const __m128i bytes = LoadBlock(p);
@@ -90,7 +101,7 @@ inline EucBlockUnits ReadEucBlock(const std::uint8_t* p) {
 }
 
 inline void WriteSjisOfEucBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
-    WriteBlockConvertingPairs(p, pair_starts, [](__m128i pairs) { return JisPairsToSjis(pairs); }, out);
+    WriteSjisOfJisBlock(p, pair_starts, out);
 }
 
 #else
