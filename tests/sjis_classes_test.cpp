@@ -20,6 +20,21 @@ TEST(SjisClasses, DoubleByteIsExactlyKanjiOrGaiji) {
     }
 }
 
+// The conversions test pairs through the class tables; the tables must
+// answer as the byte ranges do.
+TEST(SjisClasses, TablesAgreeWithTheRanges) {
+    for (int lead = 0; lead < 256; ++lead) {
+        for (int trail = 0; trail < 256; ++trail) {
+            const auto l = static_cast<std::uint8_t>(lead);
+            const auto t = static_cast<std::uint8_t>(trail);
+            ASSERT_EQ(IsSjisDoubleByte(l, t), sjis_ranges::IsDoubleByte(l, t)) << std::hex << lead << " " << trail;
+            ASSERT_EQ(IsSjisKanji(l, t), sjis_ranges::IsKanji(l, t)) << std::hex << lead << " " << trail;
+            ASSERT_EQ(IsSjisGaiji(l, t), sjis_ranges::IsGaiji(l, t)) << std::hex << lead << " " << trail;
+            ASSERT_EQ(IsSjisPlainKanji(l, t), sjis_ranges::IsKanji(l, t) && !sjis_ranges::IsGaiji(l, t));
+        }
+    }
+}
+
 struct PairCase {
     std::uint8_t lead, trail;
     bool kanji, gaiji;

@@ -73,6 +73,11 @@ std::int32_t RunConversion(std::int32_t type, std::uint8_t* dst, const std::uint
 }  // namespace
 
 std::size_t EscapedLength(const std::uint8_t* src) {
+    // A 00 inside a character can only be the byte an escape carries, and
+    // every escape holds a 01: before the first 01 the walk below ends where
+    // the plain length does.
+    const std::size_t plain = PlainLength(src);
+    if (std::memchr(src, kEscapeSecond, plain) == nullptr) return plain;
     std::size_t i = 0;
     while (src[i] != 0x00) {
         if (IsSjisDoubleByte(src[i], src[i + 1])) {

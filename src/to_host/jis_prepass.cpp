@@ -4,7 +4,9 @@
 #include <cstring>
 #include <new>
 
+#include "to_host/sjis_blocks.h"
 #include "to_host/sjis_classes.h"
+#include "to_host/sjis_runs.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -24,6 +26,52 @@ const char kHeapExhaustedCaption[] = "sjis to qomu";
 
 static_assert(sizeof(kHeapExhaustedMessageSjis) == 44 + 1);
 
+namespace {
+
+// A block of kanji and single bytes at p with the units given, of which
+// the first counted bytes belong to the text: writes its JIS form at out,
+// whole, and returns the bytes it takes, up to its first gaiji or escape or
+// the end of the text.
+std::size_t JisFormOfBlock(const std::uint8_t* p, const SjisBlockUnits& units, std::size_t counted, bool escapes,
+                           std::uint8_t* out) {
+    const unsigned stops =
+        units.not_plain | (escapes ? units.escapes : 0) | PastTheText(counted, units.pair_starts);
+    const std::size_t taken = UnitsBefore(stops, units.pair_starts);
+    if (taken != 0) WriteJisOfBlock(p, units.pair_starts, out);
+    return taken;
+}
+
+// The fast paths of the pre-pass at i: a block of kanji and single bytes
+// goes at once (the last bytes of the text, fewer than a block, from a
+// copy), and a block of single bytes alone or of kanji alone begins a run
+// that goes a block at a time. Writes the JIS form of what they take at
+// dst + i and returns how many bytes that is; 0 leaves the unit at i to the
+// unit steps. Blocks are written whole: their bytes past what is taken are
+// written again by the units that follow.
+std::size_t JisFormOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, bool escapes,
+                            std::uint8_t* dst) {
+    if (!BlockFits(i, n)) {
+        return StepOnTail(src + i, n - i, dst + i, [escapes](const std::uint8_t* p, std::size_t counted, std::uint8_t* out) {
+            return JisFormOfBlock(p, ReadSjisBlock(p), counted, escapes, out);
+        });
+    }
+    const SjisBlockUnits units = ReadSjisBlock(src + i);
+    if (units.ascii_only()) {
+        const std::size_t singles = AsciiRun(src, i, n, escapes, false);
+        if (singles >= kBlockSize) {
+            CopyRun(src + i, singles, n - i, dst + i);
+            return singles;
+        }
+    } else if (units.plain_kanji_only()) {
+        const std::size_t kanji = PlainKanjiRun(src, i, n);  // a block at least
+        WriteJisOfRun(src + i, kanji, n - i, dst + i);
+        return kanji;
+    }
+    return JisFormOfBlock(src + i, units, kBlockSize, escapes, dst + i);
+}
+
+}  // namespace
+
 std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t* src,
                         std::int32_t len, bool escapes, std::int32_t* status) {
     *status = kGaijiNone;
@@ -36,7 +84,9 @@ std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t
     while (i < n) {
         const std::uint8_t lead = src[i];
         const std::uint8_t trail = src[i + 1];  // at the last counted byte, the byte after the text
-        if (IsSjisGaiji(lead, trail)) {
+        if (const std::size_t taken = JisFormOfBlocks(src, i, n, escapes, dst)) {
+            i += taken;
+        } else if (IsSjisGaiji(lead, trail)) {
             GaijiToHost(lead, trail, kind, dst + i, status);
             i += 2;
         } else if (IsSjisKanji(lead, trail)) {

@@ -27,15 +27,26 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
         return 0;
     }
     const ByteTable& image = SjisToHostTable(table_set);
-    const SjisText text{src, work.data(), static_cast<std::size_t>(len)};
+    const SjisText text{src, work.data(), static_cast<std::size_t>(len), !lrss};
     const std::uint8_t* jis = text.jis;
     ShiftState run(kEbcdicShiftCodes, shift);
     std::uint8_t* out = dst;
     std::size_t i = 0;
+    // Runs are written a block at a time (see WriteRun). A block's bytes
+    // past its run are written again by what follows, or lie past the end of
+    // the text: a block begins 16 bytes or more before the end of the
+    // source, and the growth bound keeps room for 5 bytes for every 3 of those.
     while (i < text.n) {
         if (IsSjisDoubleByte(src[i], src[i + 1])) {
-            const BytePair pair = EbcdicHostPair(jis[i], jis[i + 1]);
             run.Open(out);
+            if (const std::size_t kanji = text.KanjiRunAt(i)) {
+                // A kanji's JIS code is in IsJisAreaPair or IsJisOpenAreaPair.
+                CopyRunWithHighBits(jis + i, kanji, text.RoomAt(i), out);
+                out += kanji;
+                i += kanji;
+                continue;
+            }
+            const BytePair pair = EbcdicHostPair(jis[i], jis[i + 1]);
             *out++ = pair.lead;
             *out++ = pair.trail;
             i += 2;
@@ -50,18 +61,29 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
             // Only placeholders, kept line ends and the end of the text close a run.
             if (src[i] == kLrssPlaceholder) {
                 run.Toggle(out);
+                i += 1;
+            } else if (const std::size_t singles = text.AsciiRunAt(i, true)) {
+                WriteRunThroughTable(image, jis + i, singles, text.RoomAt(i), out);
+                out += singles;
+                i += singles;
             } else {
                 *out++ = image[jis[i]];
+                i += 1;
             }
-            i += 1;
         } else if (text.EscapeAt(i)) {
             run.Close(out);
             *out++ = text.CarriedByte(i);
             i += kEscapeWidth;
         } else {
             run.Close(out);
-            *out++ = image[jis[i]];
-            i += 1;
+            if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode))) {
+                WriteRunThroughTable(image, jis + i, singles, text.RoomAt(i), out);
+                out += singles;
+                i += singles;
+            } else {
+                *out++ = image[jis[i]];
+                i += 1;
+            }
         }
     }
     run.Close(out);

@@ -1,5 +1,6 @@
 #include <cstddef>
 
+#include "common/blocks.h"
 #include "to_host/jis_prepass.h"
 #include "to_host/shift_state.h"
 #include "to_host/sjis_classes.h"
@@ -21,6 +22,29 @@ BytePair EightBitKanji(std::uint8_t jis_lead, std::uint8_t jis_trail) {
     return {lead, trail};
 }
 
+// Kanji from k up to end, one by one.
+void WriteEightBitKanji(const std::uint8_t* jis, std::size_t k, std::size_t end, std::uint8_t* out) {
+    for (; k < end; k += 2) {
+        const BytePair pair = EightBitKanji(jis[k], jis[k + 1]);
+        out[k] = pair.lead;
+        out[k + 1] = pair.trail;
+    }
+}
+
+// A run of kanji, eight at a time, as EightBitKanji writes one (see WriteRun).
+void WriteEightBitKanjiRun(const std::uint8_t* jis, std::size_t length, std::size_t room, std::uint8_t* out) {
+    WriteRun(length, room,
+             [=](std::size_t k) {
+#if LUMTRAX_SSE2
+                 const __m128i high = _mm_or_si128(LoadBlock(jis + k), _mm_set1_epi8(static_cast<char>(0x80)));
+                 StoreBlock(out + k, Select(WordsEqual(high, 0xA1A1), Words(0x2020), high));
+#else
+                 WriteEightBitKanji(jis, k, k + kBlockSize, out);
+#endif
+             },
+             [=](std::size_t k) { WriteEightBitKanji(jis, k, length, out); });
+}
+
 }  // namespace
 
 std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
@@ -34,11 +58,15 @@ std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std:
         dst[0] = 0x00;
         return 0;
     }
-    const SjisText text{src, work.data(), static_cast<std::size_t>(len)};
+    const SjisText text{src, work.data(), static_cast<std::size_t>(len), !lrss};
     const std::uint8_t* jis = text.jis;
     ShiftState run(selector == 1 ? kStart70Codes : kStartF0Codes, shift);
     std::uint8_t* out = dst;
     std::size_t i = 0;
+    // Runs are written a block at a time (see WriteRun). A block's bytes
+    // past its run are written again by what follows, or lie past the end of
+    // the text: a block begins 16 bytes or more before the end of the
+    // source, and the growth bound keeps room for 7 bytes for every 3 of those.
     while (i < text.n) {
         if (IsSjisGaiji(src[i], src[i + 1])) {
             run.Open(out);
@@ -46,8 +74,14 @@ std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std:
             *out++ = jis[i + 1];
             i += 2;
         } else if (IsSjisKanji(src[i], src[i + 1])) {
-            const BytePair pair = EightBitKanji(jis[i], jis[i + 1]);
             run.Open(out);
+            if (const std::size_t kanji = text.KanjiRunAt(i)) {
+                WriteEightBitKanjiRun(jis + i, kanji, text.RoomAt(i), out);
+                out += kanji;
+                i += kanji;
+                continue;
+            }
+            const BytePair pair = EightBitKanji(jis[i], jis[i + 1]);
             *out++ = pair.lead;
             *out++ = pair.trail;
             i += 2;
@@ -62,18 +96,29 @@ std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std:
             // Only placeholders, kept line ends and the end of the text close a run.
             if (src[i] == kLrssPlaceholder) {
                 run.Toggle(out);
+                i += 1;
+            } else if (const std::size_t singles = text.AsciiRunAt(i, true)) {
+                CopyRun(jis + i, singles, text.RoomAt(i), out);
+                out += singles;
+                i += singles;
             } else {
                 *out++ = jis[i];
+                i += 1;
             }
-            i += 1;
         } else if (text.EscapeAt(i)) {
             run.Close(out);
             *out++ = text.CarriedByte(i);
             i += kEscapeWidth;
         } else {
             run.Close(out);
-            *out++ = jis[i];
-            i += 1;
+            if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode))) {
+                CopyRun(jis + i, singles, text.RoomAt(i), out);
+                out += singles;
+                i += singles;
+            } else {
+                *out++ = jis[i];
+                i += 1;
+            }
         }
     }
     run.Close(out);

@@ -3,6 +3,7 @@
 #include "common/bytes.h"
 #include "gaiji/gaiji.h"
 #include "to_sjis/host_pairs.h"
+#include "to_sjis/jis_blocks.h"
 #include "to_sjis/host_to_sjis.h"
 
 namespace lumtrax {
@@ -14,6 +15,12 @@ constexpr std::uint8_t kSequenceLead = 0x93;
 // sequence.
 constexpr bool OpensRun(std::uint8_t second) { return second == 0xF0 || second == 0x70; }
 constexpr bool ClosesRun(std::uint8_t second) { return second == 0xF1; }
+
+// The bytes from i on that begin no sequence (see RunLengthToEnd): a 93
+// stops the run whatever follows it.
+std::size_t SingleByteRun(const std::uint8_t* src, std::size_t i, std::size_t n) {
+    return RunLengthToEnd(src, i, n, [](const std::uint8_t* p) { return ~ByteEqualMask(p, kSequenceLead); });
+}
 
 }  // namespace
 
@@ -28,6 +35,10 @@ std::int32_t EightBitHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std:
     bool in_run = false;
     std::uint8_t* out = dst;
     std::size_t i = 0;
+    // Runs are written a block at a time (see WriteRun); no unit writes more
+    // bytes than it takes, so a block's bytes past its run lie before the end
+    // of the source and are written again by what follows, or lie past the
+    // end of the text.
     while (i < n) {
         const std::uint8_t lead = src[i];
         if (lead == kSequenceLead && (OpensRun(src[i + 1]) || ClosesRun(src[i + 1]))) {
@@ -36,8 +47,18 @@ std::int32_t EightBitHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std:
             if (lrss) *out++ = kLrssPlaceholder;
             i += 2;
         } else if (!in_run) {
-            *out++ = lead;
-            i += 1;
+            if (const std::size_t singles = SingleByteRun(src, i, n)) {
+                CopyRun(src + i, singles, n - i, out);
+                out += singles;
+                i += singles;
+            } else {
+                *out++ = lead;
+                i += 1;
+            }
+        } else if (const std::size_t pairs = JisPairRun(JisArea::kEightBitHost, src, i, n)) {
+            WriteSjisOfRun(src + i, pairs, n - i, out);
+            out += pairs;
+            i += pairs;
         } else {
             const std::uint8_t trail = src[i + 1];
             if (IsHighByte(lead) && IsHighByte(trail)) {

@@ -1,0 +1,297 @@
+// Sixteen bytes at a time: the fast paths of the conversion loops look at a
+// block of text at once to find how far a run of single bytes or of
+// double-byte characters goes. With SSE2 (every x86-64 target, and every
+// 32-bit Windows target the library is built for) a block is one vector
+// register; elsewhere the same answers come from plain loops.
+//
+// A block function reads the 16 bytes at p, and the byte after them where it
+// says so; the caller keeps all of them readable. Masks have one bit per byte
+// of the block, bit k for p[k]. Defining LUMTRAX_NO_SIMD selects the plain
+// loops on any target (the tests check them that way).
+#ifndef LUMTRAX_COMMON_BLOCKS_H
+#define LUMTRAX_COMMON_BLOCKS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+
+#if !defined(LUMTRAX_NO_SIMD) && \
+    (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
+#define LUMTRAX_SSE2 1
+#include <emmintrin.h>
+#else
+#define LUMTRAX_SSE2 0
+#endif
+
+#if defined(__GNUC__)
+#define LUMTRAX_ALWAYS_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define LUMTRAX_ALWAYS_INLINE __forceinline
+#else
+#define LUMTRAX_ALWAYS_INLINE inline
+#endif
+
+namespace lumtrax {
+
+constexpr std::size_t kBlockSize = 16;
+constexpr unsigned kWholeBlock = 0xFFFF;
+
+// True when the block at i lies inside the n counted bytes of a text.
+inline bool BlockFits(std::size_t i, std::size_t n) { return i + kBlockSize <= n; }
+
+// How many of the block's first bytes have their bit set in mask: 0-16.
+inline unsigned LeadingBytes(unsigned mask) {
+    const unsigned stops = ~mask | (1u << kBlockSize);  // never 0
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index = 0;
+    _BitScanForward(&index, stops);
+    return static_cast<unsigned>(index);
+#else
+    return static_cast<unsigned>(__builtin_ctz(stops));
+#endif
+}
+
+// Where the units of two bytes of a block begin, when the block's first
+// byte begins a unit, each byte whose bit is set in may_begin begins a unit
+// of two bytes wherever a unit begins there, and every other byte is a unit
+// of its own. A run of such bytes begins a unit, so its units begin at its
+// first byte and at every second byte after it: adding the first bit of a
+// run carries through the run and clears it, which tells the runs that
+// begin at an even place from those that begin at an odd one.
+inline unsigned PairStarts(unsigned may_begin) {
+    constexpr unsigned kEven = 0x5555u;
+    const unsigned run_starts = may_begin & ~(may_begin << 1);
+    const unsigned even_runs = may_begin & ~(may_begin + (run_starts & kEven));
+    const unsigned odd_runs = may_begin & ~even_runs;
+    return ((even_runs & kEven) | (odd_runs & ~kEven)) & kWholeBlock;
+}
+
+// The bytes of a block that its units take before the first unit in stops:
+// a pair that begins at the block's last byte ends past the block and
+// counts as a stop.
+inline std::size_t UnitsBefore(unsigned stops, unsigned pair_starts) {
+    return LeadingBytes(~(stops | (pair_starts & 0x8000u)));
+}
+
+// What a block step must not take when only the first counted bytes of its
+// block belong to the text: the bytes past them, and a pair that begins at
+// the last of them (it takes the byte after the text; the unit steps see to
+// that).
+inline unsigned PastTheText(std::size_t counted, unsigned pair_starts) {
+    const unsigned past = kWholeBlock & ~((1u << counted) - 1u);
+    return past | (pair_starts & (1u << (counted - 1)));
+}
+
+// Runs a block step on the last rest bytes of a text, fewer than a block:
+// step(p, rest, written) works on a copy of them and of the byte after the
+// text, padded with 00, and writes into a scratch block, of which the bytes
+// it takes go to out. Returns what it takes.
+template <typename Step>
+std::size_t StepOnTail(const std::uint8_t* src, std::size_t rest, std::uint8_t* out, Step step) {
+    std::uint8_t tail[kBlockSize + 1] = {};
+    std::uint8_t written[kBlockSize];
+    std::memcpy(tail, src, rest + 1);
+    const std::size_t taken = step(tail, rest, written);
+    std::memcpy(out, written, taken);
+    return taken;
+}
+
+#if LUMTRAX_SSE2
+
+inline __m128i LoadBlock(const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void StoreBlock(std::uint8_t* p, __m128i block) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), block);
+}
+inline unsigned ByteMask(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); }
+
+// The bytes below 80.
+inline unsigned AsciiMask(const std::uint8_t* p) { return ~ByteMask(LoadBlock(p)) & kWholeBlock; }
+
+// The bytes equal to b.
+inline unsigned ByteEqualMask(const std::uint8_t* p, std::uint8_t b) {
+    return ByteMask(_mm_cmpeq_epi8(LoadBlock(p), _mm_set1_epi8(static_cast<char>(b))));
+}
+
+// The k where p[k] is first and p[k + 1] is second; reads p[16].
+inline unsigned PairStartMask(const std::uint8_t* p, std::uint8_t first, std::uint8_t second) {
+    const __m128i at = _mm_cmpeq_epi8(LoadBlock(p), _mm_set1_epi8(static_cast<char>(first)));
+    const __m128i next = _mm_cmpeq_epi8(LoadBlock(p + 1), _mm_set1_epi8(static_cast<char>(second)));
+    return ByteMask(_mm_and_si128(at, next));
+}
+
+// The bytes that lie in lo-hi, compared as unsigned: moved so that lo lands
+// on -128, the range is the signed values below hi - lo - 127.
+inline __m128i BytesInRange(__m128i bytes, int lo, int hi) {
+    const __m128i moved = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - lo)));
+    return _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(hi - lo - 127)));
+}
+inline unsigned BytesInRangeMask(__m128i bytes, int lo, int hi) { return ByteMask(BytesInRange(bytes, lo, hi)); }
+
+// Pairs p[k] p[k + 1] for even k, from a mask of the bytes that may lead and
+// one of the bytes that may trail: both bits of each pair whose lead and
+// trail may, two bits per pair.
+inline unsigned PairsOf(unsigned leads, unsigned trails) {
+    const unsigned pairs = leads & (trails >> 1) & 0x5555u;
+    return pairs | pairs << 1;
+}
+
+// The 16-bit lanes (a pair of bytes, lead in the low half) equal to value.
+inline __m128i WordsEqual(__m128i words, int value) {
+    return _mm_cmpeq_epi16(words, _mm_set1_epi16(static_cast<short>(value)));
+}
+inline __m128i Words(int value) { return _mm_set1_epi16(static_cast<short>(value)); }
+// Picks a where mask is set, else b.
+inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
+    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+// Byte k is FF where bit k of mask is set, else 00.
+inline __m128i BytesOfMask(unsigned mask) {
+    const __m128i bits = _mm_set_epi8(-128, 64, 32, 16, 8, 4, 2, 1, -128, 64, 32, 16, 8, 4, 2, 1);
+    __m128i spread = _mm_cvtsi32_si128(static_cast<int>(mask & kWholeBlock));  // low byte, high byte
+    spread = _mm_unpacklo_epi8(spread, spread);
+    spread = _mm_unpacklo_epi16(spread, spread);
+    spread = _mm_unpacklo_epi32(spread, spread);  // the low byte eight times, then the high byte
+    return _mm_cmpeq_epi8(_mm_and_si128(spread, bits), bits);
+}
+
+// Copies the block, with the high bit of every byte set.
+inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {
+    StoreBlock(to, _mm_or_si128(LoadBlock(from), _mm_set1_epi8(static_cast<char>(0x80))));
+}
+
+#else  // plain fallback: eight bytes at a time
+
+inline std::uint64_t LoadWord(const std::uint8_t* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+inline unsigned AsciiMask(const std::uint8_t* p) {
+    unsigned mask = 0;
+    for (std::size_t k = 0; k < kBlockSize; ++k) mask |= (p[k] < 0x80 ? 1u : 0u) << k;
+    return mask;
+}
+
+inline unsigned ByteEqualMask(const std::uint8_t* p, std::uint8_t b) {
+    unsigned mask = 0;
+    for (std::size_t k = 0; k < kBlockSize; ++k) mask |= (p[k] == b ? 1u : 0u) << k;
+    return mask;
+}
+
+inline unsigned PairStartMask(const std::uint8_t* p, std::uint8_t first, std::uint8_t second) {
+    unsigned mask = 0;
+    for (std::size_t k = 0; k < kBlockSize; ++k) mask |= (p[k] == first && p[k + 1] == second ? 1u : 0u) << k;
+    return mask;
+}
+
+// Writes the block at p with the pairs that begin at pair_starts converted
+// by convert_pair(lead, trail, out) and every other byte unchanged; a pair
+// that begins at the last byte is left out.
+template <typename ConvertPair>
+void WriteBlockConvertingPairs(const std::uint8_t* p, unsigned pair_starts, ConvertPair convert_pair,
+                               std::uint8_t* out) {
+    for (unsigned k = 0; k < kBlockSize; ++k) {
+        if ((pair_starts >> k & 1u) != 0 && k + 1 < kBlockSize) {
+            convert_pair(p[k], p[k + 1], out + k);
+            ++k;
+        } else {
+            out[k] = p[k];
+        }
+    }
+}
+
+inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {
+    for (std::size_t k = 0; k < kBlockSize; k += 8) {
+        const std::uint64_t word = LoadWord(from + k) | 0x8080808080808080u;
+        std::memcpy(to + k, &word, sizeof word);
+    }
+}
+
+#endif
+
+inline void CopyBlock(const std::uint8_t* from, std::uint8_t* to) { std::memcpy(to, from, kBlockSize); }
+
+// The length of the run at src + i whose bytes have their bits set in the
+// masks that block_mask(p) gives for the blocks from there on, counted over
+// the blocks that lie inside the n counted bytes.
+template <typename BlockMask>
+LUMTRAX_ALWAYS_INLINE std::size_t RunLength(const std::uint8_t* src, std::size_t i, std::size_t n,
+                                            BlockMask block_mask) {
+    std::size_t length = 0;
+    while (BlockFits(i + length, n)) {
+        const unsigned mask = block_mask(src + i + length);
+        // A whole block moves on by a constant, so that the next block's
+        // address does not wait for the count.
+        if ((mask & kWholeBlock) != kWholeBlock) return length + LeadingBytes(mask);
+        length += kBlockSize;
+    }
+    return length;
+}
+
+// As RunLength, and then into the last bytes of the text, fewer than a
+// block: those are read from a copy of them and of the byte after the text,
+// padded with 00, and the run counts no byte past the text. For runs whose
+// writers are cheap per byte: the copy costs a little.
+template <typename BlockMask>
+LUMTRAX_ALWAYS_INLINE std::size_t RunLengthToEnd(const std::uint8_t* src, std::size_t i, std::size_t n,
+                                                 BlockMask block_mask) {
+    const std::size_t length = RunLength(src, i, n, block_mask);
+    // Only a run that stopped for want of a whole block goes on into the
+    // last bytes: it stopped at a block's start, with fewer bytes left.
+    const std::size_t rest = n - i - length;
+    if (rest == 0 || rest >= kBlockSize || length % kBlockSize != 0) return length;
+    std::uint8_t tail[kBlockSize + 1] = {};
+    std::memcpy(tail, src + i + length, rest + 1);
+    const std::size_t counted = LeadingBytes(block_mask(tail));
+    return length + (counted < rest ? counted : rest);
+}
+
+// Writes a run of length bytes that lies at the start of room readable bytes
+// of the text: write_block(k) writes the block from k whole while that block
+// lies inside room (its bytes past the run are written again by what
+// follows, or lie past the end of the result); write_rest(k) writes the
+// bytes of the run from k on exactly.
+template <typename WriteBlock, typename WriteRest>
+LUMTRAX_ALWAYS_INLINE void WriteRun(std::size_t length, std::size_t room, WriteBlock write_block,
+                                    WriteRest write_rest) {
+    std::size_t k = 0;
+    for (; k < length && k + kBlockSize <= room; k += kBlockSize) write_block(k);
+    if (k < length) write_rest(k);
+}
+
+// The entries of a 256-byte table for a run of bytes.
+template <typename Table>
+void WriteRunThroughTable(const Table& table, const std::uint8_t* from, std::size_t length, std::size_t room,
+                          std::uint8_t* to) {
+    WriteRun(length, room,
+             [&](std::size_t k) {
+                 for (std::size_t b = k; b < k + kBlockSize; ++b) to[b] = table[from[b]];
+             },
+             [&](std::size_t k) {
+                 for (; k < length; ++k) to[k] = table[from[k]];
+             });
+}
+
+inline void CopyRun(const std::uint8_t* from, std::size_t length, std::size_t room, std::uint8_t* to) {
+    WriteRun(length, room, [=](std::size_t k) { CopyBlock(from + k, to + k); },
+             [=](std::size_t k) { std::memcpy(to + k, from + k, length - k); });
+}
+
+inline void CopyRunWithHighBits(const std::uint8_t* from, std::size_t length, std::size_t room, std::uint8_t* to) {
+    WriteRun(length, room, [=](std::size_t k) { CopyBlockWithHighBits(from + k, to + k); },
+             [=](std::size_t k) {
+                 for (; k < length; ++k) to[k] = static_cast<std::uint8_t>(from[k] | 0x80);
+             });
+}
+
+}  // namespace lumtrax
+
+#endif  // LUMTRAX_COMMON_BLOCKS_H

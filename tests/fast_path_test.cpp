@@ -1,0 +1,242 @@
+// The fast paths against a unit-by-unit model of the conversions out of
+// Shift-JIS, on texts built from a small alphabet of characters: runs of
+// every length at every alignment, ending at the counted length, at a line
+// end, at an escape, at a gaiji, and texts on both sides of 1024 bytes. The
+// runner also checks that nothing is written past the growth bound. The
+// conversions back must then return each text unchanged.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "gaiji_double.h"
+#include "tables/host_tables.h"
+#include "test_support.h"
+#include "to_host/sjis_classes.h"
+
+namespace {
+
+using test_support::Bytes;
+using test_support::Export;
+using test_support::RunExport;
+using test_support::ToHex;
+using FastPathTest = test_support::ServerTest;
+
+enum class Kind { kSingle, kKanji, kGaiji, kLineEnd, kEscape, kPlaceholder };
+
+struct Unit {
+    char letter;
+    Kind kind;
+    Bytes sjis;
+};
+
+// The alphabet. The escape carries C1, which alone would be a single byte
+// with the high bit; 0D and 5C alone are single bytes.
+const Unit kUnits[] = {
+    {'a', Kind::kSingle, {0x61}},        {'k', Kind::kSingle, {0xB1}},
+    {'r', Kind::kSingle, {0x0D}},        {'y', Kind::kSingle, {0x5C}},
+    {'K', Kind::kKanji, {0x88, 0x9F}},   {'S', Kind::kKanji, {0x81, 0x40}},
+    {'L', Kind::kKanji, {0xEA, 0xA4}},   {'g', Kind::kGaiji, {0xF0, 0x40}},
+    {'n', Kind::kLineEnd, {0x0D, 0x0A}}, {'e', Kind::kEscape, {0x5C, 0x01, 0xC1}},
+    {'p', Kind::kPlaceholder, {0xA0}},
+};
+
+const Unit& UnitOf(char letter) {
+    for (const Unit& unit : kUnits) {
+        if (unit.letter == letter) return unit;
+    }
+    ADD_FAILURE() << "no unit " << letter;
+    return kUnits[0];
+}
+
+Bytes Text(const std::string& letters) {
+    Bytes text;
+    for (char letter : letters) {
+        const Bytes& sjis = UnitOf(letter).sjis;
+        text.insert(text.end(), sjis.begin(), sjis.end());
+    }
+    return text;
+}
+
+// What a conversion out of Shift-JIS makes of the text, unit by unit: types
+// 0 (table set 0), 2 and 3. A gaiji is the substitute A2 A3 (the server
+// double converts nothing).
+Bytes Model(int type, const std::string& letters, int mode, bool lrss) {
+    const bool shifted = type != 3;
+    const Bytes open = type == 0 ? Bytes{0x2B} : Bytes{0x93, 0xF0};
+    const Bytes close = type == 0 ? Bytes{0x2C} : Bytes{0x93, 0xF1};
+    Bytes out;
+    bool in_run = false;
+    auto put = [&out](const Bytes& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); };
+    auto open_run = [&] {
+        if (shifted && !in_run) put(open);
+        in_run = shifted;
+    };
+    auto close_run = [&] {
+        if (in_run) put(close);
+        in_run = false;
+    };
+    auto single = [&](std::uint8_t b) {
+        if (!lrss) close_run();
+        if (type == 0) {
+            out.push_back(lumtrax::kSjisToHostSet0[b]);
+        } else {
+            if (type == 3 && b >= 0x80) out.push_back(0x8E);
+            out.push_back(b);
+        }
+    };
+    for (char letter : letters) {
+        const Unit& unit = UnitOf(letter);
+        switch (unit.kind) {
+            case Kind::kKanji: {
+                const lumtrax::BytePair jis = lumtrax::SjisToJis(unit.sjis[0], unit.sjis[1]);
+                Bytes pair{static_cast<std::uint8_t>(jis.lead | 0x80), static_cast<std::uint8_t>(jis.trail | 0x80)};
+                if (type == 2 && pair == Bytes{0xA1, 0xA1}) pair = {0x20, 0x20};
+                open_run();
+                put(pair);
+                break;
+            }
+            case Kind::kGaiji:
+                open_run();
+                put({0xA2, 0xA3});
+                break;
+            case Kind::kLineEnd:
+                if (mode == 2) break;
+                close_run();
+                if (mode != 1) out.push_back(0x0D);
+                out.push_back(type == 0 ? 0x25 : 0x0A);
+                break;
+            case Kind::kEscape:
+                if (lrss && type != 3) {
+                    for (std::uint8_t b : unit.sjis) single(b);
+                } else {
+                    close_run();
+                    out.push_back(unit.sjis[2]);
+                }
+                break;
+            case Kind::kPlaceholder:
+                if (!lrss || type == 3) {
+                    single(unit.sjis[0]);
+                } else if (in_run) {
+                    close_run();
+                } else {
+                    put(open);
+                    in_run = true;
+                }
+                break;
+            case Kind::kSingle:
+                single(unit.sjis[0]);
+                break;
+        }
+    }
+    close_run();
+    return out;
+}
+
+// Converts the text by the export and compares with the model.
+void ExpectAsModel(int type, const std::string& letters, int mode, bool lrss) {
+    const Bytes text = Text(letters);
+    const test_support::Outcome outcome =
+        RunExport(lrss ? Export::kLrss : Export::kPlain, type, text, mode, static_cast<int>(text.size()));
+    const Bytes expected = Model(type, letters, mode, lrss);
+    ASSERT_EQ(outcome.out, ToHex(expected)) << "type " << type << " mode " << mode << " lrss " << lrss << ": " << letters;
+    ASSERT_EQ(outcome.result, static_cast<int>(expected.size()));
+    ASSERT_EQ(outcome.status, letters.find('g') == std::string::npos ? 0 : 2) << letters;
+}
+
+std::string Repeat(char letter, std::size_t count) { return std::string(count, letter); }
+
+// A run of one character after a prefix of single bytes that moves it
+// through every alignment of a block, followed by each way of ending it.
+TEST_F(FastPathTest, RunsOfEveryLengthAtEveryAlignment) {
+    const char* const endings[] = {"", "a", "K", "n", "e", "g", "y", "p"};
+    const std::size_t lengths[] = {1, 2, 3, 7, 8, 9, 14, 15, 16, 17, 18, 31, 32, 33};
+    for (char run : {'a', 'K', 'S', 'L'}) {
+        for (std::size_t shift = 0; shift <= 16; ++shift) {
+            for (std::size_t length : lengths) {
+                for (const char* ending : endings) {
+                    const std::string letters = Repeat('a', shift) + Repeat(run, length) + ending;
+                    // The line-end modes differ only where a line end is.
+                    const int last_mode = letters.find('n') == std::string::npos ? 0 : 2;
+                    for (int type : {0, 2, 3}) {
+                        for (int mode = 0; mode <= last_mode; ++mode) ExpectAsModel(type, letters, mode, false);
+                        ExpectAsModel(type, letters, 0, true);
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Runs cut short by a unit inside them, at every offset.
+TEST_F(FastPathTest, RunsBrokenAtEveryOffset) {
+    for (const char* run : {"a", "K", "Ka"}) {
+        for (char breaker : {'n', 'e', 'g', 'k', 'r', 'y', 'p', 'a', 'K'}) {
+            for (std::size_t at = 0; at <= 40; ++at) {
+                std::string letters;
+                while (letters.size() < 48) letters += run;
+                letters[at] = breaker;
+                for (int type : {0, 2, 3}) {
+                    for (int mode : {0, 1, 2}) ExpectAsModel(type, letters, mode, false);
+                    ExpectAsModel(type, letters, 1, true);
+                }
+            }
+        }
+    }
+}
+
+// Mixed texts on both sides of 1024 bytes, where the working copy moves to
+// the heap.
+TEST_F(FastPathTest, MixedTextsAroundTheWorkingCopyLimit) {
+    std::mt19937 random(1024);
+    const std::string alphabet = "aaaaKKKKSLgnekryp";
+    for (int round = 0; round < 60; ++round) {
+        const std::size_t target = 1000 + random() % 60;
+        std::string letters;
+        while (Text(letters).size() < target) {
+            const char letter = alphabet[random() % alphabet.size()];
+            letters += Repeat(letter, 1 + random() % 20);
+        }
+        for (int type : {0, 2, 3}) {
+            ExpectAsModel(type, letters, static_cast<int>(round % 3), false);
+            ExpectAsModel(type, letters, 0, true);
+        }
+    }
+}
+
+// A kanji run whose last pair begins at the last counted byte takes the
+// byte after the text as its trail, at every length of the run.
+TEST_F(FastPathTest, RunsEndingInAPairPastTheCountedLength) {
+    for (std::size_t kanji = 1; kanji <= 40; ++kanji) {
+        const Bytes text = Text(Repeat('K', kanji));
+        for (int type : {0, 2, 3}) {
+            const auto whole = RunExport(Export::kLrss, type, text, 0, static_cast<int>(text.size()));
+            const auto cut = RunExport(Export::kLrss, type, text, 0, static_cast<int>(text.size() - 1));
+            EXPECT_EQ(cut.out, whole.out) << "type " << type << ", " << kanji << " kanji";
+        }
+    }
+}
+
+// Round trips through each host code at every alignment, for the fast paths
+// of the conversions back.
+TEST_F(FastPathTest, TextsComeBackFromEachHostCode) {
+    const struct {
+        int out, back;
+    } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
+    for (char run : {'a', 'K', 'S', 'L'}) {
+        for (std::size_t shift = 0; shift <= 17; ++shift) {
+            for (std::size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u}) {
+                for (const char* ending : {"", "a", "K", "n", "k", "Sa"}) {
+                    const Bytes text = Text(Repeat('K', shift % 3) + Repeat('a', shift) + Repeat(run, length) + ending);
+                    for (const auto& p : pairs) {
+                        const auto host = RunExport(Export::kPlain, p.out, text);
+                        const auto back = RunExport(Export::kPlain, p.back, test_support::Hex(host.out));
+                        ASSERT_EQ(back.out, ToHex(text)) << p.out << " -> " << p.back;
+                    }
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
