@@ -83,6 +83,25 @@ TEST_F(DispatchTest, NegativeLengthIsAnEmptyTextForEveryConversion) {
     EXPECT_TRUE(gaiji_double::Calls().empty());
 }
 
+// The result must be able to count what a conversion writes: a text that
+// could grow past that is refused before a byte of it is read.
+TEST_F(DispatchTest, TextsWhoseResultCouldNotBeCountedAreRefused) {
+    const struct {
+        int type;
+        int len;
+    } cases[] = {{2, 1000000000}, {10, 920350133}, {0, 1300000000}, {3, 1100000000}, {4, 2147483647}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        Bytes dst(4, 0xEE);
+        const Bytes src = Hex("41 00");
+        int status = 2;
+        EXPECT_EQ(Lumtrax_LRSS(c.type, dst.data(), src.data(), c.len, 0, &status), -1);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(dst[0], 0x00);
+        EXPECT_EQ(dst[1], 0xEE);
+    }
+}
+
 TEST_F(DispatchTest, NullPointersAreRefused) {
     Bytes dst(4, 0xEE);
     const Bytes src = Hex("41 00");

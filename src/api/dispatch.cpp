@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "api/growth.h"
 #include "gaiji/gaiji.h"
 #include "lumtrax.h"
 #include "to_host/sjis_classes.h"
@@ -17,7 +18,14 @@ namespace lumtrax {
 namespace {
 
 constexpr std::int32_t kFailed = -1;
-constexpr std::size_t kLongestText = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+constexpr std::size_t kLargestCount = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+
+// True when every text the conversion can make of len bytes has a length
+// that the 32-bit result can count. A longer text is refused before anything
+// is read, rather than converted with a result that has wrapped.
+bool ResultFitsACount(std::int32_t type, std::size_t len) {
+    return len <= kLargestCount && DestinationCapacity(type, len) - 1 <= std::uint64_t{kLargestCount};
+}
 
 // The length of a NUL-terminated host text.
 std::size_t PlainLength(const std::uint8_t* src) {
@@ -127,14 +135,14 @@ std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::ui
     }
     if (type == LUMTRAX_RAW_BYTE_ESCAPE) return MakeRawByteEscape(dst, src, status);
     if (len < 0) return EmptyText(dst, status);
-    if (len == 0) {
-        const std::size_t length = HasShiftJisSource(type) ? EscapedLength(src) : PlainLength(src);
-        if (length > kLongestText) {
-            EmptyText(dst, status);
-            return kFailed;
-        }
-        len = static_cast<std::int32_t>(length);
+    const std::size_t length = len > 0 ? static_cast<std::size_t>(len)
+                               : HasShiftJisSource(type) ? EscapedLength(src)
+                                                         : PlainLength(src);
+    if (!ResultFitsACount(type, length)) {
+        EmptyText(dst, status);
+        return kFailed;
     }
+    len = static_cast<std::int32_t>(length);
     return RunConversion(type, dst, src, len, mode, status, lrss, shift);
 }
 

@@ -26,7 +26,9 @@ bool IsAssignedType(std::int32_t type);
 
 // Runs one conversion. len 0 asks for the length to be computed; a negative
 // len is an empty text. A null status is allowed and reports nothing; a null
-// dst or src is refused with -1. lrss and shift are the flags the exports add.
+// dst or src is refused with -1, and so is a text whose converted form could
+// be longer than the 32-bit result can count (dst then holds an empty text).
+// lrss and shift are the flags the exports add.
 std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src,
                              std::int32_t len, std::int32_t mode, std::int32_t* status, bool lrss,
                              bool shift);

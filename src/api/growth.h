@@ -13,11 +13,13 @@ namespace lumtrax {
 // The destination bytes a conversion of len counted source bytes may write.
 // For an unassigned type the source is copied up to its first 00, so the
 // caller's text length plus one is what counts there.
-constexpr std::size_t DestinationCapacity(std::int32_t type, std::size_t len) {
+// Counted in 64 bits, so that no length a 32-bit count can hold overflows it
+// where size_t has 32 bits.
+constexpr std::uint64_t DestinationCapacity(std::int32_t type, std::uint64_t len) {
     // A unit that begins at the last counted byte may take the byte after it.
-    const std::size_t consumed = len + 1;
-    const std::size_t first_pass = len + 2;
-    std::size_t text = 0;
+    const std::uint64_t consumed = len + 1;
+    const std::uint64_t first_pass = len + 2;
+    std::uint64_t text = 0;
     switch (type) {
         case 0:
         case 1:
@@ -47,7 +49,7 @@ constexpr std::size_t DestinationCapacity(std::int32_t type, std::size_t len) {
             text = len;
             break;
     }
-    const std::size_t with_terminator = text + 1;
+    const std::uint64_t with_terminator = text + 1;
     return with_terminator > first_pass ? with_terminator : first_pass;
 }
 
