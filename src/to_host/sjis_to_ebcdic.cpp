@@ -30,6 +30,10 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
     const SjisText text{src, work.data(), static_cast<std::size_t>(len), !lrss};
     const std::uint8_t* jis = text.jis;
     ShiftState run(kEbcdicShiftCodes, shift);
+    // A single byte is its image in the table set.
+    const auto table_image = [&image](std::uint8_t b) { return image[b]; };
+    const auto table_run = [&image](const std::uint8_t* from, std::size_t length, std::size_t room,
+                                    std::uint8_t* to) { WriteRunThroughTable(image, from, length, room, to); };
     std::uint8_t* out = dst;
     std::size_t i = 0;
     // Runs are written a block at a time (see WriteRun). A block's bytes
@@ -50,40 +54,8 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
             *out++ = pair.lead;
             *out++ = pair.trail;
             i += 2;
-        } else if (text.LineEndAt(i)) {
-            // A dropped line end leaves the run open: both sides share it.
-            if (KeepsLineEnd(mode)) {
-                run.Close(out);
-                WriteKeptLineEnd(mode, image[jis[i]], image[jis[i + 1]], out);
-            }
-            i += kLineEndWidth;
-        } else if (lrss) {
-            // Only placeholders, kept line ends and the end of the text close a run.
-            if (src[i] == kLrssPlaceholder) {
-                run.Toggle(out);
-                i += 1;
-            } else if (const std::size_t singles = text.AsciiRunAt(i, true)) {
-                WriteRunThroughTable(image, jis + i, singles, text.RoomAt(i), out);
-                out += singles;
-                i += singles;
-            } else {
-                *out++ = image[jis[i]];
-                i += 1;
-            }
-        } else if (text.EscapeAt(i)) {
-            run.Close(out);
-            *out++ = text.CarriedByte(i);
-            i += kEscapeWidth;
         } else {
-            run.Close(out);
-            if (const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode))) {
-                WriteRunThroughTable(image, jis + i, singles, text.RoomAt(i), out);
-                out += singles;
-                i += singles;
-            } else {
-                *out++ = image[jis[i]];
-                i += 1;
-            }
+            i += WriteSingleByteUnit(text, i, mode, lrss, run, table_image, table_run, out);
         }
     }
     run.Close(out);

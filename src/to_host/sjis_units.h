@@ -9,6 +9,7 @@
 
 #include "common/bytes.h"
 #include "to_host/jis_prepass.h"
+#include "to_host/shift_state.h"
 #include "to_host/sjis_runs.h"
 
 namespace lumtrax {
@@ -53,6 +54,44 @@ inline bool KeepsLineEnd(std::int32_t mode) { return mode != kLineEndDrop; }
 // Under the other modes a kept line end writes CR and LF as two single
 // bytes would.
 inline bool SplitsLineEnd(std::int32_t mode) { return mode == kLineEndLfOnly || mode == kLineEndDrop; }
+
+// One unit of the text at i that is no double-byte character, as the host
+// codes with a shift state write it: a line end, an LRSS placeholder, a
+// raw-byte escape, or single bytes (one, or a run of them). image gives the
+// host byte of a single byte; write_run writes a run of them. Returns the
+// source bytes taken.
+template <typename Image, typename WriteRun>
+std::size_t WriteSingleByteUnit(const SjisText& text, std::size_t i, std::int32_t mode, bool lrss,
+                                ShiftState& run, Image image, WriteRun write_run,
+                                std::uint8_t*& out) {
+    const std::uint8_t* jis = text.jis;
+    if (text.LineEndAt(i)) {
+        // A dropped line end leaves the run open: both sides share it.
+        if (KeepsLineEnd(mode)) {
+            run.Close(out);
+            WriteKeptLineEnd(mode, image(jis[i]), image(jis[i + 1]), out);
+        }
+        return kLineEndWidth;
+    }
+    if (lrss && text.src[i] == kLrssPlaceholder) {
+        run.Toggle(out);
+        return 1;
+    }
+    // In LRSS mode only placeholders, kept line ends and the end of the text
+    // close a run; otherwise every single byte and escape does.
+    if (!lrss) run.Close(out);
+    if (text.EscapeAt(i)) {
+        *out++ = text.CarriedByte(i);
+        return kEscapeWidth;
+    }
+    if (const std::size_t singles = text.AsciiRunAt(i, lrss || SplitsLineEnd(mode))) {
+        write_run(jis + i, singles, text.RoomAt(i), out);
+        out += singles;
+        return singles;
+    }
+    *out++ = image(jis[i]);
+    return 1;
+}
 
 }  // namespace lumtrax
 
