@@ -4,6 +4,7 @@
 // loops (LUMTRAX_NO_SIMD).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "common/blocks.h"
@@ -53,7 +54,7 @@ TEST(Blocks, KanjiBlocksAgreeWithThePairTests) {
                     << std::hex << lead << " " << trail << " at pair " << j;
                 if (!plain) continue;
                 std::uint8_t jis[kBlockSize];
-                WriteJisOfBlock(block.bytes, 0x5555u, jis);
+                WriteJisOfKanjiPairs(block.bytes, jis);
                 const BytePair expected = SjisToJis(l, t);
                 ASSERT_EQ(jis[2 * j], expected.lead) << std::hex << lead << " " << trail;
                 ASSERT_EQ(jis[2 * j + 1], expected.trail) << std::hex << lead << " " << trail;
@@ -67,47 +68,66 @@ void ExpectWrittenUpTo(const std::uint8_t* written, const std::uint8_t* expected
     for (std::size_t k = 0; k < taken; ++k) ASSERT_EQ(written[k], expected[k]) << round << " at " << k;
 }
 
-// Where the characters of a block of Shift-JIS begin, against a walk of the
+// Where the characters of a block of Shift-JIS begin, from every place in
+// it and with or without the trail of a pair there, against a walk of the
 // block unit by unit (an escape counts as its single bytes here: the fast
-// paths stop at the first one), and the JIS form written from that.
+// paths stop at the first one), and the JIS form written from that, which
+// leaves the bytes before the place alone.
 TEST(Blocks, SjisBlockUnitsFollowTheCharacters) {
     std::mt19937 random(4711);
-    const std::uint8_t values[] = {0x41, 0x0D, 0x0A, 0x5C, 0x01, 0x81, 0x88, 0x9F, 0x40,
-                                   0x7F, 0x87, 0xED, 0xF0, 0xB1, 0xFC, 0xE0, 0xA0};
-    for (int round = 0; round < 20000; ++round) {
+    const std::uint8_t values[] = {0x41, 0x0D, 0x0A, 0x5C, 0x01, 0x81, 0x88, 0x9F, 0x40, 0x7F,
+                                   0x87, 0xED, 0xEF, 0xF0, 0xB1, 0xFC, 0xE0, 0xA0, 0x80};
+    for (int round = 0; round < 40000; ++round) {
         std::uint8_t block[kBlockSize + 1];
         for (std::uint8_t& b : block) b = values[random() % sizeof values];
-        unsigned starts = 0, not_plain = 0, escapes = 0, line_ends = 0, high_singles = 0;
+        BlockStart start;
+        start.from = round % 3 == 0 ? 0 : static_cast<unsigned>(random() % kBlockSize);
+        start.in_pair = random() % 2 == 0;
+        unsigned starts = 0, trails = 0, not_plain = 0, escapes = 0, line_ends = 0, high_singles = 0, a0 = 0;
+        constexpr std::uint8_t kUntouched = 0xEE;
         std::uint8_t expected[kBlockSize];
-        for (unsigned k = 0; k < kBlockSize;) {
+        std::fill(expected, expected + kBlockSize, kUntouched);
+        unsigned k = start.from;
+        if (start.in_pair) {
+            if (!IsSjisTrail(block[k])) block[k] = 0x9F;  // the trail of a pair
+            trails |= 1u << k;
+            expected[k] = SjisToJisCell(block[k]);
+            k += 1;
+        }
+        while (k < kBlockSize) {
             const std::uint8_t lead = block[k], trail = block[k + 1];
             if (IsSjisDoubleByte(lead, trail)) {
                 starts |= 1u << k;
-                const bool plain = lead != 0x87 && IsSjisPlainKanji(lead, trail);
-                if (!plain) not_plain |= 1u << k;
-                const BytePair jis = plain ? SjisToJis(lead, trail) : BytePair{lead, trail};
-                expected[k] = jis.lead;
-                if (k + 1 < kBlockSize) expected[k + 1] = jis.trail;
+                if (k + 1 < kBlockSize) trails |= 2u << k;
+                // The fast paths leave the leads 87 and ED-FC to the unit steps.
+                if (lead == 0x87 || lead >= 0xED) not_plain |= 1u << k;
+                expected[k] = SjisToJisRow(lead, trail);
+                if (k + 1 < kBlockSize) expected[k + 1] = SjisToJisCell(trail);
                 k += 2;
                 continue;
             }
             if (lead == 0x5C && trail == 0x01) escapes |= 1u << k;
             if (lead == 0x0D && trail == 0x0A) line_ends |= 1u << k;
             if (lead >= 0x80) high_singles |= 1u << k;
+            if (lead == 0xA0) a0 |= 1u << k;
             expected[k] = lead;
             k += 1;
         }
-        const SjisBlockUnits units = ReadSjisBlock(block);
+        const SjisBlockUnits units = ReadSjisBlock(block, start);
         ASSERT_EQ(units.pair_starts, starts) << round;
+        ASSERT_EQ(units.trails, trails) << round;
         ASSERT_EQ(units.not_plain, not_plain) << round;
         ASSERT_EQ(units.escapes, escapes) << round;
         ASSERT_EQ(units.line_ends, line_ends) << round;
         ASSERT_EQ(units.high_singles, high_singles) << round;
-        // The bytes up to the first pair that is not plain kanji.
-        const std::size_t taken = UnitsBefore(not_plain, starts);
+        ASSERT_EQ(units.placeholders, a0) << round;
+        ASSERT_EQ(units.ends_inside_pair(), (starts & kLastByte) != 0) << round;
+        // The bytes up to the first pair that is not plain kanji (gaiji keep
+        // their own bytes, which the unit steps write).
         std::uint8_t form[kBlockSize];
-        WriteJisOfBlock(block, starts, form);
-        ExpectWrittenUpTo(form, expected, taken, round);
+        std::fill(form, form + kBlockSize, kUntouched);
+        WriteJisOfBlock(block, units, form);
+        ExpectWrittenUpTo(form, expected, FirstOf(not_plain), round);
     }
 }
 

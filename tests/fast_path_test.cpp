@@ -151,7 +151,7 @@ std::string Repeat(char letter, std::size_t count) { return std::string(count, l
 TEST_F(FastPathTest, RunsOfEveryLengthAtEveryAlignment) {
     const char* const endings[] = {"", "a", "K", "n", "e", "g", "y", "p"};
     const std::size_t lengths[] = {1, 2, 3, 7, 8, 9, 14, 15, 16, 17, 18, 31, 32, 33};
-    for (char run : {'a', 'K', 'S', 'L'}) {
+    for (char run : {'a', 'K', 'S', 'L', 'k'}) {
         for (std::size_t shift = 0; shift <= 16; ++shift) {
             for (std::size_t length : lengths) {
                 for (const char* ending : endings) {
@@ -200,6 +200,24 @@ TEST_F(FastPathTest, MixedTextsAroundTheWorkingCopyLimit) {
         for (int type : {0, 2, 3}) {
             ExpectAsModel(type, letters, static_cast<int>(round % 3), false);
             ExpectAsModel(type, letters, 0, true);
+        }
+    }
+}
+
+// Short mixed texts of every length, as records are: the blocks of a text
+// meet its units at every place, and its last bytes share a block with the
+// bytes before them.
+TEST_F(FastPathTest, MixedTextsOfEveryLength) {
+    std::mt19937 random(93);
+    const std::string alphabet = "aaaaaKKKKKSLkgnerypa";
+    for (std::size_t target = 1; target <= 120; ++target) {
+        for (int round = 0; round < 12; ++round) {
+            std::string letters;
+            while (Text(letters).size() < target) letters += Repeat(alphabet[random() % alphabet.size()], 1 + random() % 6);
+            for (int type : {0, 2, 3}) {
+                ExpectAsModel(type, letters, round % 3, false);
+                ExpectAsModel(type, letters, round % 2, true);
+            }
         }
     }
 }

@@ -39,21 +39,37 @@ namespace lumtrax {
 
 constexpr std::size_t kBlockSize = 16;
 constexpr unsigned kWholeBlock = 0xFFFF;
+constexpr unsigned kLastByte = 0x8000;
 
 // True when the block at i lies inside the n counted bytes of a text.
 inline bool BlockFits(std::size_t i, std::size_t n) { return i + kBlockSize <= n; }
 
-// How many of the block's first bytes have their bit set in mask: 0-16.
-inline unsigned LeadingBytes(unsigned mask) {
-    const unsigned stops = ~mask | (1u << kBlockSize);  // never 0
+// The lowest bit set in mask, which is not 0.
+inline unsigned LowestBit(unsigned mask) {
 #if defined(_MSC_VER) && !defined(__clang__)
     unsigned long index = 0;
-    _BitScanForward(&index, stops);
+    _BitScanForward(&index, mask);
     return static_cast<unsigned>(index);
 #else
-    return static_cast<unsigned>(__builtin_ctz(stops));
+    return static_cast<unsigned>(__builtin_ctz(mask));
 #endif
 }
+
+// How many of the block's first bytes have their bit set in mask: 0-16.
+inline unsigned LeadingBytes(unsigned mask) { return LowestBit(~mask | (1u << kBlockSize)); }
+
+// The place of the first byte of a block whose bit is set in stops, or 16
+// when there is none.
+inline unsigned FirstOf(unsigned stops) { return LowestBit(stops | (1u << kBlockSize)); }
+
+// The bytes of a block from its byte k on (k 0-16).
+inline unsigned BytesFrom(unsigned k) { return (kWholeBlock << k) & kWholeBlock; }
+
+// The converted bytes of a block, for WriteBlockWithCodes: the block's 16
+// bytes, then 16 bytes of 00 that the writes of its last bytes read past them.
+struct ConvertedBlock {
+    alignas(16) std::uint8_t bytes[2 * kBlockSize];
+};
 
 // Where the units of two bytes of a block begin, when the block's first
 // byte begins a unit, each byte whose bit is set in may_begin begins a unit
@@ -161,6 +177,12 @@ inline __m128i BytesOfMask(unsigned mask) {
     return _mm_cmpeq_epi8(_mm_and_si128(spread, bits), bits);
 }
 
+// Puts the converted bytes of a block into a ConvertedBlock.
+inline void StoreConverted(ConvertedBlock& block, __m128i bytes) {
+    StoreBlock(block.bytes, bytes);
+    StoreBlock(block.bytes + kBlockSize, _mm_setzero_si128());
+}
+
 // Copies the block, with the high bit of every byte set.
 inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {
     StoreBlock(to, _mm_or_si128(LoadBlock(from), _mm_set1_epi8(static_cast<char>(0x80))));
@@ -218,6 +240,49 @@ inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {
 #endif
 
 inline void CopyBlock(const std::uint8_t* from, std::uint8_t* to) { std::memcpy(to, from, kBlockSize); }
+
+// Writes the bytes from..count-1 of a converted block to out, each byte whose
+// bit is set in codes_before preceded by the code_width bytes that
+// write_code(k, at) writes at at (a shift code, a shift sequence, a prefix),
+// and returns the place after them. The bytes go in pieces of 16, each from
+// a code to the next one, so a write reaches up to 16 bytes past the bytes
+// it is for; those are written again by what follows, or lie past the end of
+// the text. The caller keeps room for (2 + code_width) * 16 bytes at out.
+template <typename WriteCode>
+LUMTRAX_ALWAYS_INLINE std::uint8_t* WriteBlockPieces(const ConvertedBlock& block, unsigned from, unsigned count,
+                                                     unsigned codes_before, std::size_t code_width,
+                                                     WriteCode write_code, std::uint8_t* out) {
+    unsigned at = from;
+    for (unsigned codes = codes_before & BytesFrom(from) & ~BytesFrom(count); codes != 0; codes &= codes - 1) {
+        const unsigned k = LowestBit(codes);
+        CopyBlock(block.bytes + at, out);
+        out += k - at;
+        write_code(k, out);
+        out += code_width;
+        at = k;
+    }
+    CopyBlock(block.bytes + at, out);
+    return out + (count - at);
+}
+
+// As WriteBlockPieces, where end is the end of the destination: when it is
+// too near for the pieces, they go through a scratch block.
+template <typename WriteCode>
+LUMTRAX_ALWAYS_INLINE std::uint8_t* WriteBlockWithCodes(const ConvertedBlock& block, unsigned from, unsigned count,
+                                                        unsigned codes_before, std::size_t code_width,
+                                                        WriteCode write_code, std::uint8_t* out,
+                                                        const std::uint8_t* end) {
+    // At most 16 bytes, a code before each, and one piece of 16 past them.
+    const std::size_t reach = (2 + code_width) * kBlockSize;
+    if (static_cast<std::size_t>(end - out) >= reach) {
+        return WriteBlockPieces(block, from, count, codes_before, code_width, write_code, out);
+    }
+    std::uint8_t scratch[4 * kBlockSize];
+    const std::size_t written = static_cast<std::size_t>(
+        WriteBlockPieces(block, from, count, codes_before, code_width, write_code, scratch) - scratch);
+    std::memcpy(out, scratch, written);
+    return out + written;
+}
 
 // The length of the run at src + i whose bytes have their bits set in the
 // masks that block_mask(p) gives for the blocks from there on, counted over

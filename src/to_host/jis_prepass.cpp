@@ -28,46 +28,34 @@ static_assert(sizeof(kHeapExhaustedMessageSjis) == 44 + 1);
 
 namespace {
 
-// A block of kanji and single bytes at p with the units given, of which
-// the first counted bytes belong to the text: writes its JIS form at out,
-// whole, and returns the bytes it takes, up to its first gaiji or escape or
-// the end of the text.
-std::size_t JisFormOfBlock(const std::uint8_t* p, const SjisBlockUnits& units, std::size_t counted, bool escapes,
-                           std::uint8_t* out) {
-    const unsigned stops =
-        units.not_plain | (escapes ? units.escapes : 0) | PastTheText(counted, units.pair_starts);
-    const std::size_t taken = UnitsBefore(stops, units.pair_starts);
-    if (taken != 0) WriteJisOfBlock(p, units.pair_starts, out);
-    return taken;
-}
-
-// The fast paths of the pre-pass at i: a block of kanji and single bytes
-// goes at once (the last bytes of the text, fewer than a block, from a
-// copy), and a block of single bytes alone or of kanji alone begins a run
-// that goes a block at a time. Writes the JIS form of what they take at
-// dst + i and returns how many bytes that is; 0 leaves the unit at i to the
-// unit steps. Blocks are written whole: their bytes past what is taken are
-// written again by the units that follow.
+// The fast paths of the pre-pass at i, up to the first gaiji or escape: a
+// block of single bytes alone or of kanji alone begins a run that goes a
+// block at a time, and other blocks go through WalkSjisBlocks. Writes the
+// JIS form of what they take at dst + i and returns how many bytes that is;
+// 0 leaves the unit at i to the unit steps. Blocks are written whole: their
+// bytes past what is taken are written again by the units that follow.
 std::size_t JisFormOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, bool escapes,
                             std::uint8_t* dst) {
-    if (!BlockFits(i, n)) {
-        return StepOnTail(src + i, n - i, dst + i, [escapes](const std::uint8_t* p, std::size_t counted, std::uint8_t* out) {
-            return JisFormOfBlock(p, ReadSjisBlock(p), counted, escapes, out);
-        });
-    }
-    const SjisBlockUnits units = ReadSjisBlock(src + i);
-    if (units.ascii_only()) {
-        const std::size_t singles = AsciiRun(src, i, n, escapes, false);
-        if (singles >= kBlockSize) {
-            CopyRun(src + i, singles, n - i, dst + i);
-            return singles;
+    if (BlockFits(i, n)) {
+        if (AsciiMask(src + i) == kWholeBlock) {
+            const std::size_t singles = AsciiRun(src, i, n, escapes, false);
+            if (singles >= kBlockSize) {
+                CopyRun(src + i, singles, n - i, dst + i);
+                return singles;
+            }
+        } else if (PlainKanjiMask(src + i) == kWholeBlock) {
+            const std::size_t kanji = PlainKanjiRun(src, i, n);
+            WriteJisOfRun(src + i, kanji, n - i, dst + i);
+            return kanji;
         }
-    } else if (units.plain_kanji_only()) {
-        const std::size_t kanji = PlainKanjiRun(src, i, n);  // a block at least
-        WriteJisOfRun(src + i, kanji, n - i, dst + i);
-        return kanji;
     }
-    return JisFormOfBlock(src + i, units, kBlockSize, escapes, dst + i);
+    const auto stops = [escapes](const SjisBlockUnits& units) {
+        return units.not_plain | (escapes ? units.escapes : 0);
+    };
+    const auto write = [src, dst](std::size_t at, const SjisBlockUnits& units, unsigned) {
+        WriteJisOfBlock(src + at, units, dst + at);
+    };
+    return WalkSjisBlocks(src, i, n, stops, write) - i;
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The fast paths of the passes over Shift-JIS text: how far a run of kanji
-// or of single bytes reaches from i, counted a block of 16 bytes at a time
-// (see RunLength and RunLengthToEnd); everything the runs leave out goes through a loop's own
-// unit by unit steps. i must begin a character. A run is written a block at
-// a time too, while the blocks lie inside the text (see WriteRun).
+// The runs of the passes over Shift-JIS text: how far a run of kanji or of
+// single bytes reaches from i, counted a block of 16 bytes at a time over
+// the blocks that lie inside the text (see RunLength). A text that begins
+// such a run goes a block at a time without working out where its
+// characters begin; i must begin a character. A run is written a block at a
+// time too, while the blocks lie inside the text (see WriteRun).
 #ifndef LUMTRAX_TO_HOST_SJIS_RUNS_H
 #define LUMTRAX_TO_HOST_SJIS_RUNS_H
 
@@ -26,7 +27,7 @@ inline std::size_t PlainKanjiRun(const std::uint8_t* src, std::size_t i, std::si
 // same; the unit steps sort it out.)
 inline std::size_t AsciiRun(const std::uint8_t* src, std::size_t i, std::size_t n, bool escapes,
                             bool line_ends) {
-    return RunLengthToEnd(src, i, n, [=](const std::uint8_t* p) {
+    return RunLength(src, i, n, [=](const std::uint8_t* p) {
         unsigned singles = AsciiMask(p);
         if (escapes) singles &= ~PairStartMask(p, kEscapeFirst, kEscapeSecond);
         if (line_ends) singles &= ~PairStartMask(p, kCarriageReturn, kLineFeed);
