@@ -235,6 +235,30 @@ TEST_F(FastPathTest, RunsEndingInAPairPastTheCountedLength) {
     }
 }
 
+// A line end or an escape needs both of its first bytes inside the counted
+// text: where the length cuts one after its first byte, that byte is a single
+// byte, also in the block that ends with the text.
+TEST_F(FastPathTest, UnitsCutByTheCountedLengthAreSingleBytes) {
+    for (std::size_t kanji = 0; kanji <= 12; ++kanji) {
+        for (const char* tail : {"0D 0A", "5C 01"}) {
+            const Bytes text = test_support::Hex(ToHex(Text(Repeat('K', kanji) + "aaaaa")) + " " + tail);
+            const int cut = static_cast<int>(text.size() - 1);
+            // 0D and 5C alone, as the last byte: single bytes in LRSS mode,
+            // where the run stays open until the end of the text.
+            const std::string last = std::string(tail).substr(0, 2) == "0D" ? "r" : "y";
+            const std::string letters = Repeat('K', kanji) + "aaaaa" + last;
+            for (int type : {0, 2}) {
+                const auto outcome = RunExport(Export::kLrss, type, text, 0, cut);
+                EXPECT_EQ(outcome.out, ToHex(Model(type, letters, 0, true))) << type << " " << tail << " " << kanji;
+            }
+            for (int mode : {0, 1}) {
+                const auto outcome = RunExport(Export::kLrss, 3, text, mode, cut);
+                EXPECT_EQ(outcome.out, ToHex(Model(3, letters, mode, false))) << tail << " " << kanji;
+            }
+        }
+    }
+}
+
 // Round trips through each host code at every alignment, for the fast paths
 // of the conversions back.
 TEST_F(FastPathTest, TextsComeBackFromEachHostCode) {

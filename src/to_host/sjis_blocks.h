@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "common/blocks.h"
 #include "common/bytes.h"
@@ -36,6 +37,8 @@ struct SjisBlockUnits {
     unsigned pair_bytes() const { return pair_starts | trails; }
     // The bytes that begin a unit of one byte or of three (an escape).
     unsigned single_starts() const { return BytesFrom(from) & ~pair_bytes(); }
+    // The trail at from of a pair that began before the block, or 0.
+    unsigned carried_trail() const { return trails & ~(pair_starts << 1); }
     bool ends_inside_pair() const { return (pair_starts & kLastByte) != 0; }
 };
 
@@ -136,6 +139,13 @@ inline void SetHighBitsIn(const std::uint8_t* jis, unsigned pair_bytes, Converte
     StoreConverted(block, _mm_or_si128(LoadBlock(jis), high));
 }
 
+// Puts the bytes of pair_bytes of the JIS form at jis, with the high bit
+// set, into a block over what it holds there.
+inline void PutPairsWithHighBits(const std::uint8_t* jis, unsigned pair_bytes, ConvertedBlock& block) {
+    const __m128i pairs = _mm_or_si128(LoadBlock(jis), _mm_set1_epi8(static_cast<char>(0x80)));
+    StoreConverted(block, Select(BytesOfMask(pair_bytes), pairs, LoadBlock(block.bytes)));
+}
+
 #else
 
 inline unsigned PlainKanjiMask(const std::uint8_t* p) {
@@ -188,6 +198,13 @@ inline void SetHighBitsIn(const std::uint8_t* jis, unsigned pair_bytes, Converte
     std::memset(block.bytes + kBlockSize, 0, kBlockSize);
 }
 
+inline void PutPairsWithHighBits(const std::uint8_t* jis, unsigned pair_bytes, ConvertedBlock& block) {
+    for (unsigned k = 0; k < kBlockSize; ++k) {
+        if ((pair_bytes >> k & 1u) != 0) block.bytes[k] = static_cast<std::uint8_t>(jis[k] | 0x80);
+    }
+    std::memset(block.bytes + kBlockSize, 0, kBlockSize);
+}
+
 #endif
 
 // Walks Shift-JIS text a block at a time from the unit start i, up to the end
@@ -198,7 +215,8 @@ inline void SetHighBitsIn(const std::uint8_t* jis, unsigned pair_bytes, Converte
 // each block, stops(units) gives the units where the walk stops, and
 // write(at, units, count) converts the bytes of the block at src + at from
 // units.from up to count, the first stop or 16. A pair that begins at the
-// last counted byte takes the byte after the text and stops the walk too.
+// last counted byte takes the byte after the text and stops the walk too; a
+// line end or an escape there is none.
 // Returns the place where the walk stopped, a unit start. Texts shorter than
 // a block are left to the unit steps.
 template <typename Stops, typename Write>
@@ -215,7 +233,10 @@ LUMTRAX_ALWAYS_INLINE std::size_t WalkSjisBlocks(const std::uint8_t* src, std::s
     }
     const std::size_t last = n - kBlockSize;
     start.from = static_cast<unsigned>(i - last);
-    const SjisBlockUnits units = ReadSjisBlock(src + last, start);
+    SjisBlockUnits units = ReadSjisBlock(src + last, start);
+    // A line end or an escape needs its first two bytes inside the text.
+    units.line_ends &= ~kLastByte;
+    units.escapes &= ~kLastByte;
     const unsigned count = FirstOf(stops(units) | (units.pair_starts & kLastByte));
     write(last, units, count);
     return last + count;
