@@ -27,12 +27,18 @@
 #define LUMTRAX_SSE2 0
 #endif
 
+// LUMTRAX_ALWAYS_INLINE for a function, LUMTRAX_INLINE_LAMBDA after the
+// parameters of a lambda: the steps of the block loops, which the compiler
+// could otherwise leave as calls with their state in memory.
 #if defined(__GNUC__)
 #define LUMTRAX_ALWAYS_INLINE inline __attribute__((always_inline))
+#define LUMTRAX_INLINE_LAMBDA __attribute__((always_inline))
 #elif defined(_MSC_VER)
 #define LUMTRAX_ALWAYS_INLINE __forceinline
+#define LUMTRAX_INLINE_LAMBDA
 #else
 #define LUMTRAX_ALWAYS_INLINE inline
+#define LUMTRAX_INLINE_LAMBDA
 #endif
 
 namespace lumtrax {
@@ -248,12 +254,30 @@ inline void CopyBlock(const std::uint8_t* from, std::uint8_t* to) { std::memcpy(
 // a code to the next one, so a write reaches up to 16 bytes past the bytes
 // it is for; those are written again by what follows, or lie past the end of
 // the text. The caller keeps room for (2 + code_width) * 16 bytes at out.
+//
+// Where most blocks have a code or two (records outside LRSS mode, whose
+// runs are short), how many codes a block has is a branch that goes wrong
+// for most blocks; with codes_expected the first two pieces are written
+// without that branch: a piece with no code ends at count, and its code goes
+// past the text, where what follows writes over it.
 template <typename WriteCode>
 LUMTRAX_ALWAYS_INLINE std::uint8_t* WriteBlockPieces(const ConvertedBlock& block, unsigned from, unsigned count,
                                                      unsigned codes_before, std::size_t code_width,
-                                                     WriteCode write_code, std::uint8_t* out) {
+                                                     WriteCode write_code, bool codes_expected, std::uint8_t* out) {
+    unsigned codes = codes_before & BytesFrom(from) & ~BytesFrom(count);
     unsigned at = from;
-    for (unsigned codes = codes_before & BytesFrom(from) & ~BytesFrom(count); codes != 0; codes &= codes - 1) {
+    if (codes_expected) {
+        for (int piece = 0; piece < 2; ++piece) {
+            const unsigned k = LowestBit(codes | (1u << count));
+            CopyBlock(block.bytes + at, out);
+            out += k - at;
+            write_code(k, out);
+            out += codes != 0 ? code_width : 0;
+            at = k;
+            codes &= codes - 1;
+        }
+    }
+    for (; codes != 0; codes &= codes - 1) {
         const unsigned k = LowestBit(codes);
         CopyBlock(block.bytes + at, out);
         out += k - at;
@@ -270,16 +294,17 @@ LUMTRAX_ALWAYS_INLINE std::uint8_t* WriteBlockPieces(const ConvertedBlock& block
 template <typename WriteCode>
 LUMTRAX_ALWAYS_INLINE std::uint8_t* WriteBlockWithCodes(const ConvertedBlock& block, unsigned from, unsigned count,
                                                         unsigned codes_before, std::size_t code_width,
-                                                        WriteCode write_code, std::uint8_t* out,
-                                                        const std::uint8_t* end) {
+                                                        WriteCode write_code, bool codes_expected,
+                                                        std::uint8_t* out, const std::uint8_t* end) {
     // At most 16 bytes, a code before each, and one piece of 16 past them.
     const std::size_t reach = (2 + code_width) * kBlockSize;
     if (static_cast<std::size_t>(end - out) >= reach) {
-        return WriteBlockPieces(block, from, count, codes_before, code_width, write_code, out);
+        return WriteBlockPieces(block, from, count, codes_before, code_width, write_code, codes_expected, out);
     }
     std::uint8_t scratch[4 * kBlockSize];
     const std::size_t written = static_cast<std::size_t>(
-        WriteBlockPieces(block, from, count, codes_before, code_width, write_code, scratch) - scratch);
+        WriteBlockPieces(block, from, count, codes_before, code_width, write_code, codes_expected, scratch) -
+        scratch);
     std::memcpy(out, scratch, written);
     return out + written;
 }

@@ -13,9 +13,10 @@
 namespace lumtrax {
 
 struct ShiftCodes {
-    std::uint8_t open[2];
-    std::uint8_t close[2];
-    std::size_t width;  // 1 or 2 bytes each
+    std::uint8_t codes[2][2];  // the open code, then the close code
+    std::size_t width;         // 1 or 2 bytes each
+    const std::uint8_t* open() const { return codes[0]; }
+    const std::uint8_t* close() const { return codes[1]; }
 };
 
 // The shift codes that a block of units needs, one bit per byte: a code
@@ -68,20 +69,21 @@ public:
         }
     }
 
-    // Writes the open code or the close code at at.
+    // Writes the open code or the close code at at: two bytes, of which the
+    // second is left for what follows to write over when the code has one.
     void WriteCode(bool open, std::uint8_t* at) const {
-        const std::uint8_t* code = open ? codes_.open : codes_.close;
+        const std::uint8_t* code = codes_.codes[open ? 0 : 1];
         at[0] = code[0];
-        if (codes_.width == 2) at[1] = code[1];
+        at[1] = code[1];
     }
 
     // Before a double-byte character.
     void Open(std::uint8_t*& out) {
-        if (!in_run_ && enabled_) Write(codes_.open, out, true);
+        if (!in_run_ && enabled_) Write(codes_.open(), out, true);
     }
     // Before a byte that ends a run, and at the end of the text.
     void Close(std::uint8_t*& out) {
-        if (in_run_) Write(codes_.close, out, false);
+        if (in_run_) Write(codes_.close(), out, false);
     }
     // An LRSS placeholder: opens a run outside one, closes it inside one.
     void Toggle(std::uint8_t*& out) {

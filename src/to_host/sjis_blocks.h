@@ -48,7 +48,7 @@ inline SjisBlockUnits MakeSjisBlockUnits(unsigned may_begin, unsigned other_lead
                                          unsigned line_end_pairs, unsigned high, unsigned a0, BlockStart start) {
     SjisBlockUnits units{};
     units.from = start.from;
-    const unsigned carried_trail = start.in_pair ? 1u << start.from : 0u;
+    const unsigned carried_trail = static_cast<unsigned>(start.in_pair) << start.from;
     units.pair_starts = PairStarts(may_begin & BytesFrom(start.from) & ~carried_trail);
     units.trails = ((units.pair_starts << 1) | carried_trail) & kWholeBlock;
     const unsigned singles = units.single_starts();

@@ -14,7 +14,7 @@
 namespace lumtrax {
 namespace {
 
-constexpr ShiftCodes kEbcdicShiftCodes = {{0x2B, 0x00}, {0x2C, 0x00}, 1};
+constexpr ShiftCodes kEbcdicShiftCodes = {{{0x2B, 0x00}, {0x2C, 0x00}}, 1};
 
 // How the EBCDIC host code writes characters (see HostOfBlocks): a single
 // byte as its image in the table set, a kanji as its JIS code with both high

@@ -13,8 +13,8 @@
 namespace lumtrax {
 namespace {
 
-constexpr ShiftCodes kStartF0Codes = {{0x93, 0xF0}, {0x93, 0xF1}, 2};
-constexpr ShiftCodes kStart70Codes = {{0x93, 0x70}, {0x93, 0xF1}, 2};
+constexpr ShiftCodes kStartF0Codes = {{{0x93, 0xF0}, {0x93, 0xF1}}, 2};
+constexpr ShiftCodes kStart70Codes = {{{0x93, 0x70}, {0x93, 0xF1}}, 2};
 
 // A kanji is its JIS code with both high bits set; the ideographic space
 // (JIS 21 21) is written as two ASCII spaces.
@@ -54,11 +54,12 @@ void WriteEightBitKanjiRun(const std::uint8_t* jis, std::size_t length, std::siz
 unsigned SpaceBytes(const std::uint8_t* jis, const SjisBlockUnits& units) {
     const unsigned leads = units.pair_starts & ByteEqualMask(jis, 0x21) & ByteEqualMask(jis + 1, 0x21);
     unsigned bytes = (leads | (leads << 1)) & kWholeBlock;
+    // A carried trail's lead is the byte before it (without one, the test
+    // reads the byte at from twice and counts for nothing).
     const unsigned carried = units.carried_trail();
-    if (carried != 0 && jis[static_cast<std::ptrdiff_t>(units.from) - 1] == 0x21 && jis[units.from] == 0x21) {
-        bytes |= carried;
-    }
-    return bytes;
+    const std::ptrdiff_t lead = static_cast<std::ptrdiff_t>(units.from) - (carried != 0 ? 1 : 0);
+    const bool space = (jis[lead] == 0x21) & (jis[units.from] == 0x21);
+    return bytes | (space ? carried : 0u);
 }
 
 // How the 8-bit host code writes characters (see HostOfBlocks): a single

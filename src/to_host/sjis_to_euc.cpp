@@ -49,7 +49,7 @@ std::size_t EucOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode, 
     const auto write = [&](std::size_t at, const SjisBlockUnits& units, unsigned count) {
         ConvertedBlock block;
         SetHighBitsIn(text.jis + at, units.pair_bytes(), block);
-        out = WriteBlockWithCodes(block, units.from, count, units.high_singles, 1, prefix, out, end);
+        out = WriteBlockWithCodes(block, units.from, count, units.high_singles, 1, prefix, false, out, end);
     };
     return WalkSjisBlocks(text.src, i, text.n, stops, write) - i;
 }

@@ -132,7 +132,7 @@ std::size_t HostOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode,
     const auto stops = [&](const SjisBlockUnits& units) {
         return units.not_plain | (lrss ? units.placeholders : units.escapes) | (SplitsLineEnd(mode) ? units.line_ends : 0);
     };
-    const auto write = [&](std::size_t at, const SjisBlockUnits& units, unsigned count) {
+    const auto write = [&](std::size_t at, const SjisBlockUnits& units, unsigned count) LUMTRAX_INLINE_LAMBDA {
         ConvertedBlock block;
         target.ConvertBlock(text.jis + at, units, block);
         // In LRSS mode only kept line ends close a run; otherwise every unit
@@ -141,7 +141,10 @@ std::size_t HostOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode,
         const BlockShiftCodes codes =
             run.CodesOfBlock(units.pair_starts, units.pair_bytes(), closers, units.from, count, !lrss);
         const auto write_code = [&](unsigned k, std::uint8_t* code_at) { run.WriteCode((codes.opens >> k & 1u) != 0, code_at); };
-        out = WriteBlockWithCodes(block, units.from, count, codes.opens | codes.closes, run.code_width(), write_code, out, end);
+        // Outside LRSS mode every single byte after a kanji closes a run:
+        // most blocks of Japanese text have a code or two.
+        out = WriteBlockWithCodes(block, units.from, count, codes.opens | codes.closes, run.code_width(), write_code,
+                                  !lrss, out, end);
     };
     return WalkSjisBlocks(text.src, i, text.n, stops, write) - i;
 }
