@@ -121,7 +121,6 @@ TEST(Blocks, SjisBlockUnitsFollowTheCharacters) {
         ASSERT_EQ(units.line_ends, line_ends) << round;
         ASSERT_EQ(units.high_singles, high_singles) << round;
         ASSERT_EQ(units.placeholders, a0) << round;
-        ASSERT_EQ(units.ends_inside_pair(), (starts & kLastByte) != 0) << round;
         // The bytes up to the first pair that is not plain kanji (gaiji keep
         // their own bytes, which the unit steps write).
         std::uint8_t form[kBlockSize];
@@ -170,34 +169,50 @@ TEST(Blocks, JisBlocksAgreeWithThePairTests) {
     }
 }
 
-// Where the pairs of a block of EUC begin, against a walk unit by unit, and
-// the Shift-JIS text written from that up to the first pair that is not JIS.
+// Where the pairs of a block of EUC begin, from every place in it and with
+// or without the trail of a pair there, against a walk unit by unit, and the
+// Shift-JIS text of the block up to the first pair that is not JIS.
 TEST(Blocks, EucBlockUnitsFollowThePairs) {
     std::mt19937 random(815);
-    const std::uint8_t values[] = {0x41, 0x0D, 0x8E, 0xA1, 0xA8, 0xB0, 0xA9, 0xF4, 0xF5, 0xFE, 0x7F, 0x80, 0xC0};
-    for (int round = 0; round < 20000; ++round) {
-        std::uint8_t block[kBlockSize + 1];
-        for (std::uint8_t& b : block) b = values[random() % sizeof values];
-        unsigned starts = 0, not_jis = 0;
-        std::uint8_t expected[kBlockSize + 1];
-        for (unsigned k = 0; k < kBlockSize;) {
+    const std::uint8_t values[] = {0x41, 0x0D, 0x8E, 0xA1, 0xA8, 0xB0, 0xA9, 0xF4, 0xF5, 0xFE, 0x7F, 0x80, 0xC0, 0xB3};
+    for (int round = 0; round < 40000; ++round) {
+        // The byte before the block, the block, and the byte after it.
+        std::uint8_t bytes[kBlockSize + 2];
+        for (std::uint8_t& b : bytes) b = values[random() % sizeof values];
+        const std::uint8_t* block = bytes + 1;
+        BlockStart start;
+        start.from = round % 3 == 0 ? 0 : static_cast<unsigned>(random() % kBlockSize);
+        start.in_pair = random() % 2 == 0;
+        if (start.in_pair) bytes[start.from] = random() % 2 == 0 ? 0xB0 : 0xB3;  // the lead, of an even or odd row
+        unsigned starts = 0, trails = 0, not_jis = 0;
+        std::uint8_t expected[kBlockSize];
+        unsigned k = start.from;
+        if (start.in_pair) {
+            trails |= 1u << k;
+            expected[k] = JisToSjis(block[static_cast<int>(k) - 1], block[k]).trail;
+            k += 1;
+        }
+        while (k < kBlockSize) {
             if (block[k] < 0x80) {
                 expected[k] = block[k];
                 k += 1;
                 continue;
             }
             starts |= 1u << k;
+            if (k + 1 < kBlockSize) trails |= 2u << k;
             if (!IsEucJisPair(block[k], block[k + 1])) not_jis |= 1u << k;
-            WriteJisAsSjis(block[k], block[k + 1], expected + k);
+            const BytePair sjis = JisToSjis(block[k], block[k + 1]);
+            expected[k] = sjis.lead;
+            if (k + 1 < kBlockSize) expected[k + 1] = sjis.trail;
             k += 2;
         }
-        const EucBlockUnits units = ReadEucBlock(block);
+        const EucBlockUnits units = ReadEucBlock(block, start);
         ASSERT_EQ(units.pair_starts, starts) << round;
+        ASSERT_EQ(units.trails, trails) << round;
         ASSERT_EQ(units.not_jis, not_jis) << round;
-        const std::size_t taken = UnitsBefore(not_jis, starts);
-        std::uint8_t text[kBlockSize];
-        WriteSjisOfEucBlock(block, starts, text);
-        ExpectWrittenUpTo(text, expected, taken, round);
+        ConvertedBlock text;
+        SjisOfJisBlock(block, units.pair_starts, units.trails, text);
+        for (unsigned b = start.from; b < FirstOf(not_jis); ++b) ASSERT_EQ(text.bytes[b], expected[b]) << round << " at " << b;
     }
 }
 

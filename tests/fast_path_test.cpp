@@ -235,6 +235,27 @@ TEST_F(FastPathTest, RunsEndingInAPairPastTheCountedLength) {
     }
 }
 
+// Short mixed texts of every length come back from each host code.
+TEST_F(FastPathTest, MixedTextsOfEveryLengthComeBack) {
+    std::mt19937 random(94);
+    const std::string alphabet = "aaaaaKKKKKSLkn";
+    const struct {
+        int out, back;
+    } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
+    for (std::size_t target = 1; target <= 120; ++target) {
+        for (int round = 0; round < 6; ++round) {
+            std::string letters;
+            while (Text(letters).size() < target) letters += Repeat(alphabet[random() % alphabet.size()], 1 + random() % 6);
+            const Bytes text = Text(letters);
+            for (const auto& p : pairs) {
+                const auto host = RunExport(Export::kPlain, p.out, text);
+                const auto back = RunExport(Export::kPlain, p.back, test_support::Hex(host.out));
+                ASSERT_EQ(back.out, ToHex(text)) << p.out << " -> " << p.back << ": " << letters;
+            }
+        }
+    }
+}
+
 // A line end or an escape needs both of its first bytes inside the counted
 // text: where the length cuts one after its first byte, that byte is a single
 // byte, also in the block that ends with the text.

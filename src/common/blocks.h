@@ -71,6 +71,49 @@ inline unsigned FirstOf(unsigned stops) { return LowestBit(stops | (1u << kBlock
 // The bytes of a block from its byte k on (k 0-16).
 inline unsigned BytesFrom(unsigned k) { return (kWholeBlock << k) & kWholeBlock; }
 
+// Where the units of a block begin: at its byte from, or just after it when
+// that byte is the trail of a pair that began before it (in_pair). The bytes
+// before from are not the block's.
+struct BlockStart {
+    unsigned from = 0;
+    bool in_pair = false;
+};
+
+// Walks a text a block at a time from the unit start i, up to the end of the
+// n counted bytes or the first stop: whole blocks while a byte of the text
+// follows them (so that a pair that begins at a block's last byte ends inside
+// the text, in the next block), then the block that ends with the text, of
+// which the bytes before the walk's place are done already. read(p, start)
+// gives the units of the block at p (reading p[16] too): a struct with
+// pair_starts, the bits of the bytes that begin a unit of two bytes, and
+// EndAtTheText(), which drops what the last block's units cannot be when the
+// text ends after the block. stops(units) gives the units where the walk
+// stops, and write(at, units, count) converts the bytes of the block at
+// src + at from start.from up to count, the first stop or 16. A pair that
+// begins at the last counted byte takes the byte after the text and stops
+// the walk too. Returns the place where the walk stopped, a unit start.
+// Texts shorter than a block are left to the unit steps.
+template <typename Read, typename Stops, typename Write>
+LUMTRAX_ALWAYS_INLINE std::size_t WalkBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, Read read,
+                                             Stops stops, Write write) {
+    if (n < kBlockSize) return i;
+    BlockStart start;
+    for (; i + kBlockSize < n; i += kBlockSize) {
+        const auto units = read(src + i, start);
+        const unsigned count = FirstOf(stops(units));
+        write(i, units, count);
+        if (count < kBlockSize) return i + count;
+        start.in_pair = (units.pair_starts & kLastByte) != 0;
+    }
+    const std::size_t last = n - kBlockSize;
+    start.from = static_cast<unsigned>(i - last);
+    auto units = read(src + last, start);
+    units.EndAtTheText();
+    const unsigned count = FirstOf(stops(units) | (units.pair_starts & kLastByte));
+    write(last, units, count);
+    return last + count;
+}
+
 // The converted bytes of a block, for WriteBlockWithCodes: the block's 16
 // bytes, then 16 bytes of 00 that the writes of its last bytes read past them.
 struct ConvertedBlock {
@@ -307,6 +350,14 @@ LUMTRAX_ALWAYS_INLINE std::uint8_t* WriteBlockWithCodes(const ConvertedBlock& bl
         scratch);
     std::memcpy(out, scratch, written);
     return out + written;
+}
+
+// Writes the bytes from..count-1 of a converted block as they are (see
+// WriteBlockWithCodes).
+inline std::uint8_t* WriteBlockFrom(const ConvertedBlock& block, unsigned from, unsigned count, std::uint8_t* out,
+                                    const std::uint8_t* end) {
+    const auto no_code = [](unsigned, std::uint8_t*) {};
+    return WriteBlockWithCodes(block, from, count, 0, 0, no_code, false, out, end);
 }
 
 // The length of the run at src + i whose bytes have their bits set in the

@@ -14,14 +14,6 @@
 
 namespace lumtrax {
 
-// Where the units of a block begin: at its byte from, or just after it when
-// that byte is the trail of a pair that began before it (in_pair). The bytes
-// before from are not the block's.
-struct BlockStart {
-    unsigned from = 0;
-    bool in_pair = false;
-};
-
 // The units of a block, one bit per byte.
 struct SjisBlockUnits {
     unsigned from;          // the first of the block's bytes
@@ -39,7 +31,12 @@ struct SjisBlockUnits {
     unsigned single_starts() const { return BytesFrom(from) & ~pair_bytes(); }
     // The trail at from of a pair that began before the block, or 0.
     unsigned carried_trail() const { return trails & ~(pair_starts << 1); }
-    bool ends_inside_pair() const { return (pair_starts & kLastByte) != 0; }
+    // The block ends with the text: a line end or an escape needs its first
+    // two bytes inside it.
+    void EndAtTheText() {
+        line_ends &= ~kLastByte;
+        escapes &= ~kLastByte;
+    }
 };
 
 // Builds the units from the bytes that may begin a double-byte character
@@ -207,39 +204,12 @@ inline void PutPairsWithHighBits(const std::uint8_t* jis, unsigned pair_bytes, C
 
 #endif
 
-// Walks Shift-JIS text a block at a time from the unit start i, up to the end
-// of the n counted bytes or the first stop: whole blocks while a byte of the
-// text follows them (so that a pair that begins at a block's last byte ends
-// inside the text, in the next block), then the block that ends with the
-// text, of which the bytes before the walk's place are done already. For
-// each block, stops(units) gives the units where the walk stops, and
-// write(at, units, count) converts the bytes of the block at src + at from
-// units.from up to count, the first stop or 16. A pair that begins at the
-// last counted byte takes the byte after the text and stops the walk too; a
-// line end or an escape there is none.
-// Returns the place where the walk stopped, a unit start. Texts shorter than
-// a block are left to the unit steps.
+// Walks Shift-JIS text a block at a time (see WalkBlocks).
 template <typename Stops, typename Write>
 LUMTRAX_ALWAYS_INLINE std::size_t WalkSjisBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, Stops stops,
                                                  Write write) {
-    if (n < kBlockSize) return i;
-    BlockStart start;
-    for (; i + kBlockSize < n; i += kBlockSize) {
-        const SjisBlockUnits units = ReadSjisBlock(src + i, start);
-        const unsigned count = FirstOf(stops(units));
-        write(i, units, count);
-        if (count < kBlockSize) return i + count;
-        start.in_pair = units.ends_inside_pair();
-    }
-    const std::size_t last = n - kBlockSize;
-    start.from = static_cast<unsigned>(i - last);
-    SjisBlockUnits units = ReadSjisBlock(src + last, start);
-    // A line end or an escape needs its first two bytes inside the text.
-    units.line_ends &= ~kLastByte;
-    units.escapes &= ~kLastByte;
-    const unsigned count = FirstOf(stops(units) | (units.pair_starts & kLastByte));
-    write(last, units, count);
-    return last + count;
+    const auto read = [](const std::uint8_t* p, BlockStart start) { return ReadSjisBlock(p, start); };
+    return WalkBlocks(src, i, n, read, stops, write);
 }
 
 }  // namespace lumtrax
