@@ -6,13 +6,17 @@
 // conversions back must then return each text unchanged.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 #include <string>
 
 #include "gaiji_double.h"
 #include "tables/host_tables.h"
 #include "test_support.h"
 #include "to_host/sjis_classes.h"
+#include "to_sjis/host_pairs.h"
+#include "to_sjis/jis_to_sjis.h"
 
 namespace {
 
@@ -251,6 +255,80 @@ TEST_F(FastPathTest, MixedTextsOfEveryLengthComeBack) {
                 const auto host = RunExport(Export::kPlain, p.out, text);
                 const auto back = RunExport(Export::kPlain, p.back, test_support::Hex(host.out));
                 ASSERT_EQ(back.out, ToHex(text)) << p.out << " -> " << p.back << ": " << letters;
+            }
+        }
+    }
+}
+
+// Host texts of every shape, read unit by unit as the conversions back into
+// Shift-JIS read them (a pair outside the JIS area goes to the server double,
+// which converts nothing), against what the conversions make of them: shift
+// codes in and out of turn, runs of odd length, shift codes and low bytes
+// where a pair's second byte goes, gaiji pairs, 8E prefixes. Each text is
+// given whole (followed by 00) and, through Lumtrax_LRSS, cut one byte short.
+Bytes HostModel(int type, const Bytes& host, std::size_t n, bool lrss) {
+    const auto byte_at = [&](std::size_t i) -> std::uint8_t { return i < host.size() ? host[i] : 0x00; };
+    const auto pair = [](std::uint8_t lead, std::uint8_t trail, bool jis, Bytes& out) {
+        const lumtrax::BytePair sjis = jis ? lumtrax::JisToSjis(lead, trail) : lumtrax::BytePair{0x81, 0xA1};
+        out.push_back(sjis.lead);
+        out.push_back(sjis.trail);
+    };
+    Bytes out;
+    bool in_run = false;
+    for (std::size_t i = 0; i < n;) {
+        const std::uint8_t b = host[i];
+        if (type == 4 && (b == 0x2B || b == 0x2C)) {
+            in_run = b == 0x2B;
+            if (lrss) out.push_back(0xA0);
+            i += 1;
+        } else if (type == 4 && !in_run) {
+            out.push_back(lumtrax::kHostToSjisSet0[b]);
+            i += 1;
+        } else if (type == 7 && b < 0x80) {
+            out.push_back(b);
+            i += 1;
+        } else if (type == 7 && b == 0x8E) {
+            out.push_back(byte_at(i + 1));
+            i += 2;
+        } else {
+            const std::uint8_t trail = byte_at(i + 1);
+            pair(b, trail, type == 4 ? lumtrax::IsHostJisPair(b, trail) : lumtrax::IsEucJisPair(b, trail), out);
+            i += 2;
+        }
+    }
+    return out;
+}
+
+TEST_F(FastPathTest, HostTextsOfEveryShapeReadUnitByUnit) {
+    std::mt19937 random(2026);
+    const struct {
+        int type;
+        std::vector<Bytes> pieces;
+    } kinds[] = {
+        {4, {{0x2B}, {0x2C}, {0xC1}, {0x81, 0x82}, {0xB0, 0xA1}, {0xB0, 0xA1, 0xB0, 0xA1}, {0xA8, 0xC1}, {0xF4, 0xA6},
+             {0xF4, 0xA7}, {0x41, 0xA1}, {0xB0}, {0x25}, {0x2B, 0xB0, 0xA1, 0xC4, 0xA2, 0x2C}}},
+        {7, {{0x41}, {0x8E, 0xB1}, {0x8E}, {0xB0, 0xA1}, {0xB0, 0xA1, 0xA4, 0xA2, 0xC6, 0xFC}, {0xA8, 0xFE}, {0xF4, 0xFE},
+             {0xF5, 0xA1}, {0xA1, 0x41}, {0x80}, {0x0D, 0x0A}}},
+    };
+    for (const auto& kind : kinds) {
+        for (std::size_t target = 1; target <= 100; ++target) {
+            for (int round = 0; round < 8; ++round) {
+                Bytes host;
+                while (host.size() < target) {
+                    const Bytes& piece = kind.pieces[random() % kind.pieces.size()];
+                    for (int repeat = 1 + random() % 4; repeat > 0; --repeat) host.insert(host.end(), piece.begin(), piece.end());
+                }
+                const int whole = static_cast<int>(host.size());
+                for (int len : {whole, whole - 1}) {
+                    if (len <= 0) continue;
+                    const Bytes expected = HostModel(kind.type, host, static_cast<std::size_t>(len), true);
+                    const auto outcome = RunExport(Export::kLrss, kind.type, host, 0, len);
+                    ASSERT_EQ(outcome.out, ToHex(expected)) << kind.type << ": " << ToHex(host) << " (" << len << ")";
+                }
+                if (std::find(host.begin(), host.end(), 0x00) == host.end()) {
+                    const auto outcome = RunExport(Export::kPlain, kind.type, host);
+                    ASSERT_EQ(outcome.out, ToHex(HostModel(kind.type, host, host.size(), false))) << ToHex(host);
+                }
             }
         }
     }

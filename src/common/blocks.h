@@ -71,6 +71,7 @@ inline unsigned FirstOf(unsigned stops) { return LowestBit(stops | (1u << kBlock
 // The bytes of a block from its byte k on (k 0-16).
 inline unsigned BytesFrom(unsigned k) { return (kWholeBlock << k) & kWholeBlock; }
 
+
 // Where the units of a block begin: at its byte from, or just after it when
 // that byte is the trail of a pair that began before it (in_pair). The bytes
 // before from are not the block's.
@@ -114,7 +115,7 @@ LUMTRAX_ALWAYS_INLINE std::size_t WalkBlocks(const std::uint8_t* src, std::size_
     return last + count;
 }
 
-// The converted bytes of a block, for WriteBlockWithCodes: the block's 16
+// The converted bytes of a block, for WriteBlockWithMarks: the block's 16
 // bytes, then 16 bytes of 00 that the writes of its last bytes read past them.
 struct ConvertedBlock {
     alignas(16) std::uint8_t bytes[2 * kBlockSize];
@@ -290,43 +291,64 @@ inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {
 
 inline void CopyBlock(const std::uint8_t* from, std::uint8_t* to) { std::memcpy(to, from, kBlockSize); }
 
-// Writes the bytes from..count-1 of a converted block to out, each byte whose
-// bit is set in codes_before preceded by the code_width bytes that
-// write_code(k, at) writes at at (a shift code, a shift sequence, a prefix),
-// and returns the place after them. The bytes go in pieces of 16, each from
-// a code to the next one, so a write reaches up to 16 bytes past the bytes
-// it is for; those are written again by what follows, or lie past the end of
-// the text. The caller keeps room for (2 + code_width) * 16 bytes at out.
+// How a block's marked bytes are written: a code of code_width bytes before
+// each (a shift code, a shift sequence, a prefix), which write_code(k, at)
+// writes at at for the marked byte k, or (drop) the marked byte left out.
+template <typename WriteCode>
+struct BlockMarks {
+    unsigned marked;
+    std::size_t code_width;
+    WriteCode write_code;
+    bool drop;
+};
+
+template <typename WriteCode>
+BlockMarks<WriteCode> CodesBefore(unsigned marked, std::size_t code_width, WriteCode write_code) {
+    return {marked, code_width, write_code, false};
+}
+
+inline auto Dropped(unsigned marked) {
+    const auto no_code = [](unsigned, std::uint8_t*) {};
+    return BlockMarks<decltype(no_code)>{marked, 0, no_code, true};
+}
+
+// Writes the bytes from..count-1 of a converted block to out as the marks
+// say, and returns the place after them. The bytes go in pieces of 16, each
+// from a mark to the next one, so a write reaches up to 16 bytes past the
+// bytes it is for; those are written again by what follows, or lie past the
+// end of the text. The caller keeps room for (2 + code_width) * 16 bytes at
+// out.
 //
-// Where most blocks have a code or two (records outside LRSS mode, whose
-// runs are short), how many codes a block has is a branch that goes wrong
-// for most blocks; with codes_expected the first two pieces are written
-// without that branch: a piece with no code ends at count, and its code goes
+// Where most blocks have a mark or two (records outside LRSS mode, whose
+// runs are short), how many marks a block has is a branch that goes wrong
+// for most blocks; with marks_expected the first two pieces are written
+// without that branch: a piece with no mark ends at count, and its code goes
 // past the text, where what follows writes over it.
 template <typename WriteCode>
 LUMTRAX_ALWAYS_INLINE std::uint8_t* WriteBlockPieces(const ConvertedBlock& block, unsigned from, unsigned count,
-                                                     unsigned codes_before, std::size_t code_width,
-                                                     WriteCode write_code, bool codes_expected, std::uint8_t* out) {
-    unsigned codes = codes_before & BytesFrom(from) & ~BytesFrom(count);
+                                                     const BlockMarks<WriteCode>& marks, bool marks_expected,
+                                                     std::uint8_t* out) {
+    unsigned marked = marks.marked & BytesFrom(from) & ~BytesFrom(count);
+    const unsigned skip = marks.drop ? 1 : 0;
     unsigned at = from;
-    if (codes_expected) {
+    if (marks_expected) {
         for (int piece = 0; piece < 2; ++piece) {
-            const unsigned k = LowestBit(codes | (1u << count));
+            const unsigned k = LowestBit(marked | (1u << count));
             CopyBlock(block.bytes + at, out);
             out += k - at;
-            write_code(k, out);
-            out += codes != 0 ? code_width : 0;
-            at = k;
-            codes &= codes - 1;
+            marks.write_code(k, out);
+            out += marked != 0 ? marks.code_width : 0;
+            at = k + (marked != 0 ? skip : 0);
+            marked &= marked - 1;
         }
     }
-    for (; codes != 0; codes &= codes - 1) {
-        const unsigned k = LowestBit(codes);
+    for (; marked != 0; marked &= marked - 1) {
+        const unsigned k = LowestBit(marked);
         CopyBlock(block.bytes + at, out);
         out += k - at;
-        write_code(k, out);
-        out += code_width;
-        at = k;
+        marks.write_code(k, out);
+        out += marks.code_width;
+        at = k + skip;
     }
     CopyBlock(block.bytes + at, out);
     return out + (count - at);
@@ -335,29 +357,40 @@ LUMTRAX_ALWAYS_INLINE std::uint8_t* WriteBlockPieces(const ConvertedBlock& block
 // As WriteBlockPieces, where end is the end of the destination: when it is
 // too near for the pieces, they go through a scratch block.
 template <typename WriteCode>
-LUMTRAX_ALWAYS_INLINE std::uint8_t* WriteBlockWithCodes(const ConvertedBlock& block, unsigned from, unsigned count,
-                                                        unsigned codes_before, std::size_t code_width,
-                                                        WriteCode write_code, bool codes_expected,
+LUMTRAX_ALWAYS_INLINE std::uint8_t* WriteBlockWithMarks(const ConvertedBlock& block, unsigned from, unsigned count,
+                                                        const BlockMarks<WriteCode>& marks, bool marks_expected,
                                                         std::uint8_t* out, const std::uint8_t* end) {
     // At most 16 bytes, a code before each, and one piece of 16 past them.
-    const std::size_t reach = (2 + code_width) * kBlockSize;
+    const std::size_t reach = (2 + marks.code_width) * kBlockSize;
     if (static_cast<std::size_t>(end - out) >= reach) {
-        return WriteBlockPieces(block, from, count, codes_before, code_width, write_code, codes_expected, out);
+        return WriteBlockPieces(block, from, count, marks, marks_expected, out);
     }
     std::uint8_t scratch[4 * kBlockSize];
-    const std::size_t written = static_cast<std::size_t>(
-        WriteBlockPieces(block, from, count, codes_before, code_width, write_code, codes_expected, scratch) -
-        scratch);
+    const std::size_t written =
+        static_cast<std::size_t>(WriteBlockPieces(block, from, count, marks, marks_expected, scratch) - scratch);
     std::memcpy(out, scratch, written);
     return out + written;
 }
 
 // Writes the bytes from..count-1 of a converted block as they are (see
-// WriteBlockWithCodes).
-inline std::uint8_t* WriteBlockFrom(const ConvertedBlock& block, unsigned from, unsigned count, std::uint8_t* out,
-                                    const std::uint8_t* end) {
-    const auto no_code = [](unsigned, std::uint8_t*) {};
-    return WriteBlockWithCodes(block, from, count, 0, 0, no_code, false, out, end);
+// WriteBlockWithMarks); dst is the start of the destination. Where the
+// destination's end is too near for a piece of 16 bytes from out, as for the
+// block that ends a text (which begins before the walk's place, so from is
+// above 0), the block goes 16 bytes back from there, over the from bytes
+// written before it, which it writes again as they are.
+inline std::uint8_t* WriteBlockFrom(const ConvertedBlock& block, unsigned from, unsigned count, std::uint8_t* dst,
+                                    std::uint8_t* out, const std::uint8_t* end) {
+    if (static_cast<std::size_t>(out - dst) >= from && static_cast<std::size_t>(end - (out - from)) >= kBlockSize &&
+        static_cast<std::size_t>(end - out) < 2 * kBlockSize) {
+        std::uint8_t* const back = out - from;
+#if LUMTRAX_SSE2
+        StoreBlock(back, Select(BytesOfMask(BytesFrom(from)), LoadBlock(block.bytes), LoadBlock(back)));
+#else
+        std::memcpy(back + from, block.bytes + from, kBlockSize - from);
+#endif
+        return out + (count - from);
+    }
+    return WriteBlockWithMarks(block, from, count, Dropped(0), false, out, end);
 }
 
 // The length of the run at src + i whose bytes have their bits set in the

@@ -24,7 +24,7 @@ constexpr std::uint8_t kSingleShift2 = 0x8E;
 // WriteRun): a run's EUC text is as long as the run, and a block begins 16
 // bytes or more before the end of the source, while the growth bound keeps
 // room for 2 bytes for each of those. end is the end of the destination,
-// which the block writes need to know (see WriteBlockWithCodes).
+// which the block writes need to know (see WriteBlockWithMarks).
 std::size_t EucOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode, std::uint8_t*& out,
                         const std::uint8_t* end) {
     if (BlockFits(i, text.n)) {
@@ -49,7 +49,7 @@ std::size_t EucOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode, 
     const auto write = [&](std::size_t at, const SjisBlockUnits& units, unsigned count) {
         ConvertedBlock block;
         SetHighBitsIn(text.jis + at, units.pair_bytes(), block);
-        out = WriteBlockWithCodes(block, units.from, count, units.high_singles, 1, prefix, false, out, end);
+        out = WriteBlockWithMarks(block, units.from, count, CodesBefore(units.high_singles, 1, prefix), false, out, end);
     };
     return WalkSjisBlocks(text.src, i, text.n, stops, write) - i;
 }

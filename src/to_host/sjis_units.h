@@ -107,7 +107,7 @@ std::size_t WriteSingleByteUnit(const SjisText& text, std::size_t i, std::int32_
 // and a block begins 16 bytes or more before the end of the source, while the
 // growth bound keeps room for 5 bytes for every 3 of those. end is the end of
 // the destination, which the block writes need to know (see
-// WriteBlockWithCodes).
+// WriteBlockWithMarks).
 template <typename Target>
 std::size_t HostOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode, bool lrss, ShiftState& run,
                          const Target& target, std::uint8_t*& out, const std::uint8_t* end) {
@@ -143,7 +143,7 @@ std::size_t HostOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode,
         const auto write_code = [&](unsigned k, std::uint8_t* code_at) { run.WriteCode((codes.opens >> k & 1u) != 0, code_at); };
         // Outside LRSS mode every single byte after a kanji closes a run:
         // most blocks of Japanese text have a code or two.
-        out = WriteBlockWithCodes(block, units.from, count, codes.opens | codes.closes, run.code_width(), write_code,
+        out = WriteBlockWithMarks(block, units.from, count, CodesBefore(codes.opens | codes.closes, run.code_width(), write_code),
                                   !lrss, out, end);
     };
     return WalkSjisBlocks(text.src, i, text.n, stops, write) - i;

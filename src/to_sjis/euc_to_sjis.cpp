@@ -21,10 +21,11 @@ constexpr std::uint8_t kSingleShift2 = 0x8E;
 // leaves the unit at i to the unit steps). Runs are written a block at a
 // time; since no unit writes more bytes than it takes, a block's bytes past
 // its run lie before the end of the source and are written again by what
-// follows, or lie past the end of the text. end is the end of the
-// destination, which the block writes need to know (see WriteBlockWithCodes).
-std::size_t SjisOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, std::uint8_t*& out,
-                         const std::uint8_t* end) {
+// follows, or lie past the end of the text. dst and end are the start and
+// the end of the destination, which the block writes need to know (see
+// WriteBlockFrom).
+std::size_t SjisOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, std::uint8_t* dst,
+                         std::uint8_t*& out, const std::uint8_t* end) {
     if (BlockFits(i, n)) {
         if (AsciiMask(src + i) == kWholeBlock) {
             const std::size_t singles = RunLength(src, i, n, [](const std::uint8_t* p) { return AsciiMask(p); });
@@ -43,8 +44,8 @@ std::size_t SjisOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, 
     const auto stops = [](const EucBlockUnits& units) { return units.not_jis; };
     const auto write = [&](std::size_t at, const EucBlockUnits& units, unsigned count) LUMTRAX_INLINE_LAMBDA {
         ConvertedBlock block;
-        SjisOfJisBlock(src + at, units.pair_starts, units.trails, block);
-        out = WriteBlockFrom(block, units.from, count, out, end);
+        SjisOfEucBlock(src + at, units, block);
+        out = WriteBlockFrom(block, units.from, count, dst, out, end);
     };
     return WalkBlocks(src, i, n, read, stops, write) - i;
 }
@@ -64,7 +65,7 @@ std::int32_t EucToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
     std::size_t i = 0;
     while (i < n) {
         const std::uint8_t lead = src[i];
-        if (const std::size_t taken = SjisOfBlocks(src, i, n, out, end)) {
+        if (const std::size_t taken = SjisOfBlocks(src, i, n, dst, out, end)) {
             i += taken;
             continue;
         }

@@ -85,7 +85,8 @@ inline unsigned JisPairMask(JisArea area, const std::uint8_t* p) {
 }
 
 // The Shift-JIS bytes of the JIS pairs in bytes, before holding the byte
-// before each byte: at leads the Shift-JIS lead, at trails the trail.
+// before each byte: at leads the Shift-JIS lead, at trails the trail, and
+// elsewhere the byte itself.
 inline __m128i SjisOfJisBytes(__m128i bytes, __m128i before, __m128i leads, __m128i trails) {
     const auto all = [](int b) { return _mm_set1_epi8(static_cast<char>(b)); };
     // Lead: (row + 1) / 2, plus 70, or B0 from row byte 5F on.
@@ -100,14 +101,29 @@ inline __m128i SjisOfJisBytes(__m128i bytes, __m128i before, __m128i leads, __m1
     return Select(leads, lead, Select(trails, trail, bytes));
 }
 
+// The byte before each byte of the block at p, for SjisOfJisBytes: before
+// the first byte, the byte before the block when the first byte is a trail
+// (else the first byte again, which nothing reads).
+inline __m128i BytesBefore(const std::uint8_t* p, __m128i bytes, unsigned trails) {
+    const std::ptrdiff_t first_before = -static_cast<std::ptrdiff_t>(trails & 1u);
+    return _mm_or_si128(_mm_slli_si128(bytes, 1), _mm_cvtsi32_si128(p[first_before]));
+}
+
 inline void SjisOfJisBlock(const std::uint8_t* p, unsigned leads, unsigned trails, ConvertedBlock& block) {
     const __m128i bytes = LoadBlock(p);
-    // Before the first byte, the byte before the block when the first byte is
-    // a trail (else the first byte again, which nothing reads).
-    const std::ptrdiff_t first_before = -static_cast<std::ptrdiff_t>(trails & 1u);
-    const __m128i before = _mm_or_si128(_mm_slli_si128(bytes, 1), _mm_cvtsi32_si128(p[first_before]));
-    StoreConverted(block, SjisOfJisBytes(bytes, before, BytesOfMask(leads), BytesOfMask(trails)));
+    StoreConverted(block, SjisOfJisBytes(bytes, BytesBefore(p, bytes, trails), BytesOfMask(leads), BytesOfMask(trails)));
 }
+
+// SjisOfJisBlock for a block of EUC up to its first pair outside the JIS
+// area: there every byte 80-FF belongs to a JIS pair, the leads at
+// units.pair_starts.
+inline void SjisOfEucBlock(const std::uint8_t* p, const EucBlockUnits& units, ConvertedBlock& block) {
+    const __m128i bytes = LoadBlock(p);
+    const __m128i leads = BytesOfMask(units.pair_starts);
+    const __m128i trails = _mm_andnot_si128(leads, _mm_cmplt_epi8(bytes, _mm_setzero_si128()));
+    StoreConverted(block, SjisOfJisBytes(bytes, BytesBefore(p, bytes, units.trails), leads, trails));
+}
+
 
 // Writes the Shift-JIS codes of the eight JIS pairs of a block.
 inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) {
@@ -155,6 +171,10 @@ inline void SjisOfJisBlock(const std::uint8_t* p, unsigned leads, unsigned trail
         }
     }
     std::memset(block.bytes + kBlockSize, 0, kBlockSize);
+}
+
+inline void SjisOfEucBlock(const std::uint8_t* p, const EucBlockUnits& units, ConvertedBlock& block) {
+    SjisOfJisBlock(p, units.pair_starts, units.trails, block);
 }
 
 #endif
