@@ -34,14 +34,16 @@ struct Unit {
     Bytes sjis;
 };
 
-// The alphabet. The escape carries C1, which alone would be a single byte
-// with the high bit; 0D and 5C alone are single bytes.
+// The alphabet. The escape e carries C1, which alone would be a single byte
+// with the high bit, and E carries 88, which would begin a pair with a trail
+// after it; 0D and 5C alone are single bytes.
 const Unit kUnits[] = {
     {'a', Kind::kSingle, {0x61}},        {'k', Kind::kSingle, {0xB1}},
     {'r', Kind::kSingle, {0x0D}},        {'y', Kind::kSingle, {0x5C}},
     {'K', Kind::kKanji, {0x88, 0x9F}},   {'S', Kind::kKanji, {0x81, 0x40}},
     {'L', Kind::kKanji, {0xEA, 0xA4}},   {'g', Kind::kGaiji, {0xF0, 0x40}},
     {'n', Kind::kLineEnd, {0x0D, 0x0A}}, {'e', Kind::kEscape, {0x5C, 0x01, 0xC1}},
+    {'E', Kind::kEscape, {0x5C, 0x01, 0x88}},
     {'p', Kind::kPlaceholder, {0xA0}},
 };
 
@@ -223,6 +225,35 @@ TEST_F(FastPathTest, MixedTextsOfEveryLength) {
                 ExpectAsModel(type, letters, round % 2, true);
             }
         }
+    }
+}
+
+// Texts long enough to go through the pre-pass in slices of 16 KiB: every
+// kind of unit meets a slice's end, a run of 5C before an escape too, and a
+// long mixed text has units across many of them. (In LRSS mode the bytes of
+// E read otherwise than the model's letters: only the type 3 recognises it.)
+TEST_F(FastPathTest, LongTextsComeOutAsTheirUnitsSay) {
+    constexpr std::size_t kSlice = 16 * 1024;
+    for (const char* boundary : {"EK", "yEK", "yyEK", "yyy", "K", "g"}) {
+        for (std::size_t before = 0; before <= 3; ++before) {
+            const std::string letters = Repeat('a', kSlice - before) + boundary + "aKKeSa" + Repeat('K', 40);
+            for (int type : {0, 2, 3}) {
+                ExpectAsModel(type, letters, 0, false);
+                if (type == 3 || letters.find('E') == std::string::npos) ExpectAsModel(type, letters, 0, true);
+            }
+        }
+    }
+    std::mt19937 random(65536);
+    for (const std::string alphabet : {"aaaaaKKKKKSLkgneEyyr", "aaaaaKKKKKSLkgneyyrp"}) {
+        std::string letters;
+        for (std::size_t size = 0; size < 5 * kSlice;) {
+            const char letter = alphabet[random() % alphabet.size()];
+            const std::size_t count = 1 + random() % 8;
+            letters += Repeat(letter, count);
+            size += count * UnitOf(letter).sjis.size();
+        }
+        const bool lrss = alphabet.find('p') != std::string::npos;
+        for (int type : {0, 2, 3}) ExpectAsModel(type, letters, lrss ? 0 : 1, lrss);
     }
 }
 

@@ -58,17 +58,14 @@ std::size_t JisFormOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t 
     return WalkSjisBlocks(src, i, n, stops, write) - i;
 }
 
-}  // namespace
-
-std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t* src,
-                        std::int32_t len, bool escapes, std::int32_t* status) {
-    *status = kGaijiNone;
-    if (len <= 0) {
-        dst[0] = 0x00;
-        return 0;
-    }
-    const std::size_t n = static_cast<std::size_t>(len);
-    std::size_t i = 0;
+// Writes the JIS form of the units of src that begin from i up to n at
+// dst + i and returns where the next unit begins: n, or past it when the last
+// unit ends past it. n is the end of the text, or of a slice of it (see
+// SliceEnd), which the units see as the end of the text: a unit that begins
+// before n reads the bytes after it as it would inside the text, and an
+// escape needs its 5C and 01 before n.
+std::size_t WriteJisForm(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t* src, std::size_t i,
+                         std::size_t n, bool escapes, std::int32_t* status) {
     while (i < n) {
         const std::uint8_t lead = src[i];
         const std::uint8_t trail = src[i + 1];  // at the last counted byte, the byte after the text
@@ -90,6 +87,31 @@ std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t
             i += 1;
         }
     }
+    return i;
+}
+
+// Long texts go through the pre-pass a slice at a time, each copied to the
+// working copy while it is still in the cache.
+constexpr std::size_t kSliceSize = 16 * 1024;
+
+// Where the slice that ends near end ends: there, or (when end is the end of
+// the text) nowhere before it, and never just after a 5C, so that no escape
+// begins at a slice's last byte; its units then read as they do in the text.
+std::size_t SliceEnd(const std::uint8_t* src, std::size_t end, std::size_t n) {
+    while (end < n && src[end - 1] == kEscapeFirst) ++end;
+    return end < n ? end : n;
+}
+
+}  // namespace
+
+std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t* src,
+                        std::int32_t len, bool escapes, std::int32_t* status) {
+    *status = kGaijiNone;
+    if (len <= 0) {
+        dst[0] = 0x00;
+        return 0;
+    }
+    const std::size_t i = WriteJisForm(kind, dst, src, 0, static_cast<std::size_t>(len), escapes, status);
     dst[i] = 0x00;
     return static_cast<std::int32_t>(i);
 }
@@ -106,7 +128,11 @@ bool ScratchCopy::Acquire(std::int32_t len) {
 
 void ScratchCopy::Fill(const std::uint8_t* jis_form, std::int32_t len) {
     const std::size_t count = len > 0 ? static_cast<std::size_t>(len) + 1 : 1;
-    std::memcpy(data_, jis_form, count);
+    FillPart(jis_form, 0, count);
+}
+
+void ScratchCopy::FillPart(const std::uint8_t* jis_form, std::size_t from, std::size_t to) {
+    std::memcpy(data_ + from, jis_form + from, to - from);
 }
 
 void ReportHeapExhausted() {
@@ -120,12 +146,34 @@ void ReportHeapExhausted() {
 bool PrepareWorkingCopy(ScratchCopy& copy, HostCodeKind kind, std::uint8_t* dst,
                         const std::uint8_t* src, std::int32_t len, bool escapes,
                         std::int32_t* status) {
-    JisPrepass(kind, dst, src, len, escapes, status);
+    if (len < static_cast<std::int32_t>(kSliceSize)) {
+        JisPrepass(kind, dst, src, len, escapes, status);
+        if (!copy.Acquire(len)) {
+            ReportHeapExhausted();
+            return false;
+        }
+        copy.Fill(dst, len);
+        return true;
+    }
+    // A long text: the heap block first, then the pre-pass slice by slice.
+    // Without the block the pre-pass still runs, so that dst holds the JIS
+    // form and the status its gaiji, as when the block is asked for after it.
     if (!copy.Acquire(len)) {
+        JisPrepass(kind, dst, src, len, escapes, status);
         ReportHeapExhausted();
         return false;
     }
-    copy.Fill(dst, len);
+    *status = kGaijiNone;
+    const std::size_t n = static_cast<std::size_t>(len);
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t from = i;
+        i = WriteJisForm(kind, dst, src, i, SliceEnd(src, i + kSliceSize, n), escapes, status);
+        copy.FillPart(dst, from, i);
+    }
+    // The terminator, unless the last unit took the byte after the text.
+    dst[i] = 0x00;
+    copy.FillPart(dst, i, n + 1);
     return true;
 }
 

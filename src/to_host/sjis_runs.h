@@ -27,7 +27,7 @@ inline std::size_t PlainKanjiRun(const std::uint8_t* src, std::size_t i, std::si
 // same; the unit steps sort it out.)
 inline std::size_t AsciiRun(const std::uint8_t* src, std::size_t i, std::size_t n, bool escapes,
                             bool line_ends) {
-    return RunLength(src, i, n, [=](const std::uint8_t* p) {
+    return RunLengthToEnd(src, i, n, [=](const std::uint8_t* p) {
         unsigned singles = AsciiMask(p);
         if (escapes) singles &= ~PairStartMask(p, kEscapeFirst, kEscapeSecond);
         if (line_ends) singles &= ~PairStartMask(p, kCarriageReturn, kLineFeed);
