@@ -411,9 +411,9 @@ LUMTRAX_ALWAYS_INLINE std::size_t RunLength(const std::uint8_t* src, std::size_t
 }
 
 // As RunLength, and then into the last bytes of the text, fewer than a
-// block: those are read from a copy of them and of the byte after the text,
-// padded with 00, and the run counts no byte past the text. For runs whose
-// writers are cheap per byte: the copy costs a little.
+// block: those are read from the block that ends with the text (or, in a
+// text shorter than a block, from a copy of them and of the byte after the
+// text, padded with 00), and the run counts no byte past the text.
 template <typename BlockMask>
 LUMTRAX_ALWAYS_INLINE std::size_t RunLengthToEnd(const std::uint8_t* src, std::size_t i, std::size_t n,
                                                  BlockMask block_mask) {
@@ -422,23 +422,39 @@ LUMTRAX_ALWAYS_INLINE std::size_t RunLengthToEnd(const std::uint8_t* src, std::s
     // last bytes: it stopped at a block's start, with fewer bytes left.
     const std::size_t rest = n - i - length;
     if (rest == 0 || rest >= kBlockSize || length % kBlockSize != 0) return length;
-    std::uint8_t tail[kBlockSize + 1] = {};
-    std::memcpy(tail, src + i + length, rest + 1);
-    const std::size_t counted = LeadingBytes(block_mask(tail));
+    unsigned mask = 0;
+    if (n >= kBlockSize) {
+        // The block that ends with the text, without its bytes before the rest.
+        mask = block_mask(src + n - kBlockSize) >> (kBlockSize - rest);
+    } else {
+        std::uint8_t tail[kBlockSize + 1] = {};
+        std::memcpy(tail, src + i + length, rest + 1);
+        mask = block_mask(tail);
+    }
+    const std::size_t counted = LeadingBytes(mask);
     return length + (counted < rest ? counted : rest);
 }
 
 // Writes a run of length bytes that lies at the start of room readable bytes
 // of the text: write_block(k) writes the block from k whole while that block
 // lies inside room (its bytes past the run are written again by what
-// follows, or lie past the end of the result); write_rest(k) writes the
-// bytes of the run from k on exactly.
+// follows, or lie past the end of the result). Where the last block would
+// not, a run of a block or more ends with the block that ends with it, which
+// writes the bytes before it again as they are (a run of pairs is as long as
+// an even number of bytes, so that block begins at a pair); a shorter one
+// goes through write_rest(k), which writes the bytes of the run from k on
+// exactly.
 template <typename WriteBlock, typename WriteRest>
 LUMTRAX_ALWAYS_INLINE void WriteRun(std::size_t length, std::size_t room, WriteBlock write_block,
                                     WriteRest write_rest) {
     std::size_t k = 0;
     for (; k < length && k + kBlockSize <= room; k += kBlockSize) write_block(k);
-    if (k < length) write_rest(k);
+    if (k >= length) return;
+    if (length >= kBlockSize) {
+        write_block(length - kBlockSize);
+    } else {
+        write_rest(k);
+    }
 }
 
 // The entries of a 256-byte table for a run of bytes.
