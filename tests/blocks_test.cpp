@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 
 #include "common/blocks.h"
 #include "to_host/sjis_blocks.h"
@@ -139,10 +140,55 @@ TEST(Blocks, PairStartsAlternateInsideEachRun) {
         {0x8000, 0x8000}, {0xC000, 0x4000}, {0x6DB6, 0x2492},  // runs of two, from odd and even places
     };
     for (const auto& c : cases) EXPECT_EQ(PairStarts(c.may_begin), c.starts) << std::hex << c.may_begin;
-    // A pair that begins at the last byte ends past the block.
-    EXPECT_EQ(UnitsBefore(0, 0x5555), 16u);
-    EXPECT_EQ(UnitsBefore(0, 0xAAAA), 15u);
-    EXPECT_EQ(UnitsBefore(0x0010, 0x5555), 4u);
+    EXPECT_EQ(FirstOf(0), 16u);
+    EXPECT_EQ(FirstOf(0x8000), 15u);
+    EXPECT_EQ(FirstOf(0x0110), 4u);
+    EXPECT_EQ(BytesFrom(0), kWholeBlock);
+    EXPECT_EQ(BytesFrom(15), kLastByte);
+    EXPECT_EQ(BytesFrom(16), 0u);
+}
+
+// A converted block goes out from..count-1, with a code before each marked
+// byte or the marked bytes left out, whether the destination's end is far
+// (pieces of 16 bytes) or near (a scratch block), and nothing is written past
+// the end.
+TEST(Blocks, BlocksGoOutWithTheirMarks) {
+    ConvertedBlock block{};
+    for (unsigned k = 0; k < kBlockSize; ++k) block.bytes[k] = static_cast<std::uint8_t>('a' + k);
+    const auto code = [](unsigned k, std::uint8_t* at) {
+        at[0] = '<';
+        at[1] = static_cast<std::uint8_t>('A' + k);
+    };
+    const struct {
+        unsigned from, count, marked;
+        bool drop;
+        const char* out;
+    } cases[] = {
+        {0, 16, 0x0000, false, "abcdefghijklmnop"},
+        {0, 16, 0x0001, false, "<Aabcdefghijklmnop"},
+        {0, 16, 0x8421, false, "<Aabcde<Ffghij<Kklmno<Pp"},
+        {3, 9, 0x00F8, false, "<Dd<Ee<Ff<Gg<Hhi"},
+        {0, 4, 0xFFF0, false, "abcd"},
+        {0, 16, 0x8421, true, "bcdeghijlmno"},
+        {5, 16, 0x0021, true, "ghijklmnop"},
+        {15, 16, 0x8000, true, ""},
+        {15, 16, 0x0000, true, "p"},
+    };
+    for (const auto& c : cases) {
+        const std::string expected = c.out;
+        for (bool expect_marks : {false, true}) {
+            for (std::size_t room : {expected.size(), std::size_t{100}}) {
+                std::uint8_t dst[100 + kBlockSize];
+                std::fill(dst, dst + sizeof dst, '.');
+                const BlockMarks<decltype(code)> marks{c.marked, c.drop ? 0u : 2u, code, c.drop};
+                const std::uint8_t* end = WriteBlockWithMarks(block, c.from, c.count, marks, expect_marks, dst, dst + room);
+                const std::string out(reinterpret_cast<const char*>(dst), reinterpret_cast<const char*>(end));
+                ASSERT_EQ(out, expected) << c.from << " " << c.count << " " << std::hex << c.marked;
+                ASSERT_TRUE(std::all_of(dst + room, dst + sizeof dst, [](std::uint8_t b) { return b == '.'; }))
+                    << "written past the end: " << expected;
+            }
+        }
+    }
 }
 
 TEST(Blocks, JisBlocksAgreeWithThePairTests) {

@@ -71,7 +71,6 @@ inline unsigned FirstOf(unsigned stops) { return LowestBit(stops | (1u << kBlock
 // The bytes of a block from its byte k on (k 0-16).
 inline unsigned BytesFrom(unsigned k) { return (kWholeBlock << k) & kWholeBlock; }
 
-
 // Where the units of a block begin: at its byte from, or just after it when
 // that byte is the trail of a pair that began before it (in_pair). The bytes
 // before from are not the block's.
@@ -134,36 +133,6 @@ inline unsigned PairStarts(unsigned may_begin) {
     const unsigned even_runs = may_begin & ~(may_begin + (run_starts & kEven));
     const unsigned odd_runs = may_begin & ~even_runs;
     return ((even_runs & kEven) | (odd_runs & ~kEven)) & kWholeBlock;
-}
-
-// The bytes of a block that its units take before the first unit in stops:
-// a pair that begins at the block's last byte ends past the block and
-// counts as a stop.
-inline std::size_t UnitsBefore(unsigned stops, unsigned pair_starts) {
-    return LeadingBytes(~(stops | (pair_starts & 0x8000u)));
-}
-
-// What a block step must not take when only the first counted bytes of its
-// block belong to the text: the bytes past them, and a pair that begins at
-// the last of them (it takes the byte after the text; the unit steps see to
-// that).
-inline unsigned PastTheText(std::size_t counted, unsigned pair_starts) {
-    const unsigned past = kWholeBlock & ~((1u << counted) - 1u);
-    return past | (pair_starts & (1u << (counted - 1)));
-}
-
-// Runs a block step on the last rest bytes of a text, fewer than a block:
-// step(p, rest, written) works on a copy of them and of the byte after the
-// text, padded with 00, and writes into a scratch block, of which the bytes
-// it takes go to out. Returns what it takes.
-template <typename Step>
-std::size_t StepOnTail(const std::uint8_t* src, std::size_t rest, std::uint8_t* out, Step step) {
-    std::uint8_t tail[kBlockSize + 1] = {};
-    std::uint8_t written[kBlockSize];
-    std::memcpy(tail, src, rest + 1);
-    const std::size_t taken = step(tail, rest, written);
-    std::memcpy(out, written, taken);
-    return taken;
 }
 
 #if LUMTRAX_SSE2
@@ -262,22 +231,6 @@ inline unsigned PairStartMask(const std::uint8_t* p, std::uint8_t first, std::ui
     unsigned mask = 0;
     for (std::size_t k = 0; k < kBlockSize; ++k) mask |= (p[k] == first && p[k + 1] == second ? 1u : 0u) << k;
     return mask;
-}
-
-// Writes the block at p with the pairs that begin at pair_starts converted
-// by convert_pair(lead, trail, out) and every other byte unchanged; a pair
-// that begins at the last byte is left out.
-template <typename ConvertPair>
-void WriteBlockConvertingPairs(const std::uint8_t* p, unsigned pair_starts, ConvertPair convert_pair,
-                               std::uint8_t* out) {
-    for (unsigned k = 0; k < kBlockSize; ++k) {
-        if ((pair_starts >> k & 1u) != 0 && k + 1 < kBlockSize) {
-            convert_pair(p[k], p[k + 1], out + k);
-            ++k;
-        } else {
-            out[k] = p[k];
-        }
-    }
 }
 
 inline void CopyBlockWithHighBits(const std::uint8_t* from, std::uint8_t* to) {
