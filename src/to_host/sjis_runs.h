@@ -16,9 +16,18 @@
 
 namespace lumtrax {
 
-// The kanji (not gaiji) at i, in whole pairs.
+// The kanji (not gaiji) at i, in whole pairs: over whole blocks, then into
+// the last bytes of the text, fewer than a block, when they are an even
+// number of bytes (the block that ends with the text then reads them as the
+// pairs they would be in the run).
 inline std::size_t PlainKanjiRun(const std::uint8_t* src, std::size_t i, std::size_t n) {
-    return RunLength(src, i, n, [](const std::uint8_t* p) { return PlainKanjiMask(p); });
+    const std::size_t length = RunLength(src, i, n, [](const std::uint8_t* p) { return PlainKanjiMask(p); });
+    const std::size_t rest = n - i - length;
+    if (rest == 0 || rest >= kBlockSize || rest % 2 != 0 || length % kBlockSize != 0 || n < kBlockSize) {
+        return length;
+    }
+    const std::size_t counted = LeadingBytes(PlainKanjiMask(src + n - kBlockSize) >> (kBlockSize - rest));
+    return length + (counted < rest ? counted : rest);
 }
 
 // The bytes below 80 at i that are single bytes: where escapes count, a run
