@@ -111,10 +111,12 @@ inline void WriteJisOfBlock(const std::uint8_t* p, const SjisBlockUnits& units, 
     // Row: 2L + 1F for the leads 81-9F, 2L + 9F (that is 2L - 161) for
     // E0-EF, which have 40 set, and one more when the trail is 9F or above.
     const __m128i lead_40 = _mm_add_epi8(bytes, _mm_and_si128(bytes, all(0x40)));
-    const __m128i row = _mm_sub_epi8(_mm_add_epi8(_mm_add_epi8(lead_40, lead_40), all(0x1F)), BytesInRange(next, 0x9F, 0xFF));
+    const __m128i row =
+        _mm_sub_epi8(_mm_add_epi8(_mm_add_epi8(lead_40, lead_40), all(0x1F)), BytesInRange(next, 0x9F, 0xFF));
     // Cell: the trail less 1F (40-7E), 20 (80-9E) or 7E (9F-FC).
     const __m128i from_80 = _mm_cmpgt_epi8(_mm_setzero_si128(), bytes);
-    const __m128i offset = _mm_add_epi8(_mm_sub_epi8(all(0x1F), from_80), _mm_and_si128(BytesInRange(bytes, 0x9F, 0xFF), all(0x5E)));
+    const __m128i offset =
+        _mm_add_epi8(_mm_sub_epi8(all(0x1F), from_80), _mm_and_si128(BytesInRange(bytes, 0x9F, 0xFF), all(0x5E)));
     const __m128i cell = _mm_sub_epi8(bytes, offset);
     __m128i form = Select(BytesOfMask(units.pair_starts), row, Select(BytesOfMask(units.trails), cell, bytes));
     if (units.from != 0) form = Select(BytesOfMask(BytesFrom(units.from)), form, LoadBlock(out));

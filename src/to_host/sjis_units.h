@@ -130,7 +130,8 @@ std::size_t HostOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode,
         }
     }
     const auto stops = [&](const SjisBlockUnits& units) {
-        return units.not_plain | (lrss ? units.placeholders : units.escapes) | (SplitsLineEnd(mode) ? units.line_ends : 0);
+        return units.not_plain | (lrss ? units.placeholders : units.escapes) |
+               (SplitsLineEnd(mode) ? units.line_ends : 0);
     };
     const auto write = [&](std::size_t at, const SjisBlockUnits& units, unsigned count) LUMTRAX_INLINE_LAMBDA {
         ConvertedBlock block;
@@ -140,11 +141,13 @@ std::size_t HostOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode,
         const unsigned closers = lrss ? units.line_ends : units.single_starts();
         const BlockShiftCodes codes =
             run.CodesOfBlock(units.pair_starts, units.pair_bytes(), closers, units.from, count, !lrss);
-        const auto write_code = [&](unsigned k, std::uint8_t* code_at) { run.WriteCode((codes.opens >> k & 1u) != 0, code_at); };
+        const auto write_code = [&](unsigned k, std::uint8_t* code_at) {
+            run.WriteCode((codes.opens >> k & 1u) != 0, code_at);
+        };
+        const auto marks = CodesBefore(codes.opens | codes.closes, run.code_width(), write_code);
         // Outside LRSS mode every single byte after a kanji closes a run:
         // most blocks of Japanese text have a code or two.
-        out = WriteBlockWithMarks(block, units.from, count, CodesBefore(codes.opens | codes.closes, run.code_width(), write_code),
-                                  !lrss, out, end);
+        out = WriteBlockWithMarks(block, units.from, count, marks, !lrss, out, end);
     };
     return WalkSjisBlocks(text.src, i, text.n, stops, write) - i;
 }
