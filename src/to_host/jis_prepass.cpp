@@ -28,59 +28,44 @@ static_assert(sizeof(kHeapExhaustedMessageSjis) == 44 + 1);
 
 namespace {
 
-// A block of kanji and single bytes at p with the units given, of which
-// the first counted bytes belong to the text: writes its JIS form at out,
-// whole, and returns the bytes it takes, up to its first gaiji or escape or
-// the end of the text.
-std::size_t JisFormOfBlock(const std::uint8_t* p, const SjisBlockUnits& units, std::size_t counted, bool escapes,
-                           std::uint8_t* out) {
-    const unsigned stops =
-        units.not_plain | (escapes ? units.escapes : 0) | PastTheText(counted, units.pair_starts);
-    const std::size_t taken = UnitsBefore(stops, units.pair_starts);
-    if (taken != 0) WriteJisOfBlock(p, units.pair_starts, out);
-    return taken;
-}
-
-// The fast paths of the pre-pass at i: a block of kanji and single bytes
-// goes at once (the last bytes of the text, fewer than a block, from a
-// copy), and a block of single bytes alone or of kanji alone begins a run
-// that goes a block at a time. Writes the JIS form of what they take at
-// dst + i and returns how many bytes that is; 0 leaves the unit at i to the
-// unit steps. Blocks are written whole: their bytes past what is taken are
-// written again by the units that follow.
+// The fast paths of the pre-pass at i, up to the first gaiji or escape: a
+// block of single bytes alone or of kanji alone begins a run that goes a
+// block at a time, and other blocks go through WalkSjisBlocks. Writes the
+// JIS form of what they take at dst + i and returns how many bytes that is;
+// 0 leaves the unit at i to the unit steps. Blocks are written whole: their
+// bytes past what is taken are written again by the units that follow.
 std::size_t JisFormOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, bool escapes,
                             std::uint8_t* dst) {
-    if (!BlockFits(i, n)) {
-        return StepOnTail(src + i, n - i, dst + i, [escapes](const std::uint8_t* p, std::size_t counted, std::uint8_t* out) {
-            return JisFormOfBlock(p, ReadSjisBlock(p), counted, escapes, out);
-        });
-    }
-    const SjisBlockUnits units = ReadSjisBlock(src + i);
-    if (units.ascii_only()) {
-        const std::size_t singles = AsciiRun(src, i, n, escapes, false);
-        if (singles >= kBlockSize) {
-            CopyRun(src + i, singles, n - i, dst + i);
-            return singles;
+    if (BlockFits(i, n)) {
+        if (AsciiMask(src + i) == kWholeBlock) {
+            const std::size_t singles = AsciiRun(src, i, n, escapes, false);
+            if (singles >= kBlockSize) {
+                CopyRun(src + i, singles, n - i, dst + i);
+                return singles;
+            }
+        } else if (PlainKanjiMask(src + i) == kWholeBlock) {
+            const std::size_t kanji = PlainKanjiRun(src, i, n);
+            WriteJisOfRun(src + i, kanji, n - i, dst + i);
+            return kanji;
         }
-    } else if (units.plain_kanji_only()) {
-        const std::size_t kanji = PlainKanjiRun(src, i, n);  // a block at least
-        WriteJisOfRun(src + i, kanji, n - i, dst + i);
-        return kanji;
     }
-    return JisFormOfBlock(src + i, units, kBlockSize, escapes, dst + i);
+    const auto stops = [escapes](const SjisBlockUnits& units) {
+        return units.not_plain | (escapes ? units.escapes : 0);
+    };
+    const auto write = [src, dst](std::size_t at, const SjisBlockUnits& units, unsigned) {
+        WriteJisOfBlock(src + at, units, dst + at);
+    };
+    return WalkSjisBlocks(src, i, n, stops, write) - i;
 }
 
-}  // namespace
-
-std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t* src,
-                        std::int32_t len, bool escapes, std::int32_t* status) {
-    *status = kGaijiNone;
-    if (len <= 0) {
-        dst[0] = 0x00;
-        return 0;
-    }
-    const std::size_t n = static_cast<std::size_t>(len);
-    std::size_t i = 0;
+// Writes the JIS form of the units of src that begin from i up to n at
+// dst + i and returns where the next unit begins: n, or past it when the last
+// unit ends past it. n is the end of the text, or of a slice of it (see
+// SliceEnd), which the units see as the end of the text: a unit that begins
+// before n reads the bytes after it as it would inside the text, and an
+// escape needs its 5C and 01 before n.
+std::size_t WriteJisForm(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t* src, std::size_t i,
+                         std::size_t n, bool escapes, std::int32_t* status) {
     while (i < n) {
         const std::uint8_t lead = src[i];
         const std::uint8_t trail = src[i + 1];  // at the last counted byte, the byte after the text
@@ -102,6 +87,31 @@ std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t
             i += 1;
         }
     }
+    return i;
+}
+
+// Long texts go through the pre-pass a slice at a time, each copied to the
+// working copy while it is still in the cache.
+constexpr std::size_t kSliceSize = 16 * 1024;
+
+// Where the slice that ends near end ends: there, or (when end is the end of
+// the text) nowhere before it, and never just after a 5C, so that no escape
+// begins at a slice's last byte; its units then read as they do in the text.
+std::size_t SliceEnd(const std::uint8_t* src, std::size_t end, std::size_t n) {
+    while (end < n && src[end - 1] == kEscapeFirst) ++end;
+    return end < n ? end : n;
+}
+
+}  // namespace
+
+std::int32_t JisPrepass(HostCodeKind kind, std::uint8_t* dst, const std::uint8_t* src,
+                        std::int32_t len, bool escapes, std::int32_t* status) {
+    *status = kGaijiNone;
+    if (len <= 0) {
+        dst[0] = 0x00;
+        return 0;
+    }
+    const std::size_t i = WriteJisForm(kind, dst, src, 0, static_cast<std::size_t>(len), escapes, status);
     dst[i] = 0x00;
     return static_cast<std::int32_t>(i);
 }
@@ -118,7 +128,11 @@ bool ScratchCopy::Acquire(std::int32_t len) {
 
 void ScratchCopy::Fill(const std::uint8_t* jis_form, std::int32_t len) {
     const std::size_t count = len > 0 ? static_cast<std::size_t>(len) + 1 : 1;
-    std::memcpy(data_, jis_form, count);
+    FillPart(jis_form, 0, count);
+}
+
+void ScratchCopy::FillPart(const std::uint8_t* jis_form, std::size_t from, std::size_t to) {
+    std::memcpy(data_ + from, jis_form + from, to - from);
 }
 
 void ReportHeapExhausted() {
@@ -132,12 +146,34 @@ void ReportHeapExhausted() {
 bool PrepareWorkingCopy(ScratchCopy& copy, HostCodeKind kind, std::uint8_t* dst,
                         const std::uint8_t* src, std::int32_t len, bool escapes,
                         std::int32_t* status) {
-    JisPrepass(kind, dst, src, len, escapes, status);
+    if (len < static_cast<std::int32_t>(kSliceSize)) {
+        JisPrepass(kind, dst, src, len, escapes, status);
+        if (!copy.Acquire(len)) {
+            ReportHeapExhausted();
+            return false;
+        }
+        copy.Fill(dst, len);
+        return true;
+    }
+    // A long text: the heap block first, then the pre-pass slice by slice.
+    // Without the block the pre-pass still runs, so that dst holds the JIS
+    // form and the status its gaiji, as when the block is asked for after it.
     if (!copy.Acquire(len)) {
+        JisPrepass(kind, dst, src, len, escapes, status);
         ReportHeapExhausted();
         return false;
     }
-    copy.Fill(dst, len);
+    *status = kGaijiNone;
+    const std::size_t n = static_cast<std::size_t>(len);
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t from = i;
+        i = WriteJisForm(kind, dst, src, i, SliceEnd(src, i + kSliceSize, n), escapes, status);
+        copy.FillPart(dst, from, i);
+    }
+    // The terminator, unless the last unit took the byte after the text.
+    dst[i] = 0x00;
+    copy.FillPart(dst, i, n + 1);
     return true;
 }
 

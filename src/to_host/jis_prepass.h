@@ -51,6 +51,8 @@ public:
     bool Acquire(std::int32_t len);
     // Copies the first len + 1 bytes of the pre-pass form.
     void Fill(const std::uint8_t* jis_form, std::int32_t len);
+    // Copies the bytes from..to-1 of the pre-pass form.
+    void FillPart(const std::uint8_t* jis_form, std::size_t from, std::size_t to);
     const std::uint8_t* data() const { return data_; }
     bool on_heap() const { return heap_ != nullptr; }
 
@@ -71,8 +73,9 @@ extern const char kHeapExhaustedMessageUtf8[];
 extern const char kHeapExhaustedCaption[];
 
 // The steps every conversion out of Shift-JIS begins with: the pre-pass into
-// dst, then the working copy of its form. False, after the report, when the
-// working copy cannot be had; dst then holds the JIS form.
+// dst, then the working copy of its form (for a long text, the copy of each
+// slice of the form as soon as the pre-pass has written it). False, after the
+// report, when the working copy cannot be had; dst then holds the JIS form.
 bool PrepareWorkingCopy(ScratchCopy& copy, HostCodeKind kind, std::uint8_t* dst,
                         const std::uint8_t* src, std::int32_t len, bool escapes,
                         std::int32_t* status);

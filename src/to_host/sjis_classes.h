@@ -126,14 +126,20 @@ constexpr std::int32_t CrLfLength(std::uint8_t first, std::uint8_t second) {
 }
 
 // The JIS X 0208 code of a pair that passes IsSjisKanji; both bytes come out
-// in 21-7E. Defined for that class only.
-constexpr BytePair SjisToJis(std::uint8_t lead, std::uint8_t trail) {
+// in 21-7E. Defined for that class only. The row byte comes from the lead and
+// the trail, the cell byte from the trail alone.
+constexpr std::uint8_t SjisToJisRow(std::uint8_t lead, std::uint8_t trail) {
     const int row_base = lead <= 0x9F ? 2 * lead - 0xE1 : 2 * lead - 0x161;
-    if (trail >= 0x9F) {
-        return {static_cast<std::uint8_t>(row_base + 1), static_cast<std::uint8_t>(trail - 0x7E)};
-    }
-    const int cell = trail <= 0x7E ? trail - 0x1F : trail - 0x20;
-    return {static_cast<std::uint8_t>(row_base), static_cast<std::uint8_t>(cell)};
+    return static_cast<std::uint8_t>(trail >= 0x9F ? row_base + 1 : row_base);
+}
+
+constexpr std::uint8_t SjisToJisCell(std::uint8_t trail) {
+    if (trail >= 0x9F) return static_cast<std::uint8_t>(trail - 0x7E);
+    return static_cast<std::uint8_t>(trail <= 0x7E ? trail - 0x1F : trail - 0x20);
+}
+
+constexpr BytePair SjisToJis(std::uint8_t lead, std::uint8_t trail) {
+    return {SjisToJisRow(lead, trail), SjisToJisCell(trail)};
 }
 
 static_assert(SjisToJis(0x81, 0x40).lead == 0x21 && SjisToJis(0x81, 0x40).trail == 0x21);

@@ -1,8 +1,9 @@
-// The fast paths of the passes over Shift-JIS text: how far a run of kanji
-// or of single bytes reaches from i, counted a block of 16 bytes at a time
-// (see RunLength and RunLengthToEnd); everything the runs leave out goes through a loop's own
-// unit by unit steps. i must begin a character. A run is written a block at
-// a time too, while the blocks lie inside the text (see WriteRun).
+// The runs of the passes over Shift-JIS text: how far a run of kanji or of
+// single bytes reaches from i, counted a block of 16 bytes at a time over
+// the blocks that lie inside the text (see RunLength). A text that begins
+// such a run goes a block at a time without working out where its
+// characters begin; i must begin a character. A run is written a block at a
+// time too, while the blocks lie inside the text (see WriteRun).
 #ifndef LUMTRAX_TO_HOST_SJIS_RUNS_H
 #define LUMTRAX_TO_HOST_SJIS_RUNS_H
 
@@ -15,9 +16,18 @@
 
 namespace lumtrax {
 
-// The kanji (not gaiji) at i, in whole pairs.
+// The kanji (not gaiji) at i, in whole pairs: over whole blocks, then into
+// the last bytes of the text, fewer than a block, when they are an even
+// number of bytes (the block that ends with the text then reads them as the
+// pairs they would be in the run).
 inline std::size_t PlainKanjiRun(const std::uint8_t* src, std::size_t i, std::size_t n) {
-    return RunLength(src, i, n, [](const std::uint8_t* p) { return PlainKanjiMask(p); });
+    const std::size_t length = RunLength(src, i, n, [](const std::uint8_t* p) { return PlainKanjiMask(p); });
+    const std::size_t rest = n - i - length;
+    if (rest == 0 || rest >= kBlockSize || rest % 2 != 0 || length % kBlockSize != 0 || n < kBlockSize) {
+        return length;
+    }
+    const std::size_t counted = LeadingBytes(PlainKanjiMask(src + n - kBlockSize) >> (kBlockSize - rest));
+    return length + (counted < rest ? counted : rest);
 }
 
 // The bytes below 80 at i that are single bytes: where escapes count, a run

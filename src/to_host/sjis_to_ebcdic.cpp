@@ -1,9 +1,12 @@
 #include <cstddef>
 
+#include "api/growth.h"
+#include "lumtrax.h"
 #include "tables/host_tables.h"
 #include "to_host/ebcdic_pairs.h"
 #include "to_host/jis_prepass.h"
 #include "to_host/shift_state.h"
+#include "to_host/sjis_blocks.h"
 #include "to_host/sjis_classes.h"
 #include "to_host/sjis_to_host.h"
 #include "to_host/sjis_units.h"
@@ -11,7 +14,30 @@
 namespace lumtrax {
 namespace {
 
-constexpr ShiftCodes kEbcdicShiftCodes = {{0x2B, 0x00}, {0x2C, 0x00}, 1};
+constexpr ShiftCodes kEbcdicShiftCodes = {{{0x2B, 0x00}, {0x2C, 0x00}}, 1};
+
+// How the EBCDIC host code writes characters (see HostOfBlocks): a single
+// byte as its image in the table set, a kanji as its JIS code with both high
+// bits set (its JIS code is in IsJisAreaPair or IsJisOpenAreaPair).
+class EbcdicTarget {
+public:
+    explicit EbcdicTarget(const ByteTable& image) : image_(image) {}
+
+    std::uint8_t Single(std::uint8_t b) const { return image_[b]; }
+    void WriteSingles(const std::uint8_t* jis, std::size_t length, std::size_t room, std::uint8_t* out) const {
+        WriteRunThroughTable(image_, jis, length, room, out);
+    }
+    void WriteKanji(const std::uint8_t* jis, std::size_t length, std::size_t room, std::uint8_t* out) const {
+        CopyRunWithHighBits(jis, length, room, out);
+    }
+    void ConvertBlock(const std::uint8_t* jis, const SjisBlockUnits& units, ConvertedBlock& block) const {
+        for (std::size_t k = 0; k < kBlockSize; ++k) block.bytes[k] = image_[jis[k]];
+        PutPairsWithHighBits(jis, units.pair_bytes(), block);
+    }
+
+private:
+    const ByteTable& image_;
+};
 
 }  // namespace
 
@@ -26,36 +52,24 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
         dst[0] = 0x00;
         return 0;
     }
-    const ByteTable& image = SjisToHostTable(table_set);
     const SjisText text{src, work.data(), static_cast<std::size_t>(len), !lrss};
     const std::uint8_t* jis = text.jis;
+    const std::uint8_t* const end = dst + DestinationCapacity(LUMTRAX_SJIS_TO_EBCDIC, text.n);
+    const EbcdicTarget target(SjisToHostTable(table_set));
     ShiftState run(kEbcdicShiftCodes, shift);
-    // A single byte is its image in the table set.
-    const auto table_image = [&image](std::uint8_t b) { return image[b]; };
-    const auto table_run = [&image](const std::uint8_t* from, std::size_t length, std::size_t room,
-                                    std::uint8_t* to) { WriteRunThroughTable(image, from, length, room, to); };
     std::uint8_t* out = dst;
     std::size_t i = 0;
-    // Runs are written a block at a time (see WriteRun). A block's bytes
-    // past its run are written again by what follows, or lie past the end of
-    // the text: a block begins 16 bytes or more before the end of the
-    // source, and the growth bound keeps room for 5 bytes for every 3 of those.
     while (i < text.n) {
-        if (IsSjisDoubleByte(src[i], src[i + 1])) {
+        if (const std::size_t taken = HostOfBlocks(text, i, mode, lrss, run, target, out, end)) {
+            i += taken;
+        } else if (IsSjisDoubleByte(src[i], src[i + 1])) {
             run.Open(out);
-            if (const std::size_t kanji = text.KanjiRunAt(i)) {
-                // A kanji's JIS code is in IsJisAreaPair or IsJisOpenAreaPair.
-                CopyRunWithHighBits(jis + i, kanji, text.RoomAt(i), out);
-                out += kanji;
-                i += kanji;
-                continue;
-            }
             const BytePair pair = EbcdicHostPair(jis[i], jis[i + 1]);
             *out++ = pair.lead;
             *out++ = pair.trail;
             i += 2;
         } else {
-            i += WriteSingleByteUnit(text, i, mode, lrss, run, table_image, table_run, out);
+            i += WriteSingleByteUnit(text, i, mode, lrss, run, target, out);
         }
     }
     run.Close(out);

@@ -1,8 +1,11 @@
 #include <cstddef>
 
+#include "api/growth.h"
 #include "common/blocks.h"
+#include "lumtrax.h"
 #include "to_host/jis_prepass.h"
 #include "to_host/shift_state.h"
+#include "to_host/sjis_blocks.h"
 #include "to_host/sjis_classes.h"
 #include "to_host/sjis_to_host.h"
 #include "to_host/sjis_units.h"
@@ -10,8 +13,8 @@
 namespace lumtrax {
 namespace {
 
-constexpr ShiftCodes kStartF0Codes = {{0x93, 0xF0}, {0x93, 0xF1}, 2};
-constexpr ShiftCodes kStart70Codes = {{0x93, 0x70}, {0x93, 0xF1}, 2};
+constexpr ShiftCodes kStartF0Codes = {{{0x93, 0xF0}, {0x93, 0xF1}}, 2};
+constexpr ShiftCodes kStart70Codes = {{{0x93, 0x70}, {0x93, 0xF1}}, 2};
 
 // A kanji is its JIS code with both high bits set; the ideographic space
 // (JIS 21 21) is written as two ASCII spaces.
@@ -45,6 +48,39 @@ void WriteEightBitKanjiRun(const std::uint8_t* jis, std::size_t length, std::siz
              [=](std::size_t k) { WriteEightBitKanji(jis, k, length, out); });
 }
 
+// The bytes of the ideographic spaces (JIS 21 21) among the double-byte
+// characters of a block of the JIS form at jis with the units given; reads
+// jis[16], and the lead before a trail that the block carries.
+unsigned SpaceBytes(const std::uint8_t* jis, const SjisBlockUnits& units) {
+    const unsigned leads = units.pair_starts & ByteEqualMask(jis, 0x21) & ByteEqualMask(jis + 1, 0x21);
+    unsigned bytes = (leads | (leads << 1)) & kWholeBlock;
+    // A carried trail's lead is the byte before it (without one, the test
+    // reads the byte at from twice and counts for nothing).
+    const unsigned carried = units.carried_trail();
+    const std::ptrdiff_t lead = static_cast<std::ptrdiff_t>(units.from) - (carried != 0 ? 1 : 0);
+    const bool space = (jis[lead] == 0x21) & (jis[units.from] == 0x21);
+    return bytes | (space ? carried : 0u);
+}
+
+// How the 8-bit host code writes characters (see HostOfBlocks): a single
+// byte as it is, a kanji as EightBitKanji gives it.
+class EightBitTarget {
+public:
+    std::uint8_t Single(std::uint8_t b) const { return b; }
+    void WriteSingles(const std::uint8_t* jis, std::size_t length, std::size_t room, std::uint8_t* out) const {
+        CopyRun(jis, length, room, out);
+    }
+    void WriteKanji(const std::uint8_t* jis, std::size_t length, std::size_t room, std::uint8_t* out) const {
+        WriteEightBitKanjiRun(jis, length, room, out);
+    }
+    void ConvertBlock(const std::uint8_t* jis, const SjisBlockUnits& units, ConvertedBlock& block) const {
+        SetHighBitsIn(jis, units.pair_bytes(), block);
+        for (unsigned spaces = SpaceBytes(jis, units); spaces != 0; spaces &= spaces - 1) {
+            block.bytes[LowestBit(spaces)] = 0x20;
+        }
+    }
+};
+
 }  // namespace
 
 std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
@@ -60,37 +96,27 @@ std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std:
     }
     const SjisText text{src, work.data(), static_cast<std::size_t>(len), !lrss};
     const std::uint8_t* jis = text.jis;
+    const std::uint8_t* const end = dst + DestinationCapacity(LUMTRAX_SJIS_TO_8BIT, text.n);
+    const EightBitTarget target;
     ShiftState run(selector == 1 ? kStart70Codes : kStartF0Codes, shift);
-    // A single byte keeps its Shift-JIS value.
-    const auto same_byte = [](std::uint8_t b) { return b; };
-    const auto copy_run = [](const std::uint8_t* from, std::size_t length, std::size_t room,
-                             std::uint8_t* to) { CopyRun(from, length, room, to); };
     std::uint8_t* out = dst;
     std::size_t i = 0;
-    // Runs are written a block at a time (see WriteRun). A block's bytes
-    // past its run are written again by what follows, or lie past the end of
-    // the text: a block begins 16 bytes or more before the end of the
-    // source, and the growth bound keeps room for 7 bytes for every 3 of those.
     while (i < text.n) {
-        if (IsSjisGaiji(src[i], src[i + 1])) {
+        if (const std::size_t taken = HostOfBlocks(text, i, mode, lrss, run, target, out, end)) {
+            i += taken;
+        } else if (IsSjisGaiji(src[i], src[i + 1])) {
             run.Open(out);
             *out++ = jis[i];
             *out++ = jis[i + 1];
             i += 2;
         } else if (IsSjisKanji(src[i], src[i + 1])) {
             run.Open(out);
-            if (const std::size_t kanji = text.KanjiRunAt(i)) {
-                WriteEightBitKanjiRun(jis + i, kanji, text.RoomAt(i), out);
-                out += kanji;
-                i += kanji;
-                continue;
-            }
             const BytePair pair = EightBitKanji(jis[i], jis[i + 1]);
             *out++ = pair.lead;
             *out++ = pair.trail;
             i += 2;
         } else {
-            i += WriteSingleByteUnit(text, i, mode, lrss, run, same_byte, copy_run, out);
+            i += WriteSingleByteUnit(text, i, mode, lrss, run, target, out);
         }
     }
     run.Close(out);

@@ -1,6 +1,7 @@
 #include <cstddef>
-#include <cstring>
 
+#include "api/growth.h"
+#include "lumtrax.h"
 #include "to_host/jis_prepass.h"
 #include "to_host/sjis_blocks.h"
 #include "to_host/sjis_classes.h"
@@ -14,52 +15,43 @@ namespace {
 // any other byte with the high bit that starts no character).
 constexpr std::uint8_t kSingleShift2 = 0x8E;
 
-// A block of kanji and single bytes below 80 at src with the units given,
-// its JIS form at jis, of which the first counted bytes belong to the text:
-// writes its EUC text at out, whole, and returns the bytes it takes, up to
-// its first gaiji, escape, byte 80-FF, line end that the mode writes
-// otherwise than as its two bytes, or the end of the text. Every unit it
-// takes writes as many bytes as it takes.
-std::size_t EucOfBlock(const SjisBlockUnits& units, const std::uint8_t* jis, std::size_t counted, std::int32_t mode,
-                       std::uint8_t* out) {
-    const unsigned stops = units.not_plain | units.escapes | units.high_singles |
-                           (SplitsLineEnd(mode) ? units.line_ends : 0) | PastTheText(counted, units.pair_starts);
-    const std::size_t taken = UnitsBefore(stops, units.pair_starts);
-    if (taken != 0) WriteBlockWithHighBitsIn(jis, units.pair_bytes(), out);
-    return taken;
-}
-
-// The fast paths at i: a block of kanji and single bytes goes at once (the
-// last bytes of the text, fewer than a block, from copies), and a block of
-// single bytes alone or of kanji alone begins a run that goes a block at a
-// time. What they take writes as many bytes as it takes: its EUC text goes
-// to out, and the count is returned (0 leaves the unit at i to the unit
-// steps). Blocks are written whole; their bytes past what is taken are
-// written again by what follows, or lie past the end of the text: a block
-// begins 16 bytes or more before the end of the source, and the growth bound
-// keeps room for 2 bytes for each of those.
-std::size_t EucOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode, std::uint8_t* out) {
-    if (!BlockFits(i, text.n)) {
-        const std::size_t rest = text.RoomAt(i);
-        return StepOnTail(text.src + i, rest, out, [&](const std::uint8_t* p, std::size_t counted, std::uint8_t* written) {
-            std::uint8_t jis[kBlockSize + 1] = {};
-            std::memcpy(jis, text.jis + i, rest + 1);
-            return EucOfBlock(ReadSjisBlock(p), jis, counted, mode, written);
-        });
-    }
-    const SjisBlockUnits units = ReadSjisBlock(text.src + i);
-    if (units.ascii_only()) {
-        const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode));
-        if (singles >= kBlockSize) {
-            CopyRun(text.jis + i, singles, text.RoomAt(i), out);
-            return singles;
+// The fast paths at i, up to the first gaiji, escape, or line end that the
+// mode writes otherwise than as its two bytes: a block of single bytes below
+// 80 alone or of kanji alone begins a run that goes a block at a time, and
+// other blocks go through WalkSjisBlocks. Their EUC text goes to out, where a
+// byte 80-FF gets its prefix; returns the source bytes taken (0 leaves the
+// unit at i to the unit steps). Runs are written a block at a time (see
+// WriteRun): a run's EUC text is as long as the run, and a block begins 16
+// bytes or more before the end of the source, while the growth bound keeps
+// room for 2 bytes for each of those. end is the end of the destination,
+// which the block writes need to know (see WriteBlockWithMarks).
+std::size_t EucOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode, std::uint8_t*& out,
+                        const std::uint8_t* end) {
+    if (BlockFits(i, text.n)) {
+        if (AsciiMask(text.src + i) == kWholeBlock) {
+            const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode));
+            if (singles >= kBlockSize) {
+                CopyRun(text.jis + i, singles, text.RoomAt(i), out);
+                out += singles;
+                return singles;
+            }
+        } else if (PlainKanjiMask(text.src + i) == kWholeBlock) {
+            const std::size_t kanji = text.KanjiRunAt(i);
+            CopyRunWithHighBits(text.jis + i, kanji, text.RoomAt(i), out);
+            out += kanji;
+            return kanji;
         }
-    } else if (units.plain_kanji_only()) {
-        const std::size_t kanji = text.KanjiRunAt(i);  // a block at least
-        CopyRunWithHighBits(text.jis + i, kanji, text.RoomAt(i), out);
-        return kanji;
     }
-    return EucOfBlock(units, text.jis + i, kBlockSize, mode, out);
+    const auto stops = [mode](const SjisBlockUnits& units) {
+        return units.not_plain | units.escapes | (SplitsLineEnd(mode) ? units.line_ends : 0);
+    };
+    const auto prefix = [](unsigned, std::uint8_t* at) { *at = kSingleShift2; };
+    const auto write = [&](std::size_t at, const SjisBlockUnits& units, unsigned count) {
+        ConvertedBlock block;
+        SetHighBitsIn(text.jis + at, units.pair_bytes(), block);
+        out = WriteBlockWithMarks(block, units.from, count, CodesBefore(units.high_singles, 1, prefix), false, out, end);
+    };
+    return WalkSjisBlocks(text.src, i, text.n, stops, write) - i;
 }
 
 }  // namespace
@@ -74,11 +66,11 @@ std::int32_t SjisToEuc(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
     }
     const SjisText text{src, work.data(), static_cast<std::size_t>(len), true};
     const std::uint8_t* jis = text.jis;
+    const std::uint8_t* const end = dst + DestinationCapacity(LUMTRAX_SJIS_TO_EUC, text.n);
     std::uint8_t* out = dst;
     std::size_t i = 0;
     while (i < text.n) {
-        if (const std::size_t taken = EucOfBlocks(text, i, mode, out)) {
-            out += taken;
+        if (const std::size_t taken = EucOfBlocks(text, i, mode, out, end)) {
             i += taken;
         } else if (IsSjisGaiji(src[i], src[i + 1])) {
             *out++ = jis[i];

@@ -10,6 +10,7 @@
 #include "common/bytes.h"
 #include "to_host/jis_prepass.h"
 #include "to_host/shift_state.h"
+#include "to_host/sjis_blocks.h"
 #include "to_host/sjis_runs.h"
 
 namespace lumtrax {
@@ -55,21 +56,29 @@ inline bool KeepsLineEnd(std::int32_t mode) { return mode != kLineEndDrop; }
 // bytes would.
 inline bool SplitsLineEnd(std::int32_t mode) { return mode == kLineEndLfOnly || mode == kLineEndDrop; }
 
+// The conversions into the host codes with a shift state take a Target that
+// says how the host code writes a text's characters:
+//
+//   std::uint8_t Single(std::uint8_t b): a single byte b (of the JIS form);
+//   void WriteSingles(const std::uint8_t* jis, std::size_t length, std::size_t room, std::uint8_t* out):
+//       a run of single bytes, a block at a time (see WriteRun);
+//   void WriteKanji(const std::uint8_t* jis, std::size_t length, std::size_t room, std::uint8_t* out):
+//       a run of kanji, the same way;
+//   void ConvertBlock(const std::uint8_t* jis, const SjisBlockUnits& units, ConvertedBlock& block):
+//       the bytes of a block of kanji and single bytes from units.from on.
+
 // One unit of the text at i that is no double-byte character, as the host
 // codes with a shift state write it: a line end, an LRSS placeholder, a
-// raw-byte escape, or single bytes (one, or a run of them). image gives the
-// host byte of a single byte; write_run writes a run of them. Returns the
-// source bytes taken.
-template <typename Image, typename WriteRun>
+// raw-byte escape, or a single byte. Returns the source bytes taken.
+template <typename Target>
 std::size_t WriteSingleByteUnit(const SjisText& text, std::size_t i, std::int32_t mode, bool lrss,
-                                ShiftState& run, Image image, WriteRun write_run,
-                                std::uint8_t*& out) {
+                                ShiftState& run, const Target& target, std::uint8_t*& out) {
     const std::uint8_t* jis = text.jis;
     if (text.LineEndAt(i)) {
         // A dropped line end leaves the run open: both sides share it.
         if (KeepsLineEnd(mode)) {
             run.Close(out);
-            WriteKeptLineEnd(mode, image(jis[i]), image(jis[i + 1]), out);
+            WriteKeptLineEnd(mode, target.Single(jis[i]), target.Single(jis[i + 1]), out);
         }
         return kLineEndWidth;
     }
@@ -84,13 +93,63 @@ std::size_t WriteSingleByteUnit(const SjisText& text, std::size_t i, std::int32_
         *out++ = text.CarriedByte(i);
         return kEscapeWidth;
     }
-    if (const std::size_t singles = text.AsciiRunAt(i, lrss || SplitsLineEnd(mode))) {
-        write_run(jis + i, singles, text.RoomAt(i), out);
-        out += singles;
-        return singles;
-    }
-    *out++ = image(jis[i]);
+    *out++ = target.Single(jis[i]);
     return 1;
+}
+
+// The fast paths of the host codes with a shift state at i, up to the first
+// gaiji, escape, LRSS placeholder, or line end that the mode writes otherwise
+// than as two single bytes: a block of single bytes below 80 alone or of kanji
+// alone begins a run that goes a block at a time, and other blocks go through
+// WalkSjisBlocks, with their shift codes. Writes to out and returns the source
+// bytes taken (0 leaves the unit at i to the unit steps). Runs are written a
+// block at a time (see WriteRun): a run's host text is as long as the run,
+// and a block begins 16 bytes or more before the end of the source, while the
+// growth bound keeps room for 5 bytes for every 3 of those. end is the end of
+// the destination, which the block writes need to know (see
+// WriteBlockWithMarks).
+template <typename Target>
+std::size_t HostOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode, bool lrss, ShiftState& run,
+                         const Target& target, std::uint8_t*& out, const std::uint8_t* end) {
+    if (BlockFits(i, text.n)) {
+        if (AsciiMask(text.src + i) == kWholeBlock) {
+            // In LRSS mode a kept line end closes an open run.
+            const std::size_t singles = text.AsciiRunAt(i, SplitsLineEnd(mode) || (lrss && run.in_run()));
+            if (singles >= kBlockSize) {
+                if (!lrss) run.Close(out);
+                target.WriteSingles(text.jis + i, singles, text.RoomAt(i), out);
+                out += singles;
+                return singles;
+            }
+        } else if (PlainKanjiMask(text.src + i) == kWholeBlock) {
+            const std::size_t kanji = text.KanjiRunAt(i);
+            run.Open(out);
+            target.WriteKanji(text.jis + i, kanji, text.RoomAt(i), out);
+            out += kanji;
+            return kanji;
+        }
+    }
+    const auto stops = [&](const SjisBlockUnits& units) {
+        return units.not_plain | (lrss ? units.placeholders : units.escapes) |
+               (SplitsLineEnd(mode) ? units.line_ends : 0);
+    };
+    const auto write = [&](std::size_t at, const SjisBlockUnits& units, unsigned count) LUMTRAX_INLINE_LAMBDA {
+        ConvertedBlock block;
+        target.ConvertBlock(text.jis + at, units, block);
+        // In LRSS mode only kept line ends close a run; otherwise every unit
+        // that is no double-byte character does.
+        const unsigned closers = lrss ? units.line_ends : units.single_starts();
+        const BlockShiftCodes codes =
+            run.CodesOfBlock(units.pair_starts, units.pair_bytes(), closers, units.from, count, !lrss);
+        const auto write_code = [&](unsigned k, std::uint8_t* code_at) {
+            run.WriteCode((codes.opens >> k & 1u) != 0, code_at);
+        };
+        const auto marks = CodesBefore(codes.opens | codes.closes, run.code_width(), write_code);
+        // Outside LRSS mode every single byte after a kanji closes a run:
+        // most blocks of Japanese text have a code or two.
+        out = WriteBlockWithMarks(block, units.from, count, marks, !lrss, out, end);
+    };
+    return WalkSjisBlocks(text.src, i, text.n, stops, write) - i;
 }
 
 }  // namespace lumtrax

@@ -1,6 +1,9 @@
 #include <cstddef>
 
+#include "api/growth.h"
+#include "common/blocks.h"
 #include "common/bytes.h"
+#include "lumtrax.h"
 #include "gaiji/gaiji.h"
 #include "to_sjis/host_pairs.h"
 #include "to_sjis/jis_blocks.h"
@@ -11,43 +14,40 @@ namespace {
 
 constexpr std::uint8_t kSingleShift2 = 0x8E;
 
-// A block of single bytes and JIS pairs at p with the units given, of which
-// the first counted bytes belong to the text: writes its Shift-JIS text at
-// out, whole, and returns the bytes it takes, up to its first 8E or gaiji or
-// the end of the text. Every unit it takes writes as many bytes as it takes.
-std::size_t SjisOfBlock(const std::uint8_t* p, const EucBlockUnits& units, std::size_t counted, std::uint8_t* out) {
-    const std::size_t taken = UnitsBefore(units.not_jis | PastTheText(counted, units.pair_starts), units.pair_starts);
-    if (taken != 0) WriteSjisOfEucBlock(p, units.pair_starts, out);
-    return taken;
-}
-
-// The fast paths at i: a block of single bytes and JIS pairs goes at once
-// (the last bytes of the text, fewer than a block, from a copy), and a block
-// of single bytes alone or of JIS pairs alone begins a run that goes a block
-// at a time. What they take writes as many bytes as it takes: its Shift-JIS
-// text goes to out, and the count is returned (0 leaves the unit at i to
-// the unit steps). Blocks are written whole; since no unit writes more
-// bytes than it takes, their bytes past what is taken lie before the end of
-// the source and are written again by what follows, or lie past the end of
-// the text.
-std::size_t SjisOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, std::uint8_t* out) {
-    if (!BlockFits(i, n)) {
-        return StepOnTail(src + i, n - i, out, [](const std::uint8_t* p, std::size_t counted, std::uint8_t* written) {
-            return SjisOfBlock(p, ReadEucBlock(p), counted, written);
-        });
+// The fast paths at i, up to the first 8E or gaiji: a block of single bytes
+// alone or of JIS pairs alone begins a run that goes a block at a time, and
+// other blocks go through WalkBlocks. What they take writes as many bytes as
+// it takes: its Shift-JIS text goes to out, and the count is returned (0
+// leaves the unit at i to the unit steps). Runs are written a block at a
+// time; since no unit writes more bytes than it takes, a block's bytes past
+// its run lie before the end of the source and are written again by what
+// follows, or lie past the end of the text. dst and end are the start and
+// the end of the destination, which the block writes need to know (see
+// WriteBlockFrom).
+std::size_t SjisOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, std::uint8_t* dst,
+                         std::uint8_t*& out, const std::uint8_t* end) {
+    if (BlockFits(i, n)) {
+        if (AsciiMask(src + i) == kWholeBlock) {
+            const std::size_t singles = RunLength(src, i, n, [](const std::uint8_t* p) { return AsciiMask(p); });
+            CopyRun(src + i, singles, n - i, out);
+            out += singles;
+            return singles;
+        }
+        if (JisPairMask(JisArea::kEuc, src + i) == kWholeBlock) {
+            const std::size_t pairs = JisPairRun(JisArea::kEuc, src, i, n);
+            WriteSjisOfRun(src + i, pairs, n - i, out);
+            out += pairs;
+            return pairs;
+        }
     }
-    const EucBlockUnits units = ReadEucBlock(src + i);
-    if (units.ascii_only()) {
-        const std::size_t singles = RunLength(src, i, n, [](const std::uint8_t* p) { return AsciiMask(p); });
-        CopyRun(src + i, singles, n - i, out);  // a block at least
-        return singles;
-    }
-    if (units.jis_pairs_only()) {
-        const std::size_t pairs = JisPairRun(JisArea::kEuc, src, i, n);  // a block at least
-        WriteSjisOfRun(src + i, pairs, n - i, out);
-        return pairs;
-    }
-    return SjisOfBlock(src + i, units, kBlockSize, out);
+    const auto read = [](const std::uint8_t* p, BlockStart start) { return ReadEucBlock(p, start); };
+    const auto stops = [](const EucBlockUnits& units) { return units.not_jis; };
+    const auto write = [&](std::size_t at, const EucBlockUnits& units, unsigned count) LUMTRAX_INLINE_LAMBDA {
+        ConvertedBlock block;
+        SjisOfEucBlock(src + at, units, block);
+        out = WriteBlockFrom(block, units.from, count, dst, out, end);
+    };
+    return WalkBlocks(src, i, n, read, stops, write) - i;
 }
 
 }  // namespace
@@ -60,12 +60,12 @@ std::int32_t EucToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t 
         return 0;
     }
     const std::size_t n = static_cast<std::size_t>(len);
+    const std::uint8_t* const end = dst + DestinationCapacity(LUMTRAX_EUC_TO_SJIS, n);
     std::uint8_t* out = dst;
     std::size_t i = 0;
     while (i < n) {
         const std::uint8_t lead = src[i];
-        if (const std::size_t taken = SjisOfBlocks(src, i, n, out)) {
-            out += taken;
+        if (const std::size_t taken = SjisOfBlocks(src, i, n, dst, out, end)) {
             i += taken;
             continue;
         }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "common/blocks.h"
 #include "to_sjis/host_pairs.h"
@@ -30,20 +31,35 @@ constexpr bool IsJisPairOf(JisArea area, std::uint8_t lead, std::uint8_t trail) 
     return false;
 }
 
-// EUC a block at a time, for a block whose first byte begins a unit: every
-// byte 80-FF that begins a unit begins a pair, whatever follows it.
+// EUC a block at a time (see WalkBlocks): every byte 80-FF that begins a unit
+// begins a pair, whatever follows it.
 struct EucBlockUnits {
-    unsigned pair_starts;
-    unsigned not_jis;  // pair starts of pairs outside IsEucJisPair (8E, gaiji)
-    // Blocks that may begin a long run of one kind.
-    bool ascii_only() const { return pair_starts == 0; }
-    bool jis_pairs_only() const { return pair_starts == 0x5555u && not_jis == 0; }
+    unsigned from;         // the first of the block's bytes
+    unsigned pair_starts;  // a pair begins here
+    unsigned trails;       // ... and ends here (a pair that begins at the last byte ends past the block)
+    unsigned not_jis;      // pair starts of pairs outside IsEucJisPair (8E, gaiji)
+    void EndAtTheText() {}
 };
 
-// ReadEucBlock(p) gives the units of the block (it reads p[16] too), and
-// WriteSjisOfEucBlock(p, pair_starts, out) writes its Shift-JIS text: the
-// JIS pairs that begin at pair_starts converted (the second byte inside the
-// block), every other byte unchanged.
+// Builds the units from the bytes 80-FF and the places where a pair of
+// IsEucJisPair would begin.
+inline EucBlockUnits MakeEucBlockUnits(unsigned high, unsigned jis_pairs, BlockStart start) {
+    EucBlockUnits units{};
+    units.from = start.from;
+    const unsigned carried_trail = static_cast<unsigned>(start.in_pair) << start.from;
+    units.pair_starts = PairStarts(high & BytesFrom(start.from) & ~carried_trail);
+    units.trails = ((units.pair_starts << 1) | carried_trail) & kWholeBlock;
+    units.not_jis = units.pair_starts & ~jis_pairs;
+    return units;
+}
+
+// ReadEucBlock(p, start) gives the units of the block (it reads p[16] too),
+// and SjisOfJisBlock(p, leads, trails, block) puts its Shift-JIS text into a
+// ConvertedBlock: the JIS pairs (high bits set or not) that begin at leads
+// and end at trails converted as JisToSjis converts them, the lead from the
+// pair's first byte alone, the trail from its own byte and the parity of the
+// byte before it (for a trail at the block's first byte, the byte before the
+// block); every other byte unchanged.
 
 #if LUMTRAX_SSE2
 
@@ -68,40 +84,59 @@ inline unsigned JisPairMask(JisArea area, const std::uint8_t* p) {
     }
 }
 
-// Writes the Shift-JIS text of the block at p (reading p[16] too) whose
-// JIS pairs (high bits set or not) begin at pair_starts, as JisToSjis gives
-// each: the lead from the pair's first byte alone, the trail from the
-// second and the parity of the first, worked out where the pair begins and
-// moved onto its second byte; every other byte stays.
-inline void WriteSjisOfJisBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
-    const __m128i bytes = LoadBlock(p);
+// The Shift-JIS bytes of the JIS pairs in bytes, before holding the byte
+// before each byte: at leads the Shift-JIS lead, at trails the trail, and
+// elsewhere the byte itself.
+inline __m128i SjisOfJisBytes(__m128i bytes, __m128i before, __m128i leads, __m128i trails) {
     const auto all = [](int b) { return _mm_set1_epi8(static_cast<char>(b)); };
-    const __m128i row = _mm_and_si128(bytes, all(0x7F));
-    const __m128i cell = _mm_and_si128(LoadBlock(p + 1), all(0x7F));  // of the pair that begins here
     // Lead: (row + 1) / 2, plus 70, or B0 from row byte 5F on.
+    const __m128i row = _mm_and_si128(bytes, all(0x7F));
     const __m128i lead =
         _mm_add_epi8(_mm_avg_epu8(row, _mm_setzero_si128()), Select(_mm_cmpgt_epi8(row, all(0x5E)), all(0xB0), all(0x70)));
-    // Odd rows take the trails 40-9E (skipping 7F), even rows 9F-FC.
-    const __m128i odd_row = _mm_cmpeq_epi8(_mm_and_si128(row, all(1)), all(1));
+    // Trail: odd rows take the trails 40-9E (skipping 7F), even rows 9F-FC.
+    const __m128i cell = row;
+    const __m128i odd_row = _mm_cmpeq_epi8(_mm_and_si128(before, all(1)), all(1));
     const __m128i odd_trail = _mm_sub_epi8(_mm_add_epi8(cell, all(0x1F)), _mm_cmpgt_epi8(cell, all(0x5F)));
-    const __m128i trail = _mm_slli_si128(Select(odd_row, odd_trail, _mm_add_epi8(cell, all(0x7E))), 1);
-    const __m128i text = Select(BytesOfMask(pair_starts << 1), trail, bytes);
-    StoreBlock(out, Select(BytesOfMask(pair_starts), lead, text));
+    const __m128i trail = Select(odd_row, odd_trail, _mm_add_epi8(cell, all(0x7E)));
+    return Select(leads, lead, Select(trails, trail, bytes));
 }
+
+// The byte before each byte of the block at p, for SjisOfJisBytes: before
+// the first byte, the byte before the block when the first byte is a trail
+// (else the first byte again, which nothing reads).
+inline __m128i BytesBefore(const std::uint8_t* p, __m128i bytes, unsigned trails) {
+    const std::ptrdiff_t first_before = -static_cast<std::ptrdiff_t>(trails & 1u);
+    return _mm_or_si128(_mm_slli_si128(bytes, 1), _mm_cvtsi32_si128(p[first_before]));
+}
+
+inline void SjisOfJisBlock(const std::uint8_t* p, unsigned leads, unsigned trails, ConvertedBlock& block) {
+    const __m128i bytes = LoadBlock(p);
+    StoreConverted(block, SjisOfJisBytes(bytes, BytesBefore(p, bytes, trails), BytesOfMask(leads), BytesOfMask(trails)));
+}
+
+// SjisOfJisBlock for a block of EUC up to its first pair outside the JIS
+// area: there every byte 80-FF belongs to a JIS pair, the leads at
+// units.pair_starts.
+inline void SjisOfEucBlock(const std::uint8_t* p, const EucBlockUnits& units, ConvertedBlock& block) {
+    const __m128i bytes = LoadBlock(p);
+    const __m128i leads = BytesOfMask(units.pair_starts);
+    const __m128i trails = _mm_andnot_si128(leads, _mm_cmplt_epi8(bytes, _mm_setzero_si128()));
+    StoreConverted(block, SjisOfJisBytes(bytes, BytesBefore(p, bytes, units.trails), leads, trails));
+}
+
 
 // Writes the Shift-JIS codes of the eight JIS pairs of a block.
-inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) { WriteSjisOfJisBlock(p, 0x5555u, out); }
-
-inline EucBlockUnits ReadEucBlock(const std::uint8_t* p) {
+inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) {
     const __m128i bytes = LoadBlock(p);
-    const unsigned starts = PairStarts(ByteMask(bytes));
-    const unsigned jis_leads = BytesInRangeMask(bytes, 0xA1, 0xA8) | BytesInRangeMask(bytes, 0xB0, 0xF4);
-    const unsigned jis_trails = BytesInRangeMask(LoadBlock(p + 1), 0xA1, 0xFE);  // bit k for p[k + 1]
-    return {starts, starts & ~(jis_leads & jis_trails)};
+    // The leads are the low bytes of the 16-bit lanes, the trails the high ones.
+    StoreBlock(out, SjisOfJisBytes(bytes, _mm_slli_si128(bytes, 1), Words(0x00FF), Words(0xFF00)));
 }
 
-inline void WriteSjisOfEucBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
-    WriteSjisOfJisBlock(p, pair_starts, out);
+inline EucBlockUnits ReadEucBlock(const std::uint8_t* p, BlockStart start = {}) {
+    const __m128i bytes = LoadBlock(p);
+    const unsigned jis_leads = BytesInRangeMask(bytes, 0xA1, 0xA8) | BytesInRangeMask(bytes, 0xB0, 0xF4);
+    const unsigned jis_trails = BytesInRangeMask(LoadBlock(p + 1), 0xA1, 0xFE);  // bit k for p[k + 1]
+    return MakeEucBlockUnits(ByteMask(bytes), jis_leads & jis_trails, start);
 }
 
 #else
@@ -116,20 +151,30 @@ inline void JisBlockToSjis(const std::uint8_t* p, std::uint8_t* out) {
     for (unsigned k = 0; k < kBlockSize; k += 2) WriteJisAsSjis(p[k], p[k + 1], out + k);
 }
 
-inline EucBlockUnits ReadEucBlock(const std::uint8_t* p) {
+inline EucBlockUnits ReadEucBlock(const std::uint8_t* p, BlockStart start = {}) {
     unsigned high = 0, jis_pairs = 0;
     for (unsigned k = 0; k < kBlockSize; ++k) {
         high |= (p[k] >= 0x80 ? 1u : 0u) << k;
         jis_pairs |= (IsEucJisPair(p[k], p[k + 1]) ? 1u : 0u) << k;
     }
-    const unsigned starts = PairStarts(high);
-    return {starts, starts & ~jis_pairs};
+    return MakeEucBlockUnits(high, jis_pairs, start);
 }
 
-inline void WriteSjisOfEucBlock(const std::uint8_t* p, unsigned pair_starts, std::uint8_t* out) {
-    WriteBlockConvertingPairs(p, pair_starts, [](std::uint8_t lead, std::uint8_t trail, std::uint8_t* at) {
-        WriteJisAsSjis(lead, trail, at);
-    }, out);
+inline void SjisOfJisBlock(const std::uint8_t* p, unsigned leads, unsigned trails, ConvertedBlock& block) {
+    for (std::ptrdiff_t k = 0; k < static_cast<std::ptrdiff_t>(kBlockSize); ++k) {
+        if ((leads >> k & 1u) != 0) {
+            block.bytes[k] = JisToSjis(p[k], p[k + 1]).lead;
+        } else if ((trails >> k & 1u) != 0) {
+            block.bytes[k] = JisToSjis(p[k - 1], p[k]).trail;
+        } else {
+            block.bytes[k] = p[k];
+        }
+    }
+    std::memset(block.bytes + kBlockSize, 0, kBlockSize);
+}
+
+inline void SjisOfEucBlock(const std::uint8_t* p, const EucBlockUnits& units, ConvertedBlock& block) {
+    SjisOfJisBlock(p, units.pair_starts, units.trails, block);
 }
 
 #endif
