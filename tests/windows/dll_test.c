@@ -61,12 +61,20 @@ static void HexInto(char *out, size_t size, const unsigned char *bytes, int coun
 /* Calls the function at fn with count 32-bit arguments pushed right to left,
  * as a caller of either convention does, and reports how many argument bytes
  * the callee removed from the stack: all of them for stdcall, none for cdecl.
- * The stack pointer is restored from a register that the callee preserves. */
-static int CallCounted(const void *fn, const int *args, int count, int *removed) {
+ * skew bytes are taken off the stack first, so that the callee can be given
+ * a stack aligned to 4 bytes only, as a caller built by another compiler may
+ * give it. The stack pointer is restored from a register that the callee
+ * preserves. */
+static int CallSkewed(const void *fn, const int *args, int count, int skew, int *removed) {
     int result;
     int left = count;
+    int base = skew;
+    const int *cursor = args;
     __asm__ volatile(
         "movl %%esp, %%esi\n\t"
+        "andl $-16, %%esp\n\t"
+        "subl %%edx, %%esp\n\t"
+        "movl %%esp, %%edx\n\t"
         "1:\n\t"
         "testl %%ecx, %%ecx\n\t"
         "jz 2f\n\t"
@@ -74,15 +82,20 @@ static int CallCounted(const void *fn, const int *args, int count, int *removed)
         "decl %%ecx\n\t"
         "jmp 1b\n"
         "2:\n\t"
+        "movl %%edx, %%ebx\n\t"
         "call *%%edi\n\t"
-        "movl %%esi, %%ecx\n\t"
+        "movl %%ebx, %%ecx\n\t"
         "subl %%esp, %%ecx\n\t"
         "movl %%esi, %%esp\n\t"
-        : "=a"(result), "+c"(left)
-        : "b"(args), "D"(fn)
-        : "edx", "esi", "memory", "cc");
+        : "=a"(result), "+c"(left), "+d"(base), "+b"(cursor)
+        : "D"(fn)
+        : "esi", "memory", "cc");
     *removed = 4 * count - left;
     return result;
+}
+
+static int CallCounted(const void *fn, const int *args, int count, int *removed) {
+    return CallSkewed(fn, args, count, 0, removed);
 }
 
 static int AsArgument(const void *pointer) { return (int)(INT_PTR)pointer; }
@@ -326,6 +339,46 @@ static void CheckStdcall(const Exports *exports) {
           "GetGaijiServerVersion %s is stdcall: %d, removed %d bytes", exports->how, n, removed);
 }
 
+/* The fast paths keep 16-byte values on the stack; a caller built by another
+ * compiler may call with a stack aligned to 4 bytes only. Each alignment must
+ * give what an aligned call gives, for short and long (heap) texts, out of
+ * Shift-JIS and into it. */
+static void CheckMisalignedStack(const Exports *exports) {
+    static const unsigned char kUnit[] = {0x41, 0x88, 0x9F, 0x82, 0xA0, 0xB1, 0x42, 0x0D, 0x0A,
+                                          0x93, 0xFA, 0x96, 0x7B, 0x8C, 0xEA, 0x31, 0x32};
+    static unsigned char sjis[20000];
+    static unsigned char host[3 * 20000 + 8];
+    static unsigned char aligned[3 * 20000 + 8];
+    static unsigned char skewed[3 * 20000 + 8];
+    const int lengths[] = {100, 3000, 19000};
+    const int out_types[] = {0, 2, 3};
+    const int back_types[] = {4, 6, 7};
+    for (int k = 0; k < (int)sizeof sjis; ++k) sjis[k] = kUnit[k % (int)sizeof kUnit];
+    for (int l = 0; l < 3; ++l) {
+        const int len = lengths[l];
+        for (int t = 0; t < 3; ++t) {
+            int status = 0;
+            const int n = exports->lrss(out_types[t], host, sjis, len, 0, &status);
+            const int m = exports->lrss(back_types[t], aligned, host, n, 0, &status);
+            Check(n > len && m >= len, "type %d and back, %d bytes %s: %d, %d", out_types[t], len,
+                  exports->how, n, m);
+            for (int skew = 4; skew < 16; skew += 4) {
+                int removed = 0;
+                const int out_args[] = {out_types[t], AsArgument(skewed), AsArgument(sjis), len, 0,
+                                        AsArgument(&status)};
+                const int n2 = CallSkewed((const void *)exports->lrss, out_args, 6, skew, &removed);
+                Check(n2 == n && memcmp(skewed, host, (size_t)n + 1) == 0,
+                      "type %d, %d bytes, stack skewed by %d %s", out_types[t], len, skew, exports->how);
+                const int back_args[] = {back_types[t], AsArgument(skewed), AsArgument(host), n, 0,
+                                         AsArgument(&status)};
+                const int m2 = CallSkewed((const void *)exports->lrss, back_args, 6, skew, &removed);
+                Check(m2 == m && memcmp(skewed, aligned, (size_t)m + 1) == 0,
+                      "type %d, %d bytes, stack skewed by %d %s", back_types[t], n, skew, exports->how);
+            }
+        }
+    }
+}
+
 /* ---- the entry routine -------------------------------------------------- */
 
 static EntryFn EntryRoutine(HMODULE module) {
@@ -459,6 +512,7 @@ int main(void) {
         const Exports *const all[] = {&named, &numbered};
         for (int i = 0; i < 2; ++i) {
             CheckStdcall(all[i]);
+            CheckMisalignedStack(all[i]);
             CheckConversions(all[i]);
             CheckUnassignedTypes(all[i]);
             CheckRefusals(all[i]);
