@@ -16,9 +16,10 @@ namespace {
 
 constexpr ShiftCodes kEbcdicShiftCodes = {{{0x2B, 0x00}, {0x2C, 0x00}}, 1};
 
-// How the EBCDIC host code writes characters (see HostOfBlocks): a single
-// byte as its image in the table set, a kanji as its JIS code with both high
-// bits set (its JIS code is in IsJisAreaPair or IsJisOpenAreaPair).
+// How the EBCDIC host code writes characters (see WriteShiftedHostText): a
+// single byte as its image in the table set, a kanji as its JIS code with
+// both high bits set (its JIS code is in IsJisAreaPair or IsJisOpenAreaPair),
+// a gaiji's server code in the form of its class.
 class EbcdicTarget {
 public:
     explicit EbcdicTarget(const ByteTable& image) : image_(image) {}
@@ -29,6 +30,9 @@ public:
     }
     void WriteKanji(const std::uint8_t* jis, std::size_t length, std::size_t room, std::uint8_t* out) const {
         CopyRunWithHighBits(jis, length, room, out);
+    }
+    BytePair Pair(std::uint8_t, std::uint8_t, std::uint8_t jis_lead, std::uint8_t jis_trail) const {
+        return EbcdicHostPair(jis_lead, jis_trail);
     }
     void ConvertBlock(const std::uint8_t* jis, const SjisBlockUnits& units, ConvertedBlock& block) const {
         for (std::size_t k = 0; k < kBlockSize; ++k) block.bytes[k] = image_[jis[k]];
@@ -53,28 +57,10 @@ std::int32_t SjisToEbcdicHost(std::uint8_t* dst, const std::uint8_t* src, std::i
         return 0;
     }
     const SjisText text{src, work.data(), static_cast<std::size_t>(len), !lrss};
-    const std::uint8_t* jis = text.jis;
     const std::uint8_t* const end = dst + DestinationCapacity(LUMTRAX_SJIS_TO_EBCDIC, text.n);
     const EbcdicTarget target(SjisToHostTable(table_set));
     ShiftState run(kEbcdicShiftCodes, shift);
-    std::uint8_t* out = dst;
-    std::size_t i = 0;
-    while (i < text.n) {
-        if (const std::size_t taken = HostOfBlocks(text, i, mode, lrss, run, target, out, end)) {
-            i += taken;
-        } else if (IsSjisDoubleByte(src[i], src[i + 1])) {
-            run.Open(out);
-            const BytePair pair = EbcdicHostPair(jis[i], jis[i + 1]);
-            *out++ = pair.lead;
-            *out++ = pair.trail;
-            i += 2;
-        } else {
-            i += WriteSingleByteUnit(text, i, mode, lrss, run, target, out);
-        }
-    }
-    run.Close(out);
-    *out = 0x00;
-    return static_cast<std::int32_t>(out - dst);
+    return WriteShiftedHostText(text, mode, lrss, run, target, dst, end);
 }
 
 }  // namespace lumtrax

@@ -62,8 +62,9 @@ unsigned SpaceBytes(const std::uint8_t* jis, const SjisBlockUnits& units) {
     return bytes | (space ? carried : 0u);
 }
 
-// How the 8-bit host code writes characters (see HostOfBlocks): a single
-// byte as it is, a kanji as EightBitKanji gives it.
+// How the 8-bit host code writes characters (see WriteShiftedHostText): a
+// single byte as it is, a kanji as EightBitKanji gives it, a gaiji as the
+// server's code.
 class EightBitTarget {
 public:
     std::uint8_t Single(std::uint8_t b) const { return b; }
@@ -72,6 +73,11 @@ public:
     }
     void WriteKanji(const std::uint8_t* jis, std::size_t length, std::size_t room, std::uint8_t* out) const {
         WriteEightBitKanjiRun(jis, length, room, out);
+    }
+    // A gaiji is the server's code as it stands.
+    BytePair Pair(std::uint8_t lead, std::uint8_t trail, std::uint8_t jis_lead, std::uint8_t jis_trail) const {
+        if (IsSjisGaiji(lead, trail)) return {jis_lead, jis_trail};
+        return EightBitKanji(jis_lead, jis_trail);
     }
     void ConvertBlock(const std::uint8_t* jis, const SjisBlockUnits& units, ConvertedBlock& block) const {
         SetHighBitsIn(jis, units.pair_bytes(), block);
@@ -95,33 +101,10 @@ std::int32_t SjisToEightBitHost(std::uint8_t* dst, const std::uint8_t* src, std:
         return 0;
     }
     const SjisText text{src, work.data(), static_cast<std::size_t>(len), !lrss};
-    const std::uint8_t* jis = text.jis;
     const std::uint8_t* const end = dst + DestinationCapacity(LUMTRAX_SJIS_TO_8BIT, text.n);
     const EightBitTarget target;
     ShiftState run(selector == 1 ? kStart70Codes : kStartF0Codes, shift);
-    std::uint8_t* out = dst;
-    std::size_t i = 0;
-    while (i < text.n) {
-        if (const std::size_t taken = HostOfBlocks(text, i, mode, lrss, run, target, out, end)) {
-            i += taken;
-        } else if (IsSjisGaiji(src[i], src[i + 1])) {
-            run.Open(out);
-            *out++ = jis[i];
-            *out++ = jis[i + 1];
-            i += 2;
-        } else if (IsSjisKanji(src[i], src[i + 1])) {
-            run.Open(out);
-            const BytePair pair = EightBitKanji(jis[i], jis[i + 1]);
-            *out++ = pair.lead;
-            *out++ = pair.trail;
-            i += 2;
-        } else {
-            i += WriteSingleByteUnit(text, i, mode, lrss, run, target, out);
-        }
-    }
-    run.Close(out);
-    *out = 0x00;
-    return static_cast<std::int32_t>(out - dst);
+    return WriteShiftedHostText(text, mode, lrss, run, target, dst, end);
 }
 
 }  // namespace lumtrax

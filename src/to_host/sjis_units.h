@@ -11,6 +11,7 @@
 #include "to_host/jis_prepass.h"
 #include "to_host/shift_state.h"
 #include "to_host/sjis_blocks.h"
+#include "to_host/sjis_classes.h"
 #include "to_host/sjis_runs.h"
 
 namespace lumtrax {
@@ -150,6 +151,36 @@ std::size_t HostOfBlocks(const SjisText& text, std::size_t i, std::int32_t mode,
         out = WriteBlockWithMarks(block, units.from, count, marks, !lrss, out, end);
     };
     return WalkSjisBlocks(text.src, i, text.n, stops, write) - i;
+}
+
+// The second pass into a host code with a shift state, from dst on: double-
+// byte characters in runs that the shift state opens and closes, everything
+// else through WriteSingleByteUnit. target tells how the host code writes a
+// double-byte character (Pair) and single bytes; end is the end of the
+// destination. Returns the bytes written before the terminator.
+template <typename Target>
+std::int32_t WriteShiftedHostText(const SjisText& text, std::int32_t mode, bool lrss, ShiftState& run,
+                                  const Target& target, std::uint8_t* dst, const std::uint8_t* end) {
+    const std::uint8_t* src = text.src;
+    const std::uint8_t* jis = text.jis;
+    std::uint8_t* out = dst;
+    std::size_t i = 0;
+    while (i < text.n) {
+        if (const std::size_t taken = HostOfBlocks(text, i, mode, lrss, run, target, out, end)) {
+            i += taken;
+        } else if (IsSjisDoubleByte(src[i], src[i + 1])) {
+            run.Open(out);
+            const BytePair pair = target.Pair(src[i], src[i + 1], jis[i], jis[i + 1]);
+            *out++ = pair.lead;
+            *out++ = pair.trail;
+            i += 2;
+        } else {
+            i += WriteSingleByteUnit(text, i, mode, lrss, run, target, out);
+        }
+    }
+    run.Close(out);
+    *out = 0x00;
+    return static_cast<std::int32_t>(out - dst);
 }
 
 }  // namespace lumtrax

@@ -26,11 +26,7 @@ std::size_t SingleByteRun(const std::uint8_t* src, std::size_t i, std::size_t n)
 
 std::int32_t EbcdicHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
                               std::int32_t* status, bool lrss, std::int32_t table_set) {
-    *status = kGaijiNone;
-    if (len <= 0) {
-        dst[0] = 0x00;
-        return 0;
-    }
+    if (StartsEmpty(dst, len, status)) return 0;
     const ByteTable& sjis = HostToSjisTable(table_set);
     const std::size_t n = static_cast<std::size_t>(len);
     bool in_run = false;

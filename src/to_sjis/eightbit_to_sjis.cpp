@@ -26,11 +26,7 @@ std::size_t SingleByteRun(const std::uint8_t* src, std::size_t i, std::size_t n)
 
 std::int32_t EightBitHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
                                 std::int32_t* status, bool lrss) {
-    *status = kGaijiNone;
-    if (len <= 0) {
-        dst[0] = 0x00;
-        return 0;
-    }
+    if (StartsEmpty(dst, len, status)) return 0;
     const std::size_t n = static_cast<std::size_t>(len);
     bool in_run = false;
     std::uint8_t* out = dst;

@@ -54,11 +54,7 @@ std::size_t SjisOfBlocks(const std::uint8_t* src, std::size_t i, std::size_t n, 
 
 std::int32_t EucToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
                        std::int32_t* status) {
-    *status = kGaijiNone;
-    if (len <= 0) {
-        dst[0] = 0x00;
-        return 0;
-    }
+    if (StartsEmpty(dst, len, status)) return 0;
     const std::size_t n = static_cast<std::size_t>(len);
     const std::uint8_t* const end = dst + DestinationCapacity(LUMTRAX_EUC_TO_SJIS, n);
     std::uint8_t* out = dst;

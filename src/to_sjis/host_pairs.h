@@ -70,6 +70,15 @@ constexpr CodeRecord EucRecord(std::uint8_t lead, std::uint8_t trail) {
     return {{0x8F, lead, static_cast<std::uint8_t>(trail | 0x80), 0}};
 }
 
+// Every conversion into Shift-JIS begins with no gaiji met. A text of length
+// 0 or less is the empty text: true, with its terminator written.
+inline bool StartsEmpty(std::uint8_t* dst, std::int32_t len, std::int32_t* status) {
+    *status = kGaijiNone;
+    if (len > 0) return false;
+    dst[0] = 0x00;
+    return true;
+}
+
 // Writes the Shift-JIS code of a JIS pair (high bits set or not).
 inline void WriteJisAsSjis(std::uint8_t lead, std::uint8_t trail, std::uint8_t* out) {
     const BytePair sjis = JisToSjis(lead, trail);
