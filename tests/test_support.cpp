@@ -82,4 +82,22 @@ void Check(const Case& c, int status) {
     EXPECT_EQ(outcome.status, status);
 }
 
+Outcome RunWithFailingServer(int type, const char* src, const std::vector<const char*>& records,
+                             int kind) {
+    SCOPED_TRACE(src);
+    gaiji_double::Reset();
+    const Outcome outcome = RunExport(kPlain, type, src);
+    EXPECT_EQ(outcome.status, 2);
+    const auto direction = type >= 4 && type <= 7 ? gaiji_double::Direction::kToSjis
+                                                  : gaiji_double::Direction::kToHost;
+    const std::vector<gaiji_double::Call>& calls = gaiji_double::Calls();
+    EXPECT_EQ(calls.size(), records.size());
+    for (std::size_t k = 0; k < records.size() && k < calls.size(); ++k) {
+        EXPECT_EQ(ToHex(calls[k].record), records[k]);
+        EXPECT_EQ(calls[k].kind, kind);
+        EXPECT_EQ(calls[k].direction, direction);
+    }
+    return outcome;
+}
+
 }  // namespace test_support

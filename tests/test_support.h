@@ -52,6 +52,12 @@ constexpr Export kPlain = Export::kPlain;
 constexpr Export kLrss = Export::kLrss;
 constexpr Export kNoShift = Export::kNoShift;
 
+// Converts src through Lumtrax with a fresh server double that fails every
+// call, and checks the status 2 and the records handed to the server, in
+// order, with their kind and direction. Returns the outcome.
+Outcome RunWithFailingServer(int type, const char* src, const std::vector<const char*>& records,
+                             int kind);
+
 // Tests that start with a fresh gaiji server double, failing every call.
 class ServerTest : public ::testing::Test {
 protected:
