@@ -7,22 +7,24 @@
 // carry the JIS bytes 21-7E, kind 3 records carry them with the high bit)
 // whose Shift-JIS code is of the kanji class but no gaiji, so that the
 // kanji-class codes that JIS X 0208 leaves empty survive a round trip.
+#include "common/bytes.h"
 #include "gaiji/gaiji_server.h"
+#include "to_host/ebcdic_pairs.h"
+#include "to_host/sjis_classes.h"
+#include "to_sjis/jis_to_sjis.h"
 
 namespace {
+
+using lumtrax::InRange;
 
 constexpr int kUserDefinedCount = 1880;
 constexpr int kEucUserDefinedCount = 940;
 constexpr int kCellsPerRow = 94;
 constexpr int kTrailsPerLead = 188;
 
-bool InRange(int b, int lo, int hi) { return b >= lo && b <= hi; }
-
-bool IsSjisTrail(int trail) { return InRange(trail, 0x40, 0x7E) || InRange(trail, 0x80, 0xFC); }
-
 // n for a user-defined Shift-JIS code, or -1.
-int UserDefinedIndex(int lead, int trail) {
-    if (!InRange(lead, 0xF0, 0xF9) || !IsSjisTrail(trail)) return -1;
+int UserDefinedIndex(std::uint8_t lead, std::uint8_t trail) {
+    if (!InRange(lead, 0xF0, 0xF9) || !lumtrax::IsSjisTrail(trail)) return -1;
     return (lead - 0xF0) * kTrailsPerLead + (trail - 0x40) - (trail >= 0x80 ? 1 : 0);
 }
 
@@ -35,7 +37,7 @@ void SjisOfIndex(int n, unsigned char* result) {
 }
 
 // The row and cell numbers (0-based) of a host record, or -1.
-int HostIndex(int first, int second, int kind) {
+int HostIndex(std::uint8_t first, std::uint8_t second, int kind) {
     if (kind == GAIJI_KIND_EUC) {
         if (!InRange(first, 0xF5, 0xFE) || !InRange(second, 0xA1, 0xFE)) return -1;
         return (first - 0xF5) * kCellsPerRow + (second - 0xA1);
@@ -45,31 +47,16 @@ int HostIndex(int first, int second, int kind) {
     return n < kUserDefinedCount ? n : -1;
 }
 
-bool IsSjisKanjiNotGaiji(int lead, int trail) {
-    const bool kanji = (InRange(lead, 0x81, 0x9F) || InRange(lead, 0xE0, 0xEF)) && IsSjisTrail(trail);
-    const bool gaiji = (lead == 0x87 && (InRange(trail, 0x40, 0x7E) || InRange(trail, 0x80, 0x9E))) ||
-                       InRange(lead, 0xED, 0xEE);
-    return kanji && !gaiji;
-}
-
-// The assigned area of JIS X 0208: rows 1-7, row 8 cells 1-32, rows 16-83,
-// row 84 cells 1-6.
-bool IsJisAssigned(int row, int cell) {
-    if (InRange(row, 0x21, 0x27) || InRange(row, 0x30, 0x73)) return true;
-    if (row == 0x28) return cell <= 0x40;
-    if (row == 0x74) return cell <= 0x26;
-    return false;
-}
-
-// The JIS X 0208 arithmetic, for codes in the open area.
-bool OpenAreaJisToSjis(int row, int cell, unsigned char* result) {
-    if (!InRange(row, 0x21, 0x7E) || !InRange(cell, 0x21, 0x7E)) return false;
-    if (IsJisAssigned(row, cell)) return false;
-    const int lead = ((row + 1) >> 1) + (row < 0x5F ? 0x70 : 0xB0);
-    const int trail = row % 2 == 1 ? cell + 0x1F + (cell >= 0x60 ? 1 : 0) : cell + 0x7E;
-    if (!IsSjisKanjiNotGaiji(lead, trail)) return false;
-    result[0] = static_cast<unsigned char>(lead);
-    result[1] = static_cast<unsigned char>(trail);
+// The JIS X 0208 arithmetic, for codes of the open area whose Shift-JIS code
+// is of the kanji class and no gaiji.
+bool OpenAreaJisToSjis(std::uint8_t row, std::uint8_t cell, unsigned char* result) {
+    if (!lumtrax::IsJisOpenAreaPair(row, cell)) return false;
+    const lumtrax::BytePair sjis = lumtrax::JisToSjis(row, cell);
+    if (!lumtrax::IsSjisKanji(sjis.lead, sjis.trail) || lumtrax::IsSjisGaiji(sjis.lead, sjis.trail)) {
+        return false;
+    }
+    result[0] = sjis.lead;
+    result[1] = sjis.trail;
     return true;
 }
 
@@ -100,9 +87,9 @@ GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetHOST(int, const unsigned char* record,
 GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetSJIS(int, const unsigned char* record, unsigned char* result,
                                                int kind) {
     if (record == nullptr || result == nullptr || !IsKnownKind(kind)) return 0;
-    const int first = record[0];
+    const std::uint8_t first = record[0];
     if (first == 0x00) return 0;
-    const int second = record[1];
+    const std::uint8_t second = record[1];
     const int n = HostIndex(first, second, kind);
     if (n >= 0) {
         SjisOfIndex(n, result);
