@@ -1,7 +1,6 @@
 #include "api/dispatch.h"
 
 #include <cstring>
-#include <limits>
 
 #include "api/growth.h"
 #include "gaiji/gaiji.h"
@@ -18,14 +17,6 @@ namespace lumtrax {
 namespace {
 
 constexpr std::int32_t kFailed = -1;
-constexpr std::size_t kLargestCount = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-
-// True when every text the conversion can make of len bytes has a length
-// that the 32-bit result can count. A longer text is refused before anything
-// is read, rather than converted with a result that has wrapped.
-bool ResultFitsACount(std::int32_t type, std::size_t len) {
-    return len <= kLargestCount && DestinationCapacity(type, len) - 1 <= std::uint64_t{kLargestCount};
-}
 
 // The length of a NUL-terminated host text.
 std::size_t PlainLength(const std::uint8_t* src) {
@@ -138,6 +129,8 @@ std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::ui
     const std::size_t length = len > 0 ? static_cast<std::size_t>(len)
                                : HasShiftJisSource(type) ? EscapedLength(src)
                                                          : PlainLength(src);
+    // A text whose result could not be counted is refused before anything
+    // of it is read, rather than converted with a result that has wrapped.
     if (!ResultFitsACount(type, length)) {
         EmptyText(dst, status);
         return kFailed;

@@ -53,6 +53,13 @@ constexpr std::uint64_t DestinationCapacity(std::int32_t type, std::uint64_t len
     return with_terminator > first_pass ? with_terminator : first_pass;
 }
 
+// True when every text the conversion can make of len bytes has a length
+// that the 32-bit result of a conversion can count.
+constexpr bool ResultFitsACount(std::int32_t type, std::uint64_t len) {
+    constexpr std::uint64_t kLargestCount = 0x7FFFFFFF;
+    return len <= kLargestCount && DestinationCapacity(type, len) - 1 <= kLargestCount;
+}
+
 }  // namespace lumtrax
 
 #endif  // LUMTRAX_API_GROWTH_H

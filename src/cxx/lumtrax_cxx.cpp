@@ -28,8 +28,7 @@ constexpr std::size_t kArithmeticLimit = std::numeric_limits<std::size_t>::max()
 constexpr std::size_t kUnlimited = std::numeric_limits<std::size_t>::max();
 
 constexpr bool Fits(std::int32_t type, std::size_t size) {
-    return size <= kIntMax && size <= kArithmeticLimit &&
-           DestinationCapacity(type, size) - 1 <= kIntMax;
+    return size <= kArithmeticLimit && ResultFitsACount(type, size);
 }
 
 // The largest size that Fits, by bisection over the monotonic growth rule
