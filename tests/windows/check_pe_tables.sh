@@ -1,17 +1,25 @@
 #!/bin/sh
-# Checks the export and import tables of the Windows DLLs:
-#   check_pe_tables.sh OBJDUMP Lumtrax.dll Quobel.dll
-# OBJDUMP is i686-w64-mingw32-objdump. Prints what it checks and one line per
-# failure, and exits with 1 when a check failed.
+# Checks the export and import tables of the Windows DLLs of one
+# architecture:
+#   check_pe_tables.sh 32-bit|64-bit OBJDUMP Lumtrax.dll Quobel.dll
+# OBJDUMP is the MinGW-w64 objdump of either target (each reads both
+# formats). Prints what it checks and one line per failure, and exits with 1
+# when a check failed.
 set -u
-if [ $# -ne 3 ]; then
-    echo "usage: $0 OBJDUMP LUMTRAX_DLL QUOBEL_DLL" >&2
+if [ $# -ne 4 ]; then
+    echo "usage: $0 32-bit|64-bit OBJDUMP LUMTRAX_DLL QUOBEL_DLL" >&2
     exit 2
 fi
-objdump=$1
-lumtrax=$2
-quobel=$3
+arch=$1
+objdump=$2
+lumtrax=$3
+quobel=$4
 failures=0
+case "$arch" in
+    32-bit) format=pei-i386 ;;
+    64-bit) format=pei-x86-64 ;;
+    *) echo "usage: $0 32-bit|64-bit OBJDUMP LUMTRAX_DLL QUOBEL_DLL" >&2; exit 2 ;;
+esac
 
 fail() {
     echo "FAILED: $*"
@@ -89,6 +97,12 @@ check_imported_by_name() {
 
 [ -f "$lumtrax" ] || { echo "FAILED: no $lumtrax"; exit 1; }
 [ -f "$quobel" ] || { echo "FAILED: no $quobel"; exit 1; }
+
+for dll in "$lumtrax" "$quobel"; do
+    actual=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
+    echo "$(basename "$dll") is $actual"
+    [ "$actual" = "$format" ] || fail "$(basename "$dll") is $actual, not a $arch DLL ($format)"
+done
 
 check_exports "$lumtrax" "1 Lumtrax
 2 Lumtrax_LRSS

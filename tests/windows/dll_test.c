@@ -1,16 +1,18 @@
 /*
- * The Windows test of Lumtrax.dll: a 32-bit console program that uses the
- * DLL as a Windows application does. It loads Lumtrax.dll (and with it the
- * stand-in gaiji server Quobel.dll, which the DLL imports) with LoadLibraryA,
- * resolves each export by name and by ordinal, checks that the exports are
- * stdcall (the callee removes its arguments), and checks real conversions
- * through them: a letter, a kanji and a line end to the host code and back, one case of every
- * conversion type through each export, the status values with the stand-in
- * server, GetGaijiServerVersion, and the entry routine's answers.
+ * The Windows test of Lumtrax.dll: a console program, built for 32-bit and
+ * for 64-bit Windows alike, that uses the DLL as a Windows application does.
+ * It loads Lumtrax.dll (and with it the stand-in gaiji server Quobel.dll,
+ * which the DLL imports) with LoadLibraryA, resolves each export by name and
+ * by ordinal, and checks real conversions through them: a letter, a kanji
+ * and a line end to the host code and back, one case of every conversion
+ * type through each export, the status values with the stand-in server,
+ * GetGaijiServerVersion, a long text, conversions on several threads, and
+ * the entry routine's answers. The 32-bit build also checks what only means
+ * something there: that the exports are stdcall (the callee removes its
+ * arguments), and that they work on a stack aligned to 4 bytes only.
  *
- * It prints one line per failed check and a last line "N passed, M failed",
- * and exits with 1 when a check failed. The heap-exhaustion report is a
- * message box that waits for the user, so it is not exercised here.
+ * It prints one line per failed check and a last line "N passed, M failed"
+ * with the architecture, and exits with 1 when a check failed.
  *
  * Run it from the folder that holds Lumtrax.dll and Quobel.dll.
  */
@@ -58,6 +60,15 @@ static void HexInto(char *out, size_t size, const unsigned char *bytes, int coun
     }
 }
 
+#if defined(__i386__) || defined(_M_IX86)
+#define LUMTRAX_TEST_X86 1
+#define LUMTRAX_TEST_ARCH "32-bit"
+#else
+#define LUMTRAX_TEST_X86 0
+#define LUMTRAX_TEST_ARCH "64-bit"
+#endif
+
+#if LUMTRAX_TEST_X86
 /* Calls the function at fn with count 32-bit arguments pushed right to left,
  * as a caller of either convention does, and reports how many argument bytes
  * the callee removed from the stack: all of them for stdcall, none for cdecl.
@@ -99,6 +110,7 @@ static int CallCounted(const void *fn, const int *args, int count, int *removed)
 }
 
 static int AsArgument(const void *pointer) { return (int)(INT_PTR)pointer; }
+#endif
 
 /* ---- resolving the exports ---------------------------------------------- */
 
@@ -315,6 +327,7 @@ static void CheckLongText(const Exports *exports) {
           "Lumtrax %s, %d kanji back to Shift-JIS: got %d", exports->how, kKanji, m);
 }
 
+#if LUMTRAX_TEST_X86
 /* Each export removes its own arguments from the stack. */
 static void CheckStdcall(const Exports *exports) {
     unsigned char dst[32];
@@ -378,13 +391,14 @@ static void CheckMisalignedStack(const Exports *exports) {
         }
     }
 }
+#endif
 
 /* ---- the entry routine -------------------------------------------------- */
 
 static EntryFn EntryRoutine(HMODULE module) {
     const BYTE *base = (const BYTE *)module;
     const IMAGE_DOS_HEADER *dos = (const IMAGE_DOS_HEADER *)base;
-    const IMAGE_NT_HEADERS32 *nt = (const IMAGE_NT_HEADERS32 *)(base + dos->e_lfanew);
+    const IMAGE_NT_HEADERS *nt = (const IMAGE_NT_HEADERS *)(base + dos->e_lfanew);
     return (EntryFn)(void *)(base + nt->OptionalHeader.AddressOfEntryPoint);
 }
 
@@ -454,13 +468,14 @@ static void CheckServer(void) {
     if (to_host == NULL || to_sjis == NULL || level == NULL || version == NULL) return;
 
     unsigned char result[8] = {0};
-    int removed = -1;
     const unsigned char sjis_record[] = {0xF0, 0x40, 0x00};
+    const unsigned char host_record[] = {0xA1, 0x21, 0x00};
+#if LUMTRAX_TEST_X86
+    int removed = -1;
     const int host_args[] = {0, AsArgument(sjis_record), AsArgument(result), 1};
     int answer = CallCounted((const void *)to_host, host_args, 4, &removed);
     Check(answer == 2 && result[0] == 0xA1 && result[1] == 0x21 && removed == 16,
           "GaijiConvGetHOST is stdcall and converts F0 40: %d, removed %d bytes", answer, removed);
-    const unsigned char host_record[] = {0xA1, 0x21, 0x00};
     const int sjis_args[] = {0, AsArgument(host_record), AsArgument(result), 1};
     answer = CallCounted((const void *)to_sjis, sjis_args, 4, &removed);
     Check(answer == 2 && result[0] == 0xF0 && result[1] == 0x40 && removed == 16,
@@ -471,6 +486,18 @@ static void CheckServer(void) {
           answer, removed);
     answer = CallCounted((const void *)version, NULL, 0, &removed);
     Check(answer == 0x00010000 && removed == 0, "GaijiConvGetVersion: %08X", (unsigned)answer);
+#else
+    int answer = to_host(0, sjis_record, result, 1);
+    Check(answer == 2 && result[0] == 0xA1 && result[1] == 0x21,
+          "GaijiConvGetHOST converts F0 40: %d", answer);
+    answer = to_sjis(0, host_record, result, 1);
+    Check(answer == 2 && result[0] == 0xF0 && result[1] == 0x40,
+          "GaijiConvGetSJIS converts A1 21: %d", answer);
+    answer = level(0);
+    Check(answer == 0, "GaijiConvGetLevel: %d", answer);
+    answer = version();
+    Check(answer == 0x00010000, "GaijiConvGetVersion: %08X", (unsigned)answer);
+#endif
 }
 
 /* ---- main --------------------------------------------------------------- */
@@ -511,8 +538,10 @@ int main(void) {
                                   (VersionFn)(void *)by_ordinal[3]};
         const Exports *const all[] = {&named, &numbered};
         for (int i = 0; i < 2; ++i) {
+#if LUMTRAX_TEST_X86
             CheckStdcall(all[i]);
             CheckMisalignedStack(all[i]);
+#endif
             CheckConversions(all[i]);
             CheckUnassignedTypes(all[i]);
             CheckRefusals(all[i]);
@@ -525,6 +554,6 @@ int main(void) {
     CheckEntryRoutine(module);
     Check(FreeLibrary(module) != FALSE, "FreeLibrary(Lumtrax.dll)");
 
-    printf("%d passed, %d failed\n", passed, failed);
+    printf("%s: %d passed, %d failed\n", LUMTRAX_TEST_ARCH, passed, failed);
     return failed == 0 ? 0 : 1;
 }
