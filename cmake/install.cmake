@@ -5,6 +5,18 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
+# On Windows what a caller of the DLL needs: the two DLLs, their import
+# libraries, lumtrax.h and a short text on calling the DLL. This is what the
+# release archive holds (cmake/package.cmake).
+if(WIN32)
+  install(TARGETS lumtrax quobel
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(FILES include/lumtrax.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  install(FILES cmake/calling-the-dll.txt DESTINATION . RENAME README.txt)
+  return()
+endif()
+
 set(LUMTRAX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/lumtrax)
 
 # The installed programs find the libraries beside them.
