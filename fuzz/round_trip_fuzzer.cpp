@@ -13,8 +13,8 @@
 #include "fuzz_calls.h"
 #include "lumtrax.h"
 #include "tables/host_tables.h"
-#include "to_host/ebcdic_pairs.h"
-#include "to_host/sjis_classes.h"
+#include "codes/ebcdic_host.h"
+#include "codes/shift_jis.h"
 
 namespace {
 
@@ -23,14 +23,14 @@ using fuzz::Bytes;
 constexpr std::uint8_t kSpace = 0x20;  // neither a lead nor a trail byte
 
 bool IsShiftCodeImage(std::uint8_t b) {
-    for (int set : {0, 1}) {
+    for (lumtrax::TableSet set : {lumtrax::TableSet::kLowerCase, lumtrax::TableSet::kKana}) {
         const std::uint8_t image = lumtrax::SjisToHostTable(set)[b];
         if (image == 0x2B || image == 0x2C) return true;
     }
     return false;
 }
 
-bool IsSjisLead(std::uint8_t b) { return lumtrax::InRange(b, 0x81, 0x9F) || lumtrax::InRange(b, 0xE0, 0xFC); }
+bool IsSjisLead(std::uint8_t b) { return lumtrax::sjis_ranges::IsLead(b); }
 
 std::uint8_t NextByte(const Bytes& text, std::size_t i) { return i + 1 < text.size() ? text[i + 1] : 0x00; }
 

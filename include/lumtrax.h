@@ -64,8 +64,10 @@ enum LumtraxGaijiStatus {
 
 /* Converts the NUL-terminated src into dst and NUL-terminates it. Returns the
  * number of bytes written before that NUL (the text may hold NULs of its own),
- * or -1 for an unassigned type (src is then copied unchanged), an exhausted
- * heap, or a null dst or src. status may be null. */
+ * or -1 for an unassigned type (src is then copied unchanged), a null dst or
+ * src, or a text whose result could not be counted. status may be null. The
+ * bytes of dst after the NUL are not part of the result: the conversions may
+ * have written there, within the destination's size. */
 LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax(int type, unsigned char *dst, const unsigned char *src,
                                           int mode, int *status);
 

@@ -11,9 +11,9 @@
 //   Errc::kUnassignedType  the conversion is none of the assigned types
 //                          (nothing is converted; the C functions would copy
 //                          the text unchanged)
-//   Errc::kHeapExhausted   memory for the result or the working copy could
-//                          not be had (std::bad_alloc is caught; the core
-//                          also writes its one-line report to standard error)
+//   Errc::kHeapExhausted   memory for the result could not be had
+//                          (std::bad_alloc is caught; the conversions
+//                          themselves allocate nothing)
 //   Errc::kTooLong         the text, or the longest result the conversion
 //                          could make of it, has more bytes than an int can
 //                          count (see MaxTextSize)
@@ -129,6 +129,12 @@ std::size_t MaxTextSize(Conversion conversion) noexcept;
 
 // The library's version, "MAJOR.MINOR.PATCH".
 const char* Version() noexcept;
+
+// The instruction-set level of the conversion kernels this process uses:
+// "scalar", "sse2", "ssse3", "avx2" or "avx512". It is the highest the CPU
+// and the build have, capped by the environment variable LUMTRAX_SIMD when
+// that names a level. It changes the speed only, never a result.
+const char* ActiveSimdLevel() noexcept;
 
 // The gaiji server's version, and whether it answered 0 for the level asked
 // (what GetGaijiServerVersion returns as 1).

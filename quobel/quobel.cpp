@@ -9,9 +9,8 @@
 // kanji-class codes that JIS X 0208 leaves empty survive a round trip.
 #include "common/bytes.h"
 #include "gaiji/gaiji_server.h"
-#include "to_host/ebcdic_pairs.h"
-#include "to_host/sjis_classes.h"
-#include "to_sjis/jis_to_sjis.h"
+#include "codes/ebcdic_host.h"
+#include "codes/shift_jis.h"
 
 namespace {
 

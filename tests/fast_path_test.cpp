@@ -14,9 +14,9 @@
 #include "gaiji_double.h"
 #include "tables/host_tables.h"
 #include "test_support.h"
-#include "to_host/sjis_classes.h"
-#include "to_sjis/host_pairs.h"
-#include "to_sjis/jis_to_sjis.h"
+#include "codes/shift_jis.h"
+#include "codes/euc.h"
+#include "codes/ebcdic_host.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "lumtrax.h"
 #include "tables/host_tables.h"
 #include "test_support.h"
-#include "to_host/ebcdic_pairs.h"
-#include "to_host/sjis_classes.h"
+#include "codes/ebcdic_host.h"
+#include "codes/shift_jis.h"
 
 namespace {
 
@@ -99,7 +99,7 @@ TEST_F(RoundTripTest, EverySingleByteSurvivesBothTableSets) {
                 EXPECT_EQ(host, (Bytes{0x2B, 0x2C}));  // an empty run, opened and closed
                 EXPECT_EQ(back, (Bytes{0xA0, 0xA0}));
             } else {
-                EXPECT_EQ(host, Bytes{lumtrax::SjisToHostTable(set)[b]});
+                EXPECT_EQ(host, Bytes{lumtrax::SjisToHostTable(set == 0 ? lumtrax::TableSet::kLowerCase : lumtrax::TableSet::kKana)[b]});
                 EXPECT_EQ(back, one);
             }
         }
@@ -158,7 +158,7 @@ TEST_F(RoundTripTest, LrssTextKeepsItsLengthAndOffsets) {
                 } else if (text[i] == 0xA0) {
                     ASSERT_TRUE(host[i] == 0x2B || host[i] == 0x2C);
                 } else {
-                    ASSERT_EQ(host[i], lumtrax::SjisToHostTable(set)[text[i]]);
+                    ASSERT_EQ(host[i], lumtrax::SjisToHostTable(set == 0 ? lumtrax::TableSet::kLowerCase : lumtrax::TableSet::kKana)[text[i]]);
                 }
             }
             ASSERT_EQ(Convert(set + 4, host, true), text);

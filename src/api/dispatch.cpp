@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "api/growth.h"
+#include "codes/shift_jis.h"
 #include "gaiji/gaiji.h"
 #include "lumtrax.h"
-#include "to_host/sjis_classes.h"
 #include "to_host/sjis_to_host.h"
 #include "to_sjis/host_to_sjis.h"
 
@@ -42,28 +42,28 @@ std::int32_t EmptyText(std::uint8_t* dst, std::int32_t* status) {
     return 0;
 }
 
-std::int32_t RunConversion(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src,
-                           std::int32_t len, std::int32_t mode, std::int32_t* status, bool lrss,
-                           bool shift) {
+std::int32_t RunConversion(const Kernels& kernels, std::int32_t type, std::uint8_t* dst, const std::uint8_t* src,
+                           std::int32_t len, std::int32_t mode, std::int32_t* status, bool lrss, bool shift) {
+    const SjisToHostMode to_host{mode, lrss, shift};
     switch (type) {
         case LUMTRAX_SJIS_TO_EBCDIC:
-            return SjisToEbcdicHost(dst, src, len, mode, status, lrss, shift, 0);
+            return SjisToEbcdicHost(kernels, dst, src, len, to_host, status, TableSet::kLowerCase);
         case LUMTRAX_SJIS_TO_EBCDIC_KANA:
-            return SjisToEbcdicHost(dst, src, len, mode, status, lrss, shift, 1);
+            return SjisToEbcdicHost(kernels, dst, src, len, to_host, status, TableSet::kKana);
         case LUMTRAX_SJIS_TO_8BIT:
-            return SjisToEightBitHost(dst, src, len, mode, status, lrss, shift, 0);
+            return SjisToEightBitHost(kernels, dst, src, len, to_host, status, StartSequence::kF0);
         case LUMTRAX_SJIS_TO_8BIT_70:
-            return SjisToEightBitHost(dst, src, len, mode, status, lrss, shift, 1);
+            return SjisToEightBitHost(kernels, dst, src, len, to_host, status, StartSequence::k70);
         case LUMTRAX_SJIS_TO_EUC:
-            return SjisToEuc(dst, src, len, mode, status);
+            return SjisToEuc(kernels, dst, src, len, mode, status);
         case LUMTRAX_EBCDIC_TO_SJIS:
-            return EbcdicHostToSjis(dst, src, len, status, lrss, 0);
+            return EbcdicHostToSjis(kernels, dst, src, len, status, lrss, TableSet::kLowerCase);
         case LUMTRAX_EBCDIC_KANA_TO_SJIS:
-            return EbcdicHostToSjis(dst, src, len, status, lrss, 1);
+            return EbcdicHostToSjis(kernels, dst, src, len, status, lrss, TableSet::kKana);
         case LUMTRAX_8BIT_TO_SJIS:
-            return EightBitHostToSjis(dst, src, len, status, lrss);
+            return EightBitHostToSjis(kernels, dst, src, len, status, lrss);
         case LUMTRAX_EUC_TO_SJIS:
-            return EucToSjis(dst, src, len, status);
+            return EucToSjis(kernels, dst, src, len, status);
         default:
             return kFailed;  // not reached: the dispatcher answers the other types
     }
@@ -113,6 +113,11 @@ bool IsAssignedType(std::int32_t type) {
 std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src,
                              std::int32_t len, std::int32_t mode, std::int32_t* status, bool lrss,
                              bool shift) {
+    return ConvertDispatch(ActiveKernels(), type, dst, src, len, mode, status, lrss, shift);
+}
+
+std::int32_t ConvertDispatch(const Kernels& kernels, std::int32_t type, std::uint8_t* dst, const std::uint8_t* src,
+                             std::int32_t len, std::int32_t mode, std::int32_t* status, bool lrss, bool shift) {
     std::int32_t unreported = kGaijiNone;
     if (status == nullptr) status = &unreported;
     if (dst == nullptr || src == nullptr) {
@@ -136,7 +141,7 @@ std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::ui
         return kFailed;
     }
     len = static_cast<std::int32_t>(length);
-    return RunConversion(type, dst, src, len, mode, status, lrss, shift);
+    return RunConversion(kernels, type, dst, src, len, mode, status, lrss, shift);
 }
 
 }  // namespace lumtrax

@@ -1,7 +1,8 @@
 // How large a destination each conversion may need: the growth rules. The
-// bound holds for every export and line-end mode, and includes the
-// terminating 00 and the first pass that the conversions out of Shift-JIS
-// write into the destination.
+// bound holds for every export and line-end mode and includes the
+// terminating 00. It is the size that callers give the destination, which
+// is never less than the text and two bytes; the block kernels may write
+// anywhere inside it, past the terminator too.
 #ifndef LUMTRAX_API_GROWTH_H
 #define LUMTRAX_API_GROWTH_H
 
@@ -18,7 +19,7 @@ namespace lumtrax {
 constexpr std::uint64_t DestinationCapacity(std::int32_t type, std::uint64_t len) {
     // A unit that begins at the last counted byte may take the byte after it.
     const std::uint64_t consumed = len + 1;
-    const std::uint64_t first_pass = len + 2;
+    const std::uint64_t floor = len + 2;
     std::uint64_t text = 0;
     switch (type) {
         case 0:
@@ -50,7 +51,7 @@ constexpr std::uint64_t DestinationCapacity(std::int32_t type, std::uint64_t len
             break;
     }
     const std::uint64_t with_terminator = text + 1;
-    return with_terminator > first_pass ? with_terminator : first_pass;
+    return with_terminator > floor ? with_terminator : floor;
 }
 
 // True when every text the conversion can make of len bytes has a length

@@ -12,6 +12,7 @@
 #include "api/dispatch.h"
 #include "api/growth.h"
 #include "gaiji/gaiji_server.h"
+#include "simd/kernels.h"
 
 #ifndef LUMTRAX_VERSION_STRING
 #error "LUMTRAX_VERSION_STRING must be defined by the build"
@@ -144,9 +145,9 @@ std::error_code ConvertInto(Conversion conversion, std::string_view text, std::s
     const std::int32_t result =
         ConvertDispatch(type, destination, source, length, static_cast<std::int32_t>(options.line_end),
                         &status, options.lrss, options.shift);
-    if (result < 0) {  // the assigned types fail only when the heap is exhausted
+    if (result < 0) {  // not reached: the type is assigned and the length fits
         out.clear();
-        return Errc::kHeapExhausted;
+        return Errc::kTooLong;
     }
     std::memmove(source, destination, static_cast<std::size_t>(result));
     out.resize(static_cast<std::size_t>(result));
@@ -175,6 +176,8 @@ Result Convert(Conversion conversion, const void* text, std::size_t size,
 }
 
 const char* Version() noexcept { return LUMTRAX_VERSION_STRING; }
+
+const char* ActiveSimdLevel() noexcept { return SimdLevelName(ActiveKernels().level); }
 
 GaijiServerInfo GaijiServer(int level) noexcept {
     GaijiServerInfo info;

@@ -5,10 +5,18 @@
 
 #include <cstdint>
 
+#include "common/bytes.h"
+
 namespace lumtrax {
 
 // The kind of host code, as the server is told it.
 enum class HostCodeKind : std::int32_t { kEbcdicHost = 1, kEightBitHost = 2, kEuc = 3 };
+
+// A code record as the server takes it: the code's bytes and a 00; up to
+// four bytes.
+struct CodeRecord {
+    std::uint8_t bytes[4];
+};
 
 // The status values: no gaiji met, every gaiji converted, at least one replaced.
 constexpr std::int32_t kGaijiNone = 0;
@@ -24,15 +32,13 @@ inline void NoteGaijiOutcome(std::int32_t* status, bool converted) {
     }
 }
 
-// Asks the server for the host code of the Shift-JIS gaiji lead trail and
-// writes its two bytes at out, or the substitute A2 A3 when it fails.
-void GaijiToHost(std::uint8_t lead, std::uint8_t trail, HostCodeKind kind, std::uint8_t* out,
-                 std::int32_t* status);
+// Asks the server for the host code of the Shift-JIS gaiji lead trail: its
+// two bytes, or the substitute A2 A3 when it fails. Notes the outcome.
+BytePair GaijiToHost(std::uint8_t lead, std::uint8_t trail, HostCodeKind kind, std::int32_t* status);
 
-// Hands a host or EUC code record (ending in 00) to the server and writes the
-// Shift-JIS code at out, or the substitute 81 A1 when it fails.
-void GaijiToSjis(const std::uint8_t* record, HostCodeKind kind, std::uint8_t* out,
-                 std::int32_t* status);
+// Hands a host or EUC code record to the server: the Shift-JIS code, or the
+// substitute 81 A1 when it fails. Notes the outcome.
+BytePair GaijiToSjis(const CodeRecord& record, HostCodeKind kind, std::int32_t* status);
 
 }  // namespace lumtrax
 

@@ -98,14 +98,16 @@ static_assert(kSjisToHostSet0[0x0D] == 0x0D && kSjisToHostSet0[0x0A] == 0x25);
 static_assert(kSjisToHostSet0[0x8B] == 0x2B && kSjisToHostSet0[0x8C] == 0x2C);
 static_assert(kSjisToHostSet1[0x8B] == 0x2B && kSjisToHostSet1[0x8C] == 0x2C);
 
-// A table set of 0 selects the lower-case layout, any other value the kana
-// layout.
-constexpr const ByteTable& SjisToHostTable(std::int32_t table_set) {
-    return table_set == 0 ? kSjisToHostSet0 : kSjisToHostSet1;
+// The two layouts of the single bytes: types 0 and 4 use the lower-case
+// layout, types 1 and 5 the kana layout.
+enum class TableSet { kLowerCase, kKana };
+
+constexpr const ByteTable& SjisToHostTable(TableSet set) {
+    return set == TableSet::kLowerCase ? kSjisToHostSet0 : kSjisToHostSet1;
 }
 
-constexpr const ByteTable& HostToSjisTable(std::int32_t table_set) {
-    return table_set == 0 ? kHostToSjisSet0 : kHostToSjisSet1;
+constexpr const ByteTable& HostToSjisTable(TableSet set) {
+    return set == TableSet::kLowerCase ? kHostToSjisSet0 : kHostToSjisSet1;
 }
 
 }  // namespace lumtrax

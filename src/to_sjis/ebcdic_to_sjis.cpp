@@ -1,72 +1,57 @@
-#include <cstddef>
-
-#include "common/bytes.h"
+// The EBCDIC host code to Shift-JIS (types 4 and 5), one unit at a time:
+//
+//   a shift code 2B or 2C     (wherever a unit begins, in either state)
+//                             opens or closes a run; nothing is written, or
+//                             the placeholder A0 in LRSS mode;
+//   outside a run, a byte     its image in the reverse table of the table set;
+//   inside a run, a pair      a JIS pair of the assigned area by arithmetic,
+//                             any other pair through the gaiji server.
+//
+// No unit writes more bytes than it takes.
+#include "api/growth.h"
+#include "codes/ebcdic_host.h"
 #include "gaiji/gaiji.h"
-#include "tables/host_tables.h"
-#include "to_sjis/host_pairs.h"
-#include "to_sjis/jis_blocks.h"
+#include "lumtrax.h"
 #include "to_sjis/host_to_sjis.h"
 
 namespace lumtrax {
 namespace {
 
-constexpr std::uint8_t kRunOpen = 0x2B;
-constexpr std::uint8_t kRunClose = 0x2C;
-
-constexpr bool IsShiftCode(std::uint8_t b) { return b == kRunOpen || b == kRunClose; }
-
-// The bytes from i on that are no shift code (see RunLengthToEnd).
-std::size_t SingleByteRun(const std::uint8_t* src, std::size_t i, std::size_t n) {
-    return RunLengthToEnd(src, i, n, [](const std::uint8_t* p) {
-        return ~(ByteEqualMask(p, kRunOpen) | ByteEqualMask(p, kRunClose));
-    });
+void ConvertEbcdicUnit(Cursor& c, const ByteTable& table, bool lrss, std::int32_t* status) {
+    const std::uint8_t lead = c.src[c.i];
+    if (IsEbcdicShiftCode(lead)) {
+        c.in_run = lead == kEbcdicRunOpen;
+        if (lrss) c.Put(kLrssPlaceholder);
+        c.i += 1;
+    } else if (!c.in_run) {
+        c.Put(table[lead]);
+        c.i += 1;
+    } else {
+        const std::uint8_t trail = c.src[c.i + 1];  // at the last counted byte, the byte after the text
+        if (IsHostJisPair(lead, trail)) {
+            WriteJisAsSjis(lead, trail, c.out);
+            c.out += 2;
+        } else {
+            const BytePair sjis = GaijiToSjis(EbcdicHostRecord(lead, trail), HostCodeKind::kEbcdicHost, status);
+            c.Put(sjis.lead, sjis.trail);
+        }
+        c.i += 2;
+    }
 }
 
 }  // namespace
 
-std::int32_t EbcdicHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                              std::int32_t* status, bool lrss, std::int32_t table_set) {
-    if (StartsEmpty(dst, len, status)) return 0;
-    const ByteTable& sjis = HostToSjisTable(table_set);
-    const std::size_t n = static_cast<std::size_t>(len);
-    bool in_run = false;
-    std::uint8_t* out = dst;
-    std::size_t i = 0;
-    // Runs are written a block at a time (see WriteRun); no unit writes more
-    // bytes than it takes, so a block's bytes past its run lie before the end
-    // of the source and are written again by what follows, or lie past the
-    // end of the text.
-    while (i < n) {
-        const std::uint8_t lead = src[i];
-        if (IsShiftCode(lead)) {
-            // Shift codes count wherever a unit begins, in either state.
-            in_run = lead == kRunOpen;
-            if (lrss) *out++ = kLrssPlaceholder;
-            i += 1;
-        } else if (!in_run) {
-            // The single bytes up to the next shift code: one at least.
-            const std::size_t singles = SingleByteRun(src, i, n);
-            WriteRunThroughTable(sjis, src + i, singles, n - i, out);
-            out += singles;
-            i += singles;
-        } else if (const std::size_t pairs = JisPairRun(JisArea::kEbcdicHost, src, i, n)) {
-            WriteSjisOfRun(src + i, pairs, n - i, out);
-            out += pairs;
-            i += pairs;
-        } else {
-            const std::uint8_t trail = src[i + 1];
-            if (IsHostJisPair(lead, trail)) {
-                WriteJisAsSjis(lead, trail, out);
-            } else {
-                const CodeRecord record = EbcdicHostRecord(lead, trail);
-                GaijiToSjis(record.bytes, HostCodeKind::kEbcdicHost, out, status);
-            }
-            out += 2;
-            i += 2;
-        }
-    }
-    *out = 0x00;
-    return static_cast<std::int32_t>(out - dst);
+std::int32_t EbcdicHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src,
+                              std::int32_t len, std::int32_t* status, bool lrss, TableSet table_set) {
+    *status = kGaijiNone;
+    const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
+    Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_EBCDIC_TO_SJIS, n), false};
+    const ByteTable& table = HostToSjisTable(table_set);
+    ConvertUnits(
+        c, kernels.ebcdic_to_sjis != nullptr, [&](Cursor& at) { kernels.ebcdic_to_sjis(at, table, lrss); },
+        [&](Cursor& at) { ConvertEbcdicUnit(at, table, lrss, status); });
+    *c.out = 0x00;
+    return static_cast<std::int32_t>(c.out - dst);
 }
 
 }  // namespace lumtrax

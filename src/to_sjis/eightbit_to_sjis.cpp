@@ -1,77 +1,59 @@
-#include <cstddef>
-
-#include "common/bytes.h"
+// The 8-bit host code to Shift-JIS (type 6), one unit at a time:
+//
+//   a sequence 93 F0, 93 70 or 93 F1 (wherever a unit begins, in either
+//                             state) opens or closes a run; nothing is
+//                             written, or the placeholder A0 in LRSS mode;
+//   outside a run, a byte     itself;
+//   inside a run, a pair      a JIS pair with the high bits set by arithmetic,
+//                             20 20 as the ideographic space 81 40, any other
+//                             pair through the gaiji server.
+//
+// No unit writes more bytes than it takes.
+#include "api/growth.h"
+#include "codes/eightbit_host.h"
 #include "gaiji/gaiji.h"
-#include "to_sjis/host_pairs.h"
-#include "to_sjis/jis_blocks.h"
+#include "lumtrax.h"
 #include "to_sjis/host_to_sjis.h"
 
 namespace lumtrax {
 namespace {
 
-constexpr std::uint8_t kSequenceLead = 0x93;
-
-// 93 F0 and 93 70 open a run, 93 F1 closes it; 93 with any other byte is no
-// sequence.
-constexpr bool OpensRun(std::uint8_t second) { return second == 0xF0 || second == 0x70; }
-constexpr bool ClosesRun(std::uint8_t second) { return second == 0xF1; }
-
-// The bytes from i on that begin no sequence (see RunLengthToEnd): a 93
-// stops the run whatever follows it.
-std::size_t SingleByteRun(const std::uint8_t* src, std::size_t i, std::size_t n) {
-    return RunLengthToEnd(src, i, n, [](const std::uint8_t* p) { return ~ByteEqualMask(p, kSequenceLead); });
+void ConvertEightBitUnit(Cursor& c, bool lrss, std::int32_t* status) {
+    const std::uint8_t lead = c.src[c.i];
+    const std::uint8_t second = c.src[c.i + 1];  // at the last counted byte, the byte after the text
+    if (IsSequence(lead, second)) {
+        c.in_run = OpensRun(second);
+        if (lrss) c.Put(kLrssPlaceholder);
+        c.i += 2;
+    } else if (!c.in_run) {
+        c.Put(lead);
+        c.i += 1;
+    } else {
+        if (IsEightBitJisPair(lead, second)) {
+            WriteJisAsSjis(lead, second, c.out);
+            c.out += 2;
+        } else if (IsEightBitSpace(lead, second)) {
+            c.Put(kSjisIdeographicSpace.lead, kSjisIdeographicSpace.trail);
+        } else {
+            const BytePair sjis = GaijiToSjis(CodeRecord{{lead, second, 0, 0}}, HostCodeKind::kEightBitHost, status);
+            c.Put(sjis.lead, sjis.trail);
+        }
+        c.i += 2;
+    }
 }
 
 }  // namespace
 
-std::int32_t EightBitHostToSjis(std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                                std::int32_t* status, bool lrss) {
-    if (StartsEmpty(dst, len, status)) return 0;
-    const std::size_t n = static_cast<std::size_t>(len);
-    bool in_run = false;
-    std::uint8_t* out = dst;
-    std::size_t i = 0;
-    // Runs are written a block at a time (see WriteRun); no unit writes more
-    // bytes than it takes, so a block's bytes past its run lie before the end
-    // of the source and are written again by what follows, or lie past the
-    // end of the text.
-    while (i < n) {
-        const std::uint8_t lead = src[i];
-        if (lead == kSequenceLead && (OpensRun(src[i + 1]) || ClosesRun(src[i + 1]))) {
-            // Sequences count wherever a unit begins, in either state.
-            in_run = OpensRun(src[i + 1]);
-            if (lrss) *out++ = kLrssPlaceholder;
-            i += 2;
-        } else if (!in_run) {
-            if (const std::size_t singles = SingleByteRun(src, i, n)) {
-                CopyRun(src + i, singles, n - i, out);
-                out += singles;
-                i += singles;
-            } else {
-                *out++ = lead;
-                i += 1;
-            }
-        } else if (const std::size_t pairs = JisPairRun(JisArea::kEightBitHost, src, i, n)) {
-            WriteSjisOfRun(src + i, pairs, n - i, out);
-            out += pairs;
-            i += pairs;
-        } else {
-            const std::uint8_t trail = src[i + 1];
-            if (IsHighByte(lead) && IsHighByte(trail)) {
-                WriteJisAsSjis(lead, trail, out);
-            } else if (lead == 0x20 && trail == 0x20) {
-                out[0] = 0x81;  // the ideographic space
-                out[1] = 0x40;
-            } else {
-                const std::uint8_t record[3] = {lead, trail, 0x00};
-                GaijiToSjis(record, HostCodeKind::kEightBitHost, out, status);
-            }
-            out += 2;
-            i += 2;
-        }
-    }
-    *out = 0x00;
-    return static_cast<std::int32_t>(out - dst);
+std::int32_t EightBitHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src,
+                                std::int32_t len, std::int32_t* status, bool lrss) {
+    *status = kGaijiNone;
+    const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
+    Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_8BIT_TO_SJIS, n), false};
+    ConvertUnits(
+        c, kernels.eightbit_to_sjis != nullptr, [&](Cursor& at) { kernels.eightbit_to_sjis(at, lrss); },
+        [&](Cursor& at) { ConvertEightBitUnit(at, lrss, status); });
+    *c.out = 0x00;
+    return static_cast<std::int32_t>(c.out - dst);
 }
 
 }  // namespace lumtrax

@@ -305,7 +305,7 @@ static void CheckServerVersion(const Exports *exports) {
           exports->how);
 }
 
-/* A text of 1024 bytes or more takes its working copy from the heap. */
+/* A text much longer than a block, to the host code and back. */
 static void CheckLongText(const Exports *exports) {
     enum { kKanji = 1500 };
     static unsigned char sjis[2 * kKanji + 2];
@@ -354,7 +354,7 @@ static void CheckStdcall(const Exports *exports) {
 
 /* The fast paths keep 16-byte values on the stack; a caller built by another
  * compiler may call with a stack aligned to 4 bytes only. Each alignment must
- * give what an aligned call gives, for short and long (heap) texts, out of
+ * give what an aligned call gives, for short and long texts, out of
  * Shift-JIS and into it. */
 static void CheckMisalignedStack(const Exports *exports) {
     static const unsigned char kUnit[] = {0x41, 0x88, 0x9F, 0x82, 0xA0, 0xB1, 0x42, 0x0D, 0x0A,

@@ -1,38 +1,45 @@
-// The byte-pair tests that sort Shift-JIS text into double-byte characters,
-// kanji, gaiji and single bytes, the line-end test, and the arithmetic from a
-// Shift-JIS kanji to its JIS X 0208 code. Each test looks at the lead byte
-// and the byte after it, and at nothing else.
-#ifndef LUMTRAX_TO_HOST_SJIS_CLASSES_H
-#define LUMTRAX_TO_HOST_SJIS_CLASSES_H
+// Shift-JIS and its arithmetic with JIS X 0208, both directions side by side.
+//
+// The invariant of the arithmetic: JIS X 0208 is a square of 94 rows by 94
+// cells, each numbered 21-7E. Shift-JIS folds two rows into one lead byte:
+// the rows 2r-1 and 2r share the lead, the odd row taking the trails 40-9E
+// (skipping 7F) and the even row the trails 9F-FC. The leads run 81-9F for
+// the rows 1-62 and E0-EF for the rows 63-94. SjisToJis and JisToSjis are
+// exact inverses over that square and the kanji class below; the gaiji
+// class goes to the gaiji server instead.
+//
+// Each class test looks at a lead byte and the byte after it, and at
+// nothing else.
+#ifndef LUMTRAX_CODES_SHIFT_JIS_H
+#define LUMTRAX_CODES_SHIFT_JIS_H
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "common/bytes.h"
 
 namespace lumtrax {
 
+// ---- the classes of a pair -------------------------------------------------
+
 // The classes by their byte ranges. The conversions test a pair through the
 // class tables below, which are derived from these and checked against them.
 namespace sjis_ranges {
 
 // 40-7E or 80-FC: 7F is never a trail, 80 always is.
-constexpr bool IsTrail(std::uint8_t trail) {
-    return InRange(trail, 0x40, 0x7E) || InRange(trail, 0x80, 0xFC);
-}
+constexpr bool IsTrail(std::uint8_t trail) { return InRange(trail, 0x40, 0x7E) || InRange(trail, 0x80, 0xFC); }
 
-constexpr bool IsDoubleByte(std::uint8_t lead, std::uint8_t trail) {
-    return (InRange(lead, 0x81, 0x9F) || InRange(lead, 0xE0, 0xFC)) && IsTrail(trail);
-}
+constexpr bool IsLead(std::uint8_t lead) { return InRange(lead, 0x81, 0x9F) || InRange(lead, 0xE0, 0xFC); }
+
+constexpr bool IsDoubleByte(std::uint8_t lead, std::uint8_t trail) { return IsLead(lead) && IsTrail(trail); }
 
 constexpr bool IsKanji(std::uint8_t lead, std::uint8_t trail) {
     return (InRange(lead, 0x81, 0x9F) || InRange(lead, 0xE0, 0xEF)) && IsTrail(trail);
 }
 
 // Row 13 of JIS X 0208: lead 87 with the trails up to 9E.
-constexpr bool IsRow13Trail(std::uint8_t trail) {
-    return InRange(trail, 0x40, 0x7E) || InRange(trail, 0x80, 0x9E);
-}
+constexpr bool IsRow13Trail(std::uint8_t trail) { return InRange(trail, 0x40, 0x7E) || InRange(trail, 0x80, 0x9E); }
 
 constexpr bool IsGaiji(std::uint8_t lead, std::uint8_t trail) {
     if (InRange(lead, 0xF0, 0xF9)) return IsTrail(trail);
@@ -89,9 +96,7 @@ constexpr std::uint8_t SjisPairClasses(std::uint8_t lead, std::uint8_t trail) {
 constexpr bool IsSjisTrail(std::uint8_t trail) { return (kSjisTrailClasses[trail] & kPairKanji) != 0; }
 
 // Double-byte: kanji or gaiji.
-constexpr bool IsSjisDoubleByte(std::uint8_t lead, std::uint8_t trail) {
-    return SjisPairClasses(lead, trail) != 0;
-}
+constexpr bool IsSjisDoubleByte(std::uint8_t lead, std::uint8_t trail) { return SjisPairClasses(lead, trail) != 0; }
 
 // Kanji class: the pairs that arithmetic converts, assigned or not. It
 // overlaps the gaiji class at lead 87 and at the leads ED and EE; wherever
@@ -106,7 +111,7 @@ constexpr bool IsSjisGaiji(std::uint8_t lead, std::uint8_t trail) {
     return (SjisPairClasses(lead, trail) & (kPairGaiji | kPairRow13)) != 0;
 }
 
-// Kanji and not gaiji: the pairs that the pre-pass turns into JIS.
+// Kanji and not gaiji: the pairs that arithmetic converts.
 constexpr bool IsSjisPlainKanji(std::uint8_t lead, std::uint8_t trail) {
     return SjisPairClasses(lead, trail) == kPairKanji;
 }
@@ -120,14 +125,44 @@ static_assert(!IsSjisKanji(0xF0, 0x40) && IsSjisGaiji(0xF0, 0x40) && IsSjisGaiji
 static_assert(!IsSjisDoubleByte(0x81, 0x7F) && IsSjisPlainKanji(0x81, 0x80) && !IsSjisDoubleByte(0x81, 0xFD));
 static_assert(!IsSjisDoubleByte(0x80, 0x40) && !IsSjisDoubleByte(0xA0, 0x40) && !IsSjisDoubleByte(0xFD, 0x40));
 
-// 2 for CR LF, the bytes a line end takes; else 0.
-constexpr std::int32_t CrLfLength(std::uint8_t first, std::uint8_t second) {
-    return first == kCarriageReturn && second == kLineFeed ? 2 : 0;
+// ---- the units of a text that are no character -------------------------------
+
+// A raw-byte escape 5C 01 X begins at i when its 5C and 01 both lie inside
+// the n counted bytes; X may be the byte just after them.
+constexpr bool IsRawByteEscapeAt(const std::uint8_t* src, std::size_t i, std::size_t n) {
+    return i + 1 < n && src[i] == kEscapeFirst && src[i + 1] == kEscapeSecond;
 }
 
-// The JIS X 0208 code of a pair that passes IsSjisKanji; both bytes come out
-// in 21-7E. Defined for that class only. The row byte comes from the lead and
-// the trail, the cell byte from the trail alone.
+// A line end CR LF needs both of its bytes inside the counted text.
+constexpr bool IsLineEndAt(const std::uint8_t* src, std::size_t i, std::size_t n) {
+    return i + 1 < n && src[i] == kCarriageReturn && src[i + 1] == kLineFeed;
+}
+
+// ---- JIS X 0208 ----------------------------------------------------------------
+
+constexpr bool IsJisByte(std::uint8_t b) { return InRange(b, 0x21, 0x7E); }
+// A JIS byte with its high bit set, as the host codes and EUC carry it.
+constexpr bool IsHighJisByte(std::uint8_t b) { return InRange(b, 0xA1, 0xFE); }
+
+// The assigned area: rows 1-7, row 8 cells 1-32, rows 16-83, row 84 cells
+// 1-6.
+constexpr bool IsJisAreaPair(std::uint8_t lead, std::uint8_t trail) {
+    if (InRange(lead, 0x21, 0x27) || InRange(lead, 0x30, 0x73)) return IsJisByte(trail);
+    if (lead == 0x28) return InRange(trail, 0x21, 0x40);
+    if (lead == 0x74) return InRange(trail, 0x21, 0x26);
+    return false;
+}
+
+// The rest of the square 21-7E by 21-7E.
+constexpr bool IsJisOpenAreaPair(std::uint8_t lead, std::uint8_t trail) {
+    return IsJisByte(lead) && IsJisByte(trail) && !IsJisAreaPair(lead, trail);
+}
+
+// ---- the arithmetic ------------------------------------------------------------
+
+// The JIS code of a pair that passes IsSjisKanji; both bytes come out in
+// 21-7E. The row byte comes from the lead and the trail, the cell byte from
+// the trail alone.
 constexpr std::uint8_t SjisToJisRow(std::uint8_t lead, std::uint8_t trail) {
     const int row_base = lead <= 0x9F ? 2 * lead - 0xE1 : 2 * lead - 0x161;
     return static_cast<std::uint8_t>(trail >= 0x9F ? row_base + 1 : row_base);
@@ -142,11 +177,32 @@ constexpr BytePair SjisToJis(std::uint8_t lead, std::uint8_t trail) {
     return {SjisToJisRow(lead, trail), SjisToJisCell(trail)};
 }
 
+// The Shift-JIS code of a JIS code, with or without its high bits set (the
+// host codes and EUC carry them set). The lead comes from the row alone, the
+// trail from the cell and the row's parity.
+constexpr BytePair JisToSjis(std::uint8_t lead, std::uint8_t trail) {
+    const int row = lead & 0x7F;
+    const int cell = trail & 0x7F;
+    const int sjis_lead = ((row + 1) >> 1) + (row < 0x5F ? 0x70 : 0xB0);
+    const int sjis_trail = row % 2 == 1 ? cell + 0x1F + (cell >= 0x60 ? 1 : 0) : cell + 0x7E;
+    return {static_cast<std::uint8_t>(sjis_lead), static_cast<std::uint8_t>(sjis_trail)};
+}
+
 static_assert(SjisToJis(0x81, 0x40).lead == 0x21 && SjisToJis(0x81, 0x40).trail == 0x21);
 static_assert(SjisToJis(0x81, 0x80).lead == 0x21 && SjisToJis(0x81, 0x80).trail == 0x60);
 static_assert(SjisToJis(0x88, 0x9F).lead == 0x30 && SjisToJis(0x88, 0x9F).trail == 0x21);
 static_assert(SjisToJis(0xEF, 0xFC).lead == 0x7E && SjisToJis(0xEF, 0xFC).trail == 0x7E);
+static_assert(JisToSjis(0xB0, 0xA1).lead == 0x88 && JisToSjis(0xB0, 0xA1).trail == 0x9F);
+static_assert(JisToSjis(0xA1, 0xE0).lead == 0x81 && JisToSjis(0xA1, 0xE0).trail == 0x80);
+static_assert(JisToSjis(0xF4, 0xA6).lead == 0xEA && JisToSjis(0xF4, 0xA6).trail == 0xA4);
+
+// Writes the Shift-JIS code of a JIS pair (high bits set or not) at out.
+inline void WriteJisAsSjis(std::uint8_t lead, std::uint8_t trail, std::uint8_t* out) {
+    const BytePair sjis = JisToSjis(lead, trail);
+    out[0] = sjis.lead;
+    out[1] = sjis.trail;
+}
 
 }  // namespace lumtrax
 
-#endif  // LUMTRAX_TO_HOST_SJIS_CLASSES_H
+#endif  // LUMTRAX_CODES_SHIFT_JIS_H

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "to_host/ebcdic_pairs.h"
-#include "to_host/sjis_classes.h"
-#include "to_sjis/host_pairs.h"
-#include "to_sjis/jis_to_sjis.h"
+#include "codes/ebcdic_host.h"
+#include "codes/shift_jis.h"
+#include "codes/euc.h"
 
 namespace {
 

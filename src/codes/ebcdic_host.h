@@ -1,0 +1,99 @@
+// The EBCDIC host code: single bytes through one of two table sets, and
+// double-byte characters in runs between the shift codes 2B (open) and 2C
+// (close). Both directions side by side.
+//
+// A kanji is its JIS X 0208 code with both high bits set. A gaiji is the
+// gaiji server's code, written in the form of its class so that the way
+// back hands the server the same record again: a JIS-square code (both
+// bytes 21-7E) with both high bits set, a code with a high lead (A1-FE)
+// and a JIS trail with the lead lowered by 60, one with a JIS lead and a
+// high trail with the trail lowered by 60, and any other code as it is.
+#ifndef LUMTRAX_CODES_EBCDIC_HOST_H
+#define LUMTRAX_CODES_EBCDIC_HOST_H
+
+#include <cstdint>
+
+#include "codes/shift_jis.h"
+#include "common/bytes.h"
+#include "gaiji/gaiji.h"
+#include "tables/host_tables.h"
+
+namespace lumtrax {
+
+constexpr std::uint8_t kEbcdicRunOpen = 0x2B;
+constexpr std::uint8_t kEbcdicRunClose = 0x2C;
+
+constexpr bool IsEbcdicShiftCode(std::uint8_t b) { return b == kEbcdicRunOpen || b == kEbcdicRunClose; }
+
+// ---- out of Shift-JIS ----------------------------------------------------------
+
+constexpr bool IsHighLeadPair(std::uint8_t lead, std::uint8_t trail) {
+    return IsHighJisByte(lead) && IsJisByte(trail);
+}
+
+constexpr bool IsHighTrailPair(std::uint8_t lead, std::uint8_t trail) {
+    return IsJisByte(lead) && IsHighJisByte(trail);
+}
+
+// The host pair of the JIS-form bytes of one double-byte character: a
+// kanji's JIS code, or the gaiji server's code.
+constexpr BytePair EbcdicHostPair(std::uint8_t lead, std::uint8_t trail) {
+    if (IsJisByte(lead) && IsJisByte(trail)) {
+        return {static_cast<std::uint8_t>(lead + 0x80), static_cast<std::uint8_t>(trail + 0x80)};
+    }
+    if (IsHighLeadPair(lead, trail)) {
+        return {static_cast<std::uint8_t>(lead - 0x60), static_cast<std::uint8_t>(trail + 0x80)};
+    }
+    if (IsHighTrailPair(lead, trail)) {
+        return {static_cast<std::uint8_t>(lead + 0x80), static_cast<std::uint8_t>(trail - 0x60)};
+    }
+    return {lead, trail};
+}
+
+// ---- into Shift-JIS ------------------------------------------------------------
+
+constexpr bool IsLowHostByte(std::uint8_t b) { return InRange(b, 0x41, 0x9E); }
+
+// The assigned area of JIS X 0208 with the high bits set: the pairs that
+// arithmetic converts back.
+constexpr bool IsHostJisPair(std::uint8_t lead, std::uint8_t trail) {
+    if (InRange(lead, 0xA1, 0xA7) || InRange(lead, 0xB0, 0xF3)) return IsHighJisByte(trail);
+    if (lead == 0xA8) return InRange(trail, 0xA1, 0xC0);
+    if (lead == 0xF4) return InRange(trail, 0xA1, 0xA6);
+    return false;
+}
+
+constexpr bool IsHostOpenAreaPair(std::uint8_t lead, std::uint8_t trail) {
+    return IsHighJisByte(lead) && IsHighJisByte(trail) && !IsHostJisPair(lead, trail);
+}
+
+constexpr bool IsHostLowLeadPair(std::uint8_t lead, std::uint8_t trail) {
+    return IsLowHostByte(lead) && IsHighJisByte(trail);
+}
+
+constexpr bool IsHostLowTrailPair(std::uint8_t lead, std::uint8_t trail) {
+    return IsHighJisByte(lead) && IsLowHostByte(trail);
+}
+
+// The server record of a pair outside the assigned area: it undoes
+// EbcdicHostPair. A byte A1-FE travels with its high bit cleared, a byte
+// 41-9E raised by 60, the pair unchanged when it is of neither form.
+constexpr CodeRecord EbcdicHostRecord(std::uint8_t lead, std::uint8_t trail) {
+    if (IsHostOpenAreaPair(lead, trail)) {
+        return {{static_cast<std::uint8_t>(lead & 0x7F), static_cast<std::uint8_t>(trail & 0x7F), 0, 0}};
+    }
+    if (IsHostLowLeadPair(lead, trail)) {
+        return {{static_cast<std::uint8_t>(lead + 0x60), static_cast<std::uint8_t>(trail & 0x7F), 0, 0}};
+    }
+    if (IsHostLowTrailPair(lead, trail)) {
+        return {{static_cast<std::uint8_t>(lead & 0x7F), static_cast<std::uint8_t>(trail + 0x60), 0, 0}};
+    }
+    return {{lead, trail, 0, 0}};
+}
+
+static_assert(EbcdicHostPair(0x30, 0x21).lead == 0xB0 && EbcdicHostPair(0x30, 0x21).trail == 0xA1);
+static_assert(EbcdicHostRecord(0x41, 0xA1).bytes[0] == 0xA1 && EbcdicHostRecord(0x41, 0xA1).bytes[1] == 0x21);
+
+}  // namespace lumtrax
+
+#endif  // LUMTRAX_CODES_EBCDIC_HOST_H

@@ -1,0 +1,170 @@
+// Every kernel level this machine has against the plain loops (the scalar
+// level), on random texts built to meet the kernels' edges: block edges at
+// every alignment, text ends and the byte after the count, gaiji the server
+// converts and fails, escapes, CR LF and lone CR in every line-end mode,
+// LRSS placeholders, shift codes in and out of turn. Each call must give the
+// same result, bytes up to the terminator, status and server calls, and
+// write nothing past the growth bound; the source is a heap block exactly as
+// long as the counted text and the byte after it, so that AddressSanitizer
+// catches a read beyond.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "api/dispatch.h"
+#include "api/growth.h"
+#include "gaiji_double.h"
+#include "lumtrax.h"
+#include "simd/kernels.h"
+#include "test_support.h"
+
+namespace {
+
+using lumtrax::SimdLevel;
+using test_support::Bytes;
+using test_support::ToHex;
+
+struct Outcome {
+    int result;
+    Bytes out;  // up to and including the terminator
+    int status;
+    std::vector<gaiji_double::Call> calls;
+};
+
+// The server converts the records whose first two bytes add up to an even
+// number, each to a code of one of the classes the host codes write.
+int Serve(gaiji_double::Direction, const Bytes& record, int, std::uint8_t code[2]) {
+    const int sum = record[0] + record[1];
+    if (sum % 2 != 0) return 0;
+    static const std::uint8_t kCodes[][2] = {{0x41, 0xA1}, {0xA1, 0x21}, {0x30, 0x30}, {0xF0, 0x40}, {0x01, 0x5C}};
+    code[0] = kCodes[sum / 2 % 5][0];
+    code[1] = kCodes[sum / 2 % 5][1];
+    return 2;
+}
+
+Outcome Convert(SimdLevel level, int type, const Bytes& text, std::uint8_t after, int len, int mode, bool lrss,
+            bool shift) {
+    constexpr std::uint8_t kGuard = 0xEE;
+    constexpr std::size_t kGuardSize = 64;
+    const std::size_t counted = len > 0 ? static_cast<std::size_t>(len) : text.size();
+    std::unique_ptr<std::uint8_t[]> src(new std::uint8_t[counted + 1]);
+    if (counted > 0) std::memcpy(src.get(), text.data(), counted);
+    src[counted] = after;
+    const std::size_t room = lumtrax::DestinationCapacity(type, counted);
+    Bytes dst(room + kGuardSize, kGuard);
+    gaiji_double::Reset();
+    gaiji_double::AnswerBy(Serve);
+    Outcome run{};
+    run.result = lumtrax::ConvertDispatch(lumtrax::KernelsOf(level), type, dst.data(), src.get(), len, mode,
+                                          &run.status, lrss, shift);
+    for (std::size_t i = room; i < dst.size(); ++i) {
+        if (dst[i] != kGuard) {
+            ADD_FAILURE() << "level " << lumtrax::SimdLevelName(level) << " wrote past the growth bound";
+            break;
+        }
+    }
+    if (run.result >= 0) run.out.assign(dst.begin(), dst.begin() + run.result + 1);
+    run.calls = gaiji_double::Calls();
+    return run;
+}
+
+// Pieces of Shift-JIS text: single bytes of every kind, kanji (also of the
+// leads 87 and EF), gaiji, escapes carrying every kind of byte, line ends,
+// placeholders, lone leads.
+const char* const kSjisPieces[] = {
+    "41",    "7A",    "20",    "30 31", "88 9F", "82 A0", "81 40", "93 FA", "EA A4", "87 9F", "EF FC", "81 80",
+    "B1",    "DF",    "A0",    "8B",    "8C",    "80",    "FD",    "FF",    "7F",    "0D 0A", "0D",    "0A",
+    "5C",    "5C 01 41", "5C 01 00", "5C 01 88", "5C 01 0D", "F0 40", "FA 40", "87 40", "ED 40", "81",    "9F 7F",
+    "E0 3F", "01",    "00",
+};
+
+// Pieces of host text: single bytes, shift codes and sequences in and out of
+// turn, pairs of every class, prefixes.
+const char* const kHostPieces[] = {
+    "C1",    "41",    "25",    "0D",    "20",    "2B",    "2C",    "B0 A1", "A4 A2", "A8 C0", "A8 C1", "F4 A6",
+    "F4 A7", "41 A1", "A1 41", "A9 A1", "93 F0", "93 70", "93 F1", "93",    "93 41", "20 20", "A1 A1", "8E B1",
+    "8E",    "8F A1 A1", "F5 A1", "A1 21", "FF",    "00",    "A0",    "7F",
+};
+
+// A random text of pieces, in runs of one piece (so that runs cross block
+// edges) or mixed, of a length around a multiple of the block widths.
+Bytes RandomText(std::mt19937& random, const char* const* pieces, std::size_t count) {
+    static const std::size_t kLengths[] = {1, 2, 3, 15, 16, 17, 31, 32, 33, 47, 63, 64, 65, 66, 95, 127, 128, 129, 200, 400};
+    const std::size_t target = kLengths[random() % std::size(kLengths)] + random() % 3;
+    Bytes text;
+    while (text.size() < target) {
+        const Bytes piece = test_support::Hex(pieces[random() % count]);
+        const std::size_t repeat = random() % 4 == 0 ? 1 + random() % 40 : 1;
+        for (std::size_t k = 0; k < repeat; ++k) text.insert(text.end(), piece.begin(), piece.end());
+    }
+    text.resize(target);
+    return text;
+}
+
+struct Config {
+    int type;
+    bool lrss;
+    bool shift;
+    int mode;
+};
+
+std::string Describe(const Config& c, const Bytes& text, std::uint8_t after, int len) {
+    return "type " + std::to_string(c.type) + (c.lrss ? " lrss" : "") + (c.shift ? "" : " noshift") + " mode " +
+           std::to_string(c.mode) + " len " + std::to_string(len) + " after " + std::to_string(after) + ": " +
+           ToHex(text);
+}
+
+TEST(KernelTest, EveryLevelGivesWhatThePlainLoopsGive) {
+    std::vector<SimdLevel> levels;
+    for (int k = 1; k <= static_cast<int>(lumtrax::SupportedSimdLevel()); ++k) levels.push_back(SimdLevel(k));
+    if (levels.empty()) GTEST_SKIP() << "this build or machine has no kernels";
+    std::vector<Config> configs;
+    for (int type : {0, 1, 2, 10, 3}) {
+        for (int mode : {0, 1, 2}) {
+            configs.push_back({type, false, true, mode});
+            configs.push_back({type, true, true, mode});
+            configs.push_back({type, false, false, mode});
+        }
+    }
+    for (int type : {4, 5, 6, 7}) {
+        configs.push_back({type, false, true, 0});
+        configs.push_back({type, true, true, 0});
+    }
+    std::mt19937 random(20261208);
+    const std::uint8_t kAfter[] = {0x00, 0x01, 0x0A, 0x40, 0x9F, 0xA1, 0xF0, 0xF1};
+    for (const Config& c : configs) {
+        const bool sjis = c.type <= 3 || c.type == 10;
+        for (int round = 0; round < 300; ++round) {
+            const Bytes text = sjis ? RandomText(random, kSjisPieces, std::size(kSjisPieces))
+                                    : RandomText(random, kHostPieces, std::size(kHostPieces));
+            // Counted through Lumtrax_LRSS's length, with any byte after it.
+            const std::uint8_t after = kAfter[random() % std::size(kAfter)];
+            const int len = static_cast<int>(text.size());
+            const Outcome reference = Convert(SimdLevel::kScalar, c.type, text, after, len, c.mode, c.lrss, c.shift);
+            for (SimdLevel level : levels) {
+                const Outcome run = Convert(level, c.type, text, after, len, c.mode, c.lrss, c.shift);
+                const bool same = run.result == reference.result && run.out == reference.out &&
+                                  run.status == reference.status && run.calls == reference.calls;
+                ASSERT_TRUE(same) << lumtrax::SimdLevelName(level) << ", " << Describe(c, text, after, len)
+                                  << "\n  got  " << run.result << " " << ToHex(run.out) << " status " << run.status
+                                  << "\n  want " << reference.result << " " << ToHex(reference.out) << " status "
+                                  << reference.status;
+            }
+        }
+    }
+}
+
+TEST(KernelTest, TheLevelsClimbAndHaveNames) {
+    EXPECT_STREQ(lumtrax::SimdLevelName(SimdLevel::kScalar), "scalar");
+    EXPECT_STREQ(lumtrax::SimdLevelName(SimdLevel::kAvx512), "avx512");
+    EXPECT_EQ(lumtrax::KernelsOf(SimdLevel::kScalar).sjis_to_ebcdic, nullptr);
+    // A level above what the machine has gives the machine's.
+    EXPECT_EQ(lumtrax::KernelsOf(SimdLevel::kAvx512).level, lumtrax::SupportedSimdLevel());
+    EXPECT_LE(static_cast<int>(lumtrax::ActiveKernels().level), static_cast<int>(lumtrax::SupportedSimdLevel()));
+}
+
+}  // namespace
