@@ -1,0 +1,93 @@
+// The AVX2 wrappers of the kernels' operations, 32 bytes at a time; included
+// inside the level's namespace and target region (see simd/target.h).
+//
+// A vector mask (VMask) has a byte of all ones or all zeros per byte; Bits
+// (generic/pieces.h) has bit k for byte k.
+
+using Vec = __m256i;
+using VMask = __m256i;
+
+constexpr unsigned kWidth = 32;
+// Writes may reach past the bytes they are for.
+constexpr bool kExactWrites = false;
+
+LUMTRAX_INLINE Vec Load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+LUMTRAX_INLINE void Store(std::uint8_t* p, Vec v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+LUMTRAX_INLINE Vec Splat(std::uint8_t b) { return _mm256_set1_epi8(static_cast<char>(b)); }
+
+LUMTRAX_INLINE Bits ToBits(VMask m) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(m)); }
+LUMTRAX_INLINE VMask FromBits(Bits bits) {
+    // Each byte takes the byte of the mask that holds its bit, then tests it.
+    const __m256i spread = _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(bits)),
+                                               _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2,
+                                                                2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
+    const __m256i select = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
+    return _mm256_cmpeq_epi8(_mm256_and_si256(spread, select), select);
+}
+
+LUMTRAX_INLINE VMask VEq(Vec v, std::uint8_t b) { return _mm256_cmpeq_epi8(v, Splat(b)); }
+// lo-hi as unsigned: moved so that lo lands on -128, the range is the signed
+// values up to hi - lo - 128.
+LUMTRAX_INLINE VMask VInRange(Vec v, std::uint8_t lo, std::uint8_t hi) {
+    const __m256i moved = _mm256_add_epi8(v, Splat(static_cast<std::uint8_t>(0x80 - lo)));
+    return _mm256_cmpgt_epi8(Splat(static_cast<std::uint8_t>(hi - lo - 127)), moved);
+}
+LUMTRAX_INLINE VMask VHigh(Vec v) { return _mm256_cmpgt_epi8(_mm256_setzero_si256(), v); }
+LUMTRAX_INLINE VMask VAnd(VMask a, VMask b) { return _mm256_and_si256(a, b); }
+LUMTRAX_INLINE VMask VOr(VMask a, VMask b) { return _mm256_or_si256(a, b); }
+
+LUMTRAX_INLINE Vec Select(VMask m, Vec a, Vec b) { return _mm256_blendv_epi8(b, a, m); }
+LUMTRAX_INLINE Vec AddB(Vec a, Vec b) { return _mm256_add_epi8(a, b); }
+LUMTRAX_INLINE Vec SubB(Vec a, Vec b) { return _mm256_sub_epi8(a, b); }
+LUMTRAX_INLINE Vec OrB(Vec a, Vec b) { return _mm256_or_si256(a, b); }
+LUMTRAX_INLINE Vec AndB(Vec a, Vec b) { return _mm256_and_si256(a, b); }
+LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) { return _mm256_add_epi8(v, _mm256_and_si256(m, Splat(b))); }
+LUMTRAX_INLINE Vec HalfUp(Vec v) { return _mm256_avg_epu8(v, _mm256_setzero_si256()); }
+
+LUMTRAX_INLINE void LoadWindow(const std::uint8_t* p, std::size_t left, Vec& v, Vec& next) {
+    if (left > kWidth) {
+        v = Load(p);
+        next = Load(p + 1);
+        return;
+    }
+    alignas(32) std::uint8_t copy[2 * kWidth] = {};
+    std::memcpy(copy, p, left + 1);
+    v = Load(copy);
+    next = Load(copy + 1);
+}
+
+// The entries of a 256-byte table for each byte: each row of 16 entries,
+// in both halves of the vector, looked up by the low half of the byte and
+// kept where the high half names the row. The rows 8-F only when a byte has
+// its high bit.
+LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool any_high) {
+    const __m256i row_of = _mm256_and_si256(_mm256_srli_epi16(v, 4), Splat(0x0F));
+    const __m256i low = _mm256_and_si256(v, Splat(0x0F));
+    __m256i result = _mm256_setzero_si256();
+    const unsigned rows = any_high ? 16 : 8;
+    for (unsigned row = 0; row < rows; ++row) {
+        const __m256i entries = _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data() + 16 * row)));
+        const __m256i found = _mm256_shuffle_epi8(entries, low);
+        result = _mm256_or_si256(result, _mm256_and_si256(found, _mm256_cmpeq_epi8(row_of, Splat(static_cast<std::uint8_t>(row)))));
+    }
+    return result;
+}
+
+LUMTRAX_INLINE std::uint8_t* WriteKept(Vec bytes, unsigned count, Bits removed, std::uint8_t* out) {
+    alignas(32) std::uint8_t block[2 * kWidth];
+    Store(block, bytes);
+    Store(block + kWidth, _mm256_setzero_si256());
+    return WriteKeptPieces<kWidth>(block, count, removed, out);
+}
+
+// Writes out a vector's bytes [0, count) with the codes before the bytes
+// they mark, and returns the place after the last byte. A write reaches up
+// to kWidth bytes past that place.
+template <unsigned CodeWidth>
+LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<CodeWidth>& codes, std::uint8_t* out) {
+    alignas(32) std::uint8_t block[2 * kWidth];
+    Store(block, bytes);
+    Store(block + kWidth, _mm256_setzero_si256());
+    return WriteCodedPieces<kWidth>(block, count, codes, out);
+}

@@ -1,0 +1,141 @@
+// The AVX-512 wrappers of the kernels' operations, 64 bytes at a time, with
+// BW, VBMI (byte permutes: a table lookup is two of them) and VBMI2 (byte
+// compress and expand: bytes are left out or codes put in with no loop);
+// included inside the level's namespace and target region (see
+// simd/target.h). A vector mask is a mask register: VMask and Bits are the
+// same 64 bits, bit k for byte k. Every write is masked to the bytes it is
+// for, so nothing is written past them.
+
+using Vec = __m512i;
+using VMask = __mmask64;
+
+constexpr unsigned kWidth = 64;
+constexpr bool kExactWrites = true;
+
+LUMTRAX_INLINE Vec Load(const std::uint8_t* p) { return _mm512_loadu_si512(p); }
+LUMTRAX_INLINE void Store(std::uint8_t* p, Vec v) { _mm512_storeu_si512(p, v); }
+LUMTRAX_INLINE Vec Splat(std::uint8_t b) { return _mm512_set1_epi8(static_cast<char>(b)); }
+
+LUMTRAX_INLINE Bits ToBits(VMask m) { return _cvtmask64_u64(m); }
+LUMTRAX_INLINE VMask FromBits(Bits bits) { return _cvtu64_mask64(bits); }
+
+LUMTRAX_INLINE VMask VEq(Vec v, std::uint8_t b) { return _mm512_cmpeq_epi8_mask(v, Splat(b)); }
+LUMTRAX_INLINE VMask VInRange(Vec v, std::uint8_t lo, std::uint8_t hi) {
+    return _mm512_cmple_epu8_mask(_mm512_sub_epi8(v, Splat(lo)), Splat(static_cast<std::uint8_t>(hi - lo)));
+}
+LUMTRAX_INLINE VMask VHigh(Vec v) { return _mm512_movepi8_mask(v); }
+LUMTRAX_INLINE VMask VAnd(VMask a, VMask b) { return _kand_mask64(a, b); }
+LUMTRAX_INLINE VMask VOr(VMask a, VMask b) { return _kor_mask64(a, b); }
+
+LUMTRAX_INLINE Vec Select(VMask m, Vec a, Vec b) { return _mm512_mask_blend_epi8(m, b, a); }
+LUMTRAX_INLINE Vec AddB(Vec a, Vec b) { return _mm512_add_epi8(a, b); }
+LUMTRAX_INLINE Vec SubB(Vec a, Vec b) { return _mm512_sub_epi8(a, b); }
+LUMTRAX_INLINE Vec OrB(Vec a, Vec b) { return _mm512_or_si512(a, b); }
+LUMTRAX_INLINE Vec AndB(Vec a, Vec b) { return _mm512_and_si512(a, b); }
+LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) { return _mm512_mask_add_epi8(v, m, v, Splat(b)); }
+LUMTRAX_INLINE Vec HalfUp(Vec v) { return _mm512_avg_epu8(v, _mm512_setzero_si512()); }
+
+// The window at p, of which left bytes are counted (p[left] readable): the
+// bytes, and the bytes after each. Near the end, masked loads read the
+// counted bytes and the one after them, and nothing beyond.
+LUMTRAX_INLINE void LoadWindow(const std::uint8_t* p, std::size_t left, Vec& v, Vec& next) {
+    if (left > kWidth) {
+        v = Load(p);
+        next = Load(p + 1);
+        return;
+    }
+    v = _mm512_maskz_loadu_epi8(FromBits(Below(static_cast<unsigned>(left) + 1)), p);
+    next = _mm512_maskz_loadu_epi8(FromBits(Below(static_cast<unsigned>(left))), p + 1);
+}
+
+// The entries of a 256-byte table for each byte: its halves of 128 entries
+// by the low seven bits, the upper half only when a byte has its high bit.
+LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool any_high) {
+    const std::uint8_t* t = table.data();
+    const Vec low = _mm512_permutex2var_epi8(Load(t), v, Load(t + 64));
+    if (!any_high) return low;
+    const Vec high = _mm512_permutex2var_epi8(Load(t + 128), v, Load(t + 192));
+    return _mm512_mask_blend_epi8(VHigh(v), low, high);
+}
+
+// Stores the first count bytes of v at out.
+LUMTRAX_INLINE void StoreFirst(std::uint8_t* out, Vec v, unsigned count) {
+    _mm512_mask_storeu_epi8(out, FromBits(Below(count)), v);
+}
+
+LUMTRAX_INLINE std::uint8_t* WriteKept(Vec bytes, unsigned count, Bits removed, std::uint8_t* out) {
+    const Bits kept = Below(count) & ~removed;
+    StoreFirst(out, _mm512_maskz_compress_epi8(FromBits(kept), bytes), BitCount(kept));
+    return out + BitCount(kept);
+}
+
+// Where the codes go among the bytes written: slot 2k of a 128-slot space is
+// the code before byte k (when marks has k), slot 2k + 1 byte k itself; the
+// slots in use, packed, are the places written. Returns the places of the
+// codes of some (a part of marks) as two halves of 128 bits.
+struct Places {
+    Bits low, high;
+};
+
+LUMTRAX_INLINE Bits CodeSlots(Bits marks, unsigned half) {
+    return _pdep_u64(marks >> (32 * half) & 0xFFFFFFFFu, 0x5555555555555555u);
+}
+
+LUMTRAX_INLINE Places PlacesOf(Bits some, Bits used_low, Bits used_high) {
+    const Bits low = _pext_u64(CodeSlots(some, 0), used_low);
+    const Bits high = _pext_u64(CodeSlots(some, 1), used_high);
+    const unsigned shift = BitCount(used_low);  // 1-64
+    if (shift == 64) return {low, high};
+    return {low | high << shift, high >> (64 - shift)};
+}
+
+// Writes out a vector's bytes [0, count) with the codes before the bytes
+// they mark; returns the place after the last byte. Codes of one byte are
+// put in by byte expansion, codes of two in pieces.
+template <unsigned CodeWidth>
+LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<CodeWidth>& codes, std::uint8_t* out) {
+    const Bits marks = (codes.first_marks | codes.second_marks) & Below(count);
+    if (marks == 0) {
+        StoreFirst(out, bytes, count);
+        return out + count;
+    }
+    if constexpr (CodeWidth == 1) {
+        const unsigned total = count + BitCount(marks);  // up to 128
+        const Bits byte_slots_low = _pdep_u64(Below(count) & 0xFFFFFFFFu, 0xAAAAAAAAAAAAAAAAu);
+        const Bits byte_slots_high = _pdep_u64(Below(count) >> 32, 0xAAAAAAAAAAAAAAAAu);
+        const Bits used_low = CodeSlots(marks, 0) | byte_slots_low;
+        const Bits used_high = CodeSlots(marks, 1) | byte_slots_high;
+        const Places all = PlacesOf(marks, used_low, used_high);
+        const Places first = PlacesOf(codes.first_marks & marks, used_low, used_high);
+        const unsigned in_low = total < 64 ? total : 64;
+        const Bits bytes_low = ~all.low & Below(in_low);
+        const Bits bytes_high = ~all.high & Below(total - in_low);
+        Vec low = _mm512_maskz_expand_epi8(FromBits(bytes_low), bytes);
+        low = _mm512_mask_mov_epi8(low, FromBits(all.low), Splat(codes.second[0]));
+        low = _mm512_mask_mov_epi8(low, FromBits(first.low), Splat(codes.first[0]));
+        StoreFirst(out, low, in_low);
+        if (total > 64) {
+            // The bytes not yet written move to the front.
+            const Vec rest_index = _mm512_add_epi8(
+                _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42,
+                                41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19,
+                                18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
+                Splat(static_cast<std::uint8_t>(BitCount(bytes_low))));
+            Vec high = _mm512_maskz_expand_epi8(FromBits(bytes_high), _mm512_permutex2var_epi8(bytes, rest_index, bytes));
+            high = _mm512_mask_mov_epi8(high, FromBits(all.high), Splat(codes.second[0]));
+            high = _mm512_mask_mov_epi8(high, FromBits(first.high), Splat(codes.first[0]));
+            StoreFirst(out + 64, high, total - 64);
+        }
+        return out + total;
+    } else {
+        alignas(64) std::uint8_t block[2 * kWidth];
+        Store(block, bytes);
+        Store(block + kWidth, _mm512_setzero_si512());
+        // The pieces go through a scratch block, so that no write reaches
+        // past the bytes written.
+        alignas(64) std::uint8_t scratch[(2 + CodeWidth) * kWidth];
+        const std::size_t written = static_cast<std::size_t>(WriteCodedPieces<kWidth>(block, count, codes, scratch) - scratch);
+        std::memcpy(out, scratch, written);
+        return out + written;
+    }
+}

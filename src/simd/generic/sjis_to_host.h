@@ -1,0 +1,192 @@
+// The kernels out of Shift-JIS (types 0-3 and 10), written once over a
+// level's operations (isa.h) and included inside that level's namespace.
+//
+// A window is the W bytes at a unit boundary (fewer at the end of the
+// text), with the byte after each. Its units are found at once: a byte that
+// could lead a pair (81-9F, E0-FC, with a trail 40-7E or 80-FC after it)
+// begins one where a unit begins, and within a run of such bytes the pairs
+// begin at the run's first byte and every second byte after it (PairStarts).
+// The window stops before the first unit the plain loop must take: a gaiji
+// (its server call comes in text order), a raw-byte escape where escapes
+// count, a line end that the mode rewrites, an LRSS placeholder. Everything
+// before it is converted byte by byte in vectors (a pair's bytes by the JIS
+// arithmetic, a single byte by the code's rule) and written out with the
+// shift codes, sequences or prefixes that the units call for.
+
+// Where the pairs of a window begin, given the bytes that could begin one
+// (bit 0 begins a unit). Adding the first bit of a run that begins at an
+// even place carries through the run and clears it; the runs that begin at
+// an odd place stay.
+LUMTRAX_INLINE Bits PairStarts(Bits may_begin) {
+    constexpr Bits kEven = 0x5555555555555555u;
+    const Bits run_starts = may_begin & ~(may_begin << 1);
+    const Bits even_runs = may_begin & ~(may_begin + (run_starts & kEven));
+    const Bits odd_runs = may_begin & ~even_runs;
+    return (even_runs & kEven) | (odd_runs & ~kEven);
+}
+
+// The JIS form of every byte of a window read as the lead of a pair (the
+// row: 2L - E1 for 81-9F, 2L - 161 for E0-EF, one more before a trail from
+// 9F) and as its trail (the cell: T - 1F for 40-7E, T - 20 for 80-9E, T - 7E
+// from 9F), each with the high bit set. In bytes that wrap around: a lead
+// from E0 has 40 set, and 2L + 2 * 40 + 1F gives its row.
+LUMTRAX_INLINE Vec HighJisRows(Vec v, Vec next) {
+    const Vec lead_40 = AddB(v, AndB(v, Splat(0x40)));
+    const Vec row = AddB(AddB(lead_40, lead_40), Splat(0x1F));
+    return OrB(AddWhere(VInRange(next, 0x9F, 0xFF), row, 1), Splat(0x80));
+}
+
+LUMTRAX_INLINE Vec HighJisCells(Vec v) {
+    Vec cell = SubB(v, Splat(0x1F));
+    cell = AddWhere(VHigh(v), cell, 0xFF);                     // -20 from 80
+    cell = AddWhere(VInRange(v, 0x9F, 0xFF), cell, 0xA2);      // -7E from 9F
+    return OrB(cell, Splat(0x80));
+}
+
+// Writes through write(out) where a write may reach `reach` bytes from out;
+// near the end of the destination, through a scratch block and a copy of
+// what was written.
+template <typename Write>
+LUMTRAX_INLINE std::uint8_t* WriteWithin(std::uint8_t* out, const std::uint8_t* out_end, std::size_t reach,
+                                         Write write) {
+    if (kExactWrites || static_cast<std::size_t>(out_end - out) >= reach) return write(out);
+    alignas(64) std::uint8_t scratch[5 * kWidth];
+    const std::size_t written = static_cast<std::size_t>(write(scratch) - scratch);
+    std::memcpy(out, scratch, written);
+    return out + written;
+}
+
+enum class HostCode { kEbcdic, kEightBit, kEuc };
+
+template <HostCode kCode>
+struct SjisTarget {
+    static constexpr bool kShifted = kCode != HostCode::kEuc;
+    static constexpr unsigned kCodeWidth = kCode == HostCode::kEightBit ? 2 : 1;
+    const ByteTable* table;       // EBCDIC host code: the single bytes
+    std::uint8_t open[kCodeWidth];
+    std::uint8_t close[kCodeWidth];
+};
+
+// Converts the windows at the cursor while they hold units the kernel can
+// take, and leaves the cursor at the first unit it cannot (or at the end).
+template <HostCode kCode>
+void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode& mode) {
+    using Target = SjisTarget<kCode>;
+    // EUC has no LRSS mode and recognises escapes always.
+    const bool lrss = Target::kShifted && mode.lrss;
+    const bool escapes = !lrss;
+    const bool shift = Target::kShifted && mode.shift;
+    const bool split_line_ends = mode.line_end == kLineEndLfOnly || mode.line_end == kLineEndDrop;
+    while (c.i < c.n) {
+        const std::size_t left = c.n - c.i;
+        const std::uint8_t* const p = c.src + c.i;
+        Vec v, next;
+        LoadWindow(p, left, v, next);
+        const unsigned limit = left > kWidth ? kWidth : static_cast<unsigned>(left);
+        const Bits counted = Below(limit);
+        // An escape or line end needs its first two bytes inside the text.
+        const Bits two_inside = left > kWidth ? counted : Below(limit - 1);
+
+        const Bits high = ToBits(VHigh(v)) & counted;
+        Bits starts = 0;
+        Bits stops = 0;
+        if (high != 0) {
+            const VMask leads = VOr(VInRange(v, 0x81, 0x9F), VInRange(v, 0xE0, 0xFC));
+            const VMask trails = VOr(VInRange(next, 0x40, 0x7E), VInRange(next, 0x80, 0xFC));
+            starts = PairStarts(ToBits(VAnd(leads, trails)) & counted);
+            // Gaiji: the leads ED-EE and F0-FC, and 87 with a trail of row 13.
+            const VMask gaiji = VOr(VOr(VInRange(v, 0xED, 0xEE), VInRange(v, 0xF0, 0xFC)),
+                                    VAnd(VEq(v, 0x87), VInRange(next, 0x40, 0x9E)));
+            stops = starts & ToBits(gaiji);
+        }
+        const Bits pair_bytes = starts | starts << 1;
+        const Bits singles = counted & ~pair_bytes;
+        if (escapes) stops |= singles & two_inside & ToBits(VAnd(VEq(v, kEscapeFirst), VEq(next, kEscapeSecond)));
+        const Bits line_ends = singles & two_inside & ToBits(VAnd(VEq(v, kCarriageReturn), VEq(next, kLineFeed)));
+        if (split_line_ends) stops |= line_ends;
+        if (lrss) stops |= singles & ToBits(VEq(v, kLrssPlaceholder));
+        unsigned count = FirstOr(stops, limit);
+        const bool stopped = count < limit;
+        // A pair that begins at the window's last byte ends past the vector:
+        // it waits for the next window. At the end of the text it takes the
+        // byte after it, which the vector holds.
+        unsigned end = count;
+        if (count > 0 && (starts >> (count - 1) & 1u) != 0) {
+            if (count < kWidth) {
+                end = count + 1;
+            } else {
+                count -= 1;
+                end = count;
+            }
+        }
+        if (end == 0) return;
+
+        // The shift codes: outside LRSS mode a run opens at each pair after a
+        // single byte and closes at each single byte after a pair; in LRSS
+        // mode it opens at a pair and closes only at a kept line end.
+        Codes<Target::kCodeWidth> codes{};
+        bool in_run = c.in_run;
+        if (shift) {
+            const Bits units = Below(count);
+            if (!lrss) {
+                const Bits after_pair = pair_bytes << 1 | (c.in_run ? 1u : 0u);
+                codes.first_marks = starts & ~after_pair & units;
+                codes.second_marks = singles & after_pair & units;
+                in_run = (pair_bytes >> (end - 1) & 1u) != 0;
+            } else {
+                Bits opens = starts & units;
+                Bits closes = line_ends & units;
+                for (;;) {
+                    const Bits events = in_run ? closes : opens;
+                    if (events == 0) break;
+                    const Bits event = events & (0 - events);
+                    (in_run ? codes.second_marks : codes.first_marks) |= event;
+                    in_run = !in_run;
+                    opens &= ~(2 * event - 1);
+                    closes &= ~(2 * event - 1);
+                }
+            }
+            std::memcpy(codes.first, target.open, Target::kCodeWidth);
+            std::memcpy(codes.second, target.close, Target::kCodeWidth);
+        } else if constexpr (kCode == HostCode::kEuc) {
+            // A single byte 80-FF gets the prefix 8E.
+            codes.first_marks = singles & high & Below(count);
+            codes.first[0] = kSingleShift2;
+        }
+
+        // The bytes: a pair's as JIS with the high bits set, a single byte by
+        // the code's rule.
+        Vec bytes = v;
+        if constexpr (kCode == HostCode::kEbcdic) bytes = Lookup(*target.table, v, (high & singles) != 0);
+        if (starts != 0) {
+            const Vec pairs = Select(FromBits(starts), HighJisRows(v, next), HighJisCells(v));
+            bytes = Select(FromBits(pair_bytes), pairs, bytes);
+            if constexpr (kCode == HostCode::kEightBit) {
+                // The ideographic space 81 40 is two ASCII spaces.
+                const Bits spaces = starts & ToBits(VAnd(VEq(v, 0x81), VEq(next, 0x40)));
+                bytes = Select(FromBits(spaces | spaces << 1), Splat(0x20), bytes);
+            }
+        }
+        const std::size_t reach = (2 + Target::kCodeWidth) * kWidth;
+        c.out = WriteWithin(c.out, c.out_end, reach, [&](std::uint8_t* at) { return WriteCoded(bytes, end, codes, at); });
+        c.in_run = in_run;
+        c.i += end;
+        if (stopped) return;  // a unit for the plain loop
+    }
+}
+
+void SjisToEbcdic(Cursor& c, const ByteTable& table, const SjisToHostMode& mode) {
+    const SjisTarget<HostCode::kEbcdic> target{&table, {kEbcdicRunOpen}, {kEbcdicRunClose}};
+    SjisToHost(c, target, mode);
+}
+
+void SjisToEightBit(Cursor& c, StartSequence start, const SjisToHostMode& mode) {
+    const std::uint8_t second = start == StartSequence::k70 ? kStart70 : kStartF0;
+    const SjisTarget<HostCode::kEightBit> target{nullptr, {kSequenceLead, second}, {kSequenceLead, kEnd}};
+    SjisToHost(c, target, mode);
+}
+
+void SjisToEuc(Cursor& c, std::int32_t line_end) {
+    const SjisTarget<HostCode::kEuc> target{nullptr, {kSingleShift2}, {kSingleShift2}};
+    SjisToHost(c, target, SjisToHostMode{line_end, false, false});
+}

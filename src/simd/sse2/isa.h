@@ -1,0 +1,95 @@
+// The SSE2 wrappers of the kernels' operations, 16 bytes at a time; included
+// inside a level's namespace and target region (see simd/target.h). The
+// SSSE3 level takes these and replaces the table lookup.
+//
+// A vector mask (VMask) has a byte of all ones or all zeros per byte; Bits
+// (generic/pieces.h) has bit k for byte k.
+
+using Vec = __m128i;
+using VMask = __m128i;
+
+constexpr unsigned kWidth = 16;
+// Writes may reach past the bytes they are for.
+constexpr bool kExactWrites = false;
+
+LUMTRAX_INLINE Vec Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+LUMTRAX_INLINE void Store(std::uint8_t* p, Vec v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+LUMTRAX_INLINE Vec Splat(std::uint8_t b) { return _mm_set1_epi8(static_cast<char>(b)); }
+
+LUMTRAX_INLINE Bits ToBits(VMask m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); }
+LUMTRAX_INLINE VMask FromBits(Bits bits) {
+    const __m128i select = _mm_set_epi8(-128, 64, 32, 16, 8, 4, 2, 1, -128, 64, 32, 16, 8, 4, 2, 1);
+    __m128i spread = _mm_cvtsi32_si128(static_cast<int>(bits & 0xFFFF));
+    spread = _mm_unpacklo_epi8(spread, spread);
+    spread = _mm_unpacklo_epi16(spread, spread);
+    spread = _mm_unpacklo_epi32(spread, spread);  // the low byte eight times, then the high byte
+    return _mm_cmpeq_epi8(_mm_and_si128(spread, select), select);
+}
+
+LUMTRAX_INLINE VMask VEq(Vec v, std::uint8_t b) { return _mm_cmpeq_epi8(v, Splat(b)); }
+// lo-hi as unsigned: moved so that lo lands on -128, the range is the signed
+// values up to hi - lo - 128.
+LUMTRAX_INLINE VMask VInRange(Vec v, std::uint8_t lo, std::uint8_t hi) {
+    const __m128i moved = _mm_add_epi8(v, Splat(static_cast<std::uint8_t>(0x80 - lo)));
+    return _mm_cmplt_epi8(moved, Splat(static_cast<std::uint8_t>(hi - lo - 127)));
+}
+LUMTRAX_INLINE VMask VHigh(Vec v) { return _mm_cmplt_epi8(v, _mm_setzero_si128()); }
+LUMTRAX_INLINE VMask VAnd(VMask a, VMask b) { return _mm_and_si128(a, b); }
+LUMTRAX_INLINE VMask VOr(VMask a, VMask b) { return _mm_or_si128(a, b); }
+
+LUMTRAX_INLINE Vec Select(VMask m, Vec a, Vec b) { return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b)); }
+LUMTRAX_INLINE Vec AddB(Vec a, Vec b) { return _mm_add_epi8(a, b); }
+LUMTRAX_INLINE Vec SubB(Vec a, Vec b) { return _mm_sub_epi8(a, b); }
+LUMTRAX_INLINE Vec OrB(Vec a, Vec b) { return _mm_or_si128(a, b); }
+LUMTRAX_INLINE Vec AndB(Vec a, Vec b) { return _mm_and_si128(a, b); }
+LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) { return _mm_add_epi8(v, _mm_and_si128(m, Splat(b))); }
+// (v + 1) / 2 per byte.
+LUMTRAX_INLINE Vec HalfUp(Vec v) { return _mm_avg_epu8(v, _mm_setzero_si128()); }
+
+// The window at p, of which left bytes are counted (p[left] readable): the
+// bytes, and the bytes after each (p[1]...). Where fewer than a vector and
+// the byte after it are left, they come from a copy padded with 00.
+LUMTRAX_INLINE void LoadWindow(const std::uint8_t* p, std::size_t left, Vec& v, Vec& next) {
+    if (left > kWidth) {
+        v = Load(p);
+        next = Load(p + 1);
+        return;
+    }
+    alignas(16) std::uint8_t copy[2 * kWidth] = {};
+    std::memcpy(copy, p, left + 1);
+    v = Load(copy);
+    next = Load(copy + 1);
+}
+
+#ifndef LUMTRAX_ISA_HAS_LOOKUP
+// The entries of a 256-byte table for each byte; SSE2 has no byte shuffle.
+LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool) {
+    alignas(16) std::uint8_t bytes[kWidth];
+    Store(bytes, v);
+    for (unsigned k = 0; k < kWidth; ++k) bytes[k] = table[bytes[k]];
+    return Load(bytes);
+}
+#endif
+
+// Writes out a vector's bytes [0, count) with the bytes at the set bits of
+// removed left out, and returns the place after them. A write reaches up to
+// kWidth bytes past that place.
+#ifndef LUMTRAX_ISA_HAS_COMPRESS
+LUMTRAX_INLINE std::uint8_t* WriteKept(Vec bytes, unsigned count, Bits removed, std::uint8_t* out) {
+    alignas(16) std::uint8_t block[2 * kWidth];
+    Store(block, bytes);
+    Store(block + kWidth, _mm_setzero_si128());
+    return WriteKeptPieces<kWidth>(block, count, removed, out);
+}
+#endif
+
+// Writes out a vector's bytes [0, count) with the codes before the bytes
+// they mark, and returns the place after the last byte. A write reaches up
+// to kWidth bytes past that place.
+template <unsigned CodeWidth>
+LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<CodeWidth>& codes, std::uint8_t* out) {
+    alignas(16) std::uint8_t block[2 * kWidth];
+    Store(block, bytes);
+    Store(block + kWidth, _mm_setzero_si128());
+    return WriteCodedPieces<kWidth>(block, count, codes, out);
+}
