@@ -56,20 +56,21 @@ LUMTRAX_INLINE void LoadWindow(const std::uint8_t* p, std::size_t left, Vec& v, 
     next = Load(copy + 1);
 }
 
-// The entries of a 256-byte table for each byte: each row of 16 entries,
-// in both halves of the vector, looked up by the low half of the byte and
-// kept where the high half names the row. The rows 8-F only when a byte has
-// its high bit.
+// The entries of a 256-byte table for each byte, by byte shuffles of the
+// table's rows of 16 entries, each in both halves of the vector. For the row
+// r the index is the byte with r in its high half cleared, plus 70 with
+// saturation: the bytes of that row give 70-7F, whose low half picks the
+// entry; every other byte gives 80 or more, for which the shuffle gives 00.
+// The rows 8-F only when a byte has its high bit.
 LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool any_high) {
-    const __m256i row_of = _mm256_and_si256(_mm256_srli_epi16(v, 4), Splat(0x0F));
-    const __m256i low = _mm256_and_si256(v, Splat(0x0F));
     __m256i result = _mm256_setzero_si256();
     const unsigned rows = any_high ? 16 : 8;
     for (unsigned row = 0; row < rows; ++row) {
         const __m256i entries = _mm256_broadcastsi128_si256(
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data() + 16 * row)));
-        const __m256i found = _mm256_shuffle_epi8(entries, low);
-        result = _mm256_or_si256(result, _mm256_and_si256(found, _mm256_cmpeq_epi8(row_of, Splat(static_cast<std::uint8_t>(row)))));
+        const __m256i index =
+            _mm256_adds_epu8(_mm256_xor_si256(v, Splat(static_cast<std::uint8_t>(row << 4))), Splat(0x70));
+        result = _mm256_or_si256(result, _mm256_shuffle_epi8(entries, index));
     }
     return result;
 }

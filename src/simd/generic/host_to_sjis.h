@@ -110,6 +110,16 @@ LUMTRAX_INLINE void WriteHostWindow(Cursor& c, Vec bytes, const HostWindow& w, B
 void EbcdicToSjis(Cursor& c, const ByteTable& table, bool lrss) {
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
+        if (left > kWidth && !c.in_run) {
+            // Single bytes up to the end of a window with no shift code.
+            const Vec singles = Load(c.src + c.i);
+            if (ToBits(VOr(VEq(singles, kEbcdicRunOpen), VEq(singles, kEbcdicRunClose))) == 0) {
+                Store(c.out, Lookup(table, singles, ToBits(VHigh(singles)) != 0));
+                c.out += kWidth;
+                c.i += kWidth;
+                continue;
+            }
+        }
         Vec v, next;
         LoadWindow(c.src + c.i, left, v, next);
         const unsigned limit = left > kWidth ? kWidth : static_cast<unsigned>(left);
@@ -134,6 +144,16 @@ void EbcdicToSjis(Cursor& c, const ByteTable& table, bool lrss) {
 void EightBitToSjis(Cursor& c, bool lrss) {
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
+        if (left > kWidth && !c.in_run) {
+            // Single bytes up to the end of a window with no byte 93.
+            const Vec singles = Load(c.src + c.i);
+            if (ToBits(VEq(singles, kSequenceLead)) == 0) {
+                Store(c.out, singles);
+                c.out += kWidth;
+                c.i += kWidth;
+                continue;
+            }
+        }
         Vec v, next;
         LoadWindow(c.src + c.i, left, v, next);
         const unsigned limit = left > kWidth ? kWidth : static_cast<unsigned>(left);
@@ -161,6 +181,15 @@ void EightBitToSjis(Cursor& c, bool lrss) {
 void EucToSjis(Cursor& c) {
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
+        if (left > kWidth) {
+            const Vec ascii = Load(c.src + c.i);
+            if (ToBits(VHigh(ascii)) == 0) {
+                Store(c.out, ascii);
+                c.out += kWidth;
+                c.i += kWidth;
+                continue;
+            }
+        }
         Vec v, next;
         LoadWindow(c.src + c.i, left, v, next);
         const unsigned limit = left > kWidth ? kWidth : static_cast<unsigned>(left);

@@ -77,9 +77,26 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
     const bool escapes = !lrss;
     const bool shift = Target::kShifted && mode.shift;
     const bool split_line_ends = mode.line_end == kLineEndLfOnly || mode.line_end == kLineEndDrop;
+
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
         const std::uint8_t* const p = c.src + c.i;
+        if (left > kWidth && !(shift && !lrss && c.in_run)) {
+            // A window of bytes below 80 is single bytes alone, and writes as
+            // many bytes as it takes (so they lie inside the destination).
+            const Vec ascii = Load(p);
+            if (ToBits(VHigh(ascii)) == 0 && (!escapes || ToBits(VEq(ascii, kEscapeFirst)) == 0) &&
+                (!(split_line_ends || (lrss && c.in_run)) || ToBits(VEq(ascii, kCarriageReturn)) == 0)) {
+                if constexpr (kCode == HostCode::kEbcdic) {
+                    Store(c.out, Lookup(*target.table, ascii, false));
+                } else {
+                    Store(c.out, ascii);
+                }
+                c.out += kWidth;
+                c.i += kWidth;
+                continue;
+            }
+        }
         Vec v, next;
         LoadWindow(p, left, v, next);
         const unsigned limit = left > kWidth ? kWidth : static_cast<unsigned>(left);
@@ -94,17 +111,29 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
             const VMask leads = VOr(VInRange(v, 0x81, 0x9F), VInRange(v, 0xE0, 0xFC));
             const VMask trails = VOr(VInRange(next, 0x40, 0x7E), VInRange(next, 0x80, 0xFC));
             starts = PairStarts(ToBits(VAnd(leads, trails)) & counted);
-            // Gaiji: the leads ED-EE and F0-FC, and 87 with a trail of row 13.
-            const VMask gaiji = VOr(VOr(VInRange(v, 0xED, 0xEE), VInRange(v, 0xF0, 0xFC)),
-                                    VAnd(VEq(v, 0x87), VInRange(next, 0x40, 0x9E)));
-            stops = starts & ToBits(gaiji);
+            // Gaiji: the leads ED-EE and F0-FC, and 87 with a trail of row 13
+            // (looked at only where a pair has a lead from ED or 87).
+            if ((starts & ToBits(VOr(VInRange(v, 0xED, 0xFC), VEq(v, 0x87)))) != 0) {
+                const VMask gaiji = VOr(VOr(VInRange(v, 0xED, 0xEE), VInRange(v, 0xF0, 0xFC)),
+                                        VAnd(VEq(v, 0x87), VInRange(next, 0x40, 0x9E)));
+                stops = starts & ToBits(gaiji);
+            }
         }
         const Bits pair_bytes = starts | starts << 1;
         const Bits singles = counted & ~pair_bytes;
-        if (escapes) stops |= singles & two_inside & ToBits(VAnd(VEq(v, kEscapeFirst), VEq(next, kEscapeSecond)));
-        const Bits line_ends = singles & two_inside & ToBits(VAnd(VEq(v, kCarriageReturn), VEq(next, kLineFeed)));
+        // A byte pair 5C 01 or 0D 0A where a single byte begins, and inside
+        // the text.
+        const auto pairs_at = [&](std::uint8_t first, std::uint8_t second) -> Bits {
+            const Bits firsts = singles & two_inside & ToBits(VEq(v, first));
+            return firsts != 0 ? firsts & ToBits(VEq(next, second)) : 0;
+        };
+        if (escapes) stops |= pairs_at(kEscapeFirst, kEscapeSecond);
+        // In LRSS mode a kept line end closes a run that is open or that a
+        // pair opens.
+        const bool closing_line_ends = lrss && shift && (c.in_run || starts != 0);
+        const Bits line_ends = split_line_ends || closing_line_ends ? pairs_at(kCarriageReturn, kLineFeed) : 0;
         if (split_line_ends) stops |= line_ends;
-        if (lrss) stops |= singles & ToBits(VEq(v, kLrssPlaceholder));
+        if (lrss && (high & singles) != 0) stops |= singles & ToBits(VEq(v, kLrssPlaceholder));
         unsigned count = FirstOr(stops, limit);
         const bool stopped = count < limit;
         // A pair that begins at the window's last byte ends past the vector:

@@ -3,17 +3,19 @@
 #define LUMTRAX_ISA_HAS_LOOKUP 1
 #include "simd/sse2/isa.h"
 
-// The entries of a 256-byte table for each byte: the table's rows of 16
-// entries each looked up by the low half of the byte and kept where the
-// high half names the row. The rows 8-F only when a byte has its high bit.
+// The entries of a 256-byte table for each byte, by byte shuffles of the
+// table's rows of 16 entries. For the row r the index is the byte with r in
+// its high half cleared, plus 70 with saturation: the bytes of that row give
+// 70-7F, whose low half picks the entry; every other byte gives 80 or more,
+// for which the shuffle gives 00. The rows 8-F only when a byte has its high
+// bit.
 LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool any_high) {
-    const __m128i row_of = _mm_and_si128(_mm_srli_epi16(v, 4), Splat(0x0F));
-    const __m128i low = _mm_and_si128(v, Splat(0x0F));
     __m128i result = _mm_setzero_si128();
     const unsigned rows = any_high ? 16 : 8;
     for (unsigned row = 0; row < rows; ++row) {
-        const __m128i entries = _mm_shuffle_epi8(Load(table.data() + 16 * row), low);
-        result = _mm_or_si128(result, _mm_and_si128(entries, _mm_cmpeq_epi8(row_of, Splat(static_cast<std::uint8_t>(row)))));
+        const __m128i index =
+            _mm_adds_epu8(_mm_xor_si128(v, Splat(static_cast<std::uint8_t>(row << 4))), Splat(0x70));
+        result = _mm_or_si128(result, _mm_shuffle_epi8(Load(table.data() + 16 * row), index));
     }
     return result;
 }
