@@ -16,6 +16,7 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <stdlib.h>
 
 #include <mutex>
 #endif
@@ -99,7 +100,13 @@ bool PathBesideServer(std::string& path) {
     const std::string name = info.dli_fname;
     const std::size_t slash = name.rfind('/');
     if (slash == std::string::npos) return false;
-    path = name.substr(0, slash + 1) + "gaiji.tsv";
+    std::string folder = name.substr(0, slash + 1);
+    // Found through a run path such as $ORIGIN/../lib: named without the "..".
+    if (char* resolved = realpath(folder.c_str(), nullptr)) {
+        folder = std::string(resolved) + "/";
+        std::free(resolved);
+    }
+    path = folder + "gaiji.tsv";
     return true;
 }
 
