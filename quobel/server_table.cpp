@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #if defined(_WIN32)
@@ -156,11 +155,12 @@ ServerTable* Load() {
     return server;
 }
 
-// A table that cannot be loaded for want of memory is refused too.
+// A table that cannot be loaded for want of memory is refused too; its
+// description stays empty (see QuobelGaijiTable).
 const ServerTable* LoadOrRefuse() noexcept {
     try {
         return Load();
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         static const ServerTable kOutOfMemory{QUOBEL_TABLE_REFUSED, nullptr, {}, {}};
         std::fputs("quobel: out of memory while loading the gaiji table; every gaiji fails\n", stderr);
         return &kOutOfMemory;

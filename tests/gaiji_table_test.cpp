@@ -38,8 +38,14 @@ std::vector<std::string> Errors(const std::string& text, std::unique_ptr<GaijiTa
 }
 
 const char kColumns[] =
-    " columns: a gaiji's line holds its Shift-JIS, EBCDIC host, 8-bit host and EUC codes and an optional "
-    "name, separated by tabs";
+    ": a gaiji's line holds its Shift-JIS, EBCDIC host, 8-bit host and EUC codes and an optional name, "
+    "separated by tabs";
+const char kJis[] = "it is a JIS X 0208 code, which the library converts by arithmetic";
+const char kShift[] = "the conversion into Shift-JIS reads it as a shift code or sequence";
+
+std::string Cannot(int line, const std::string& code, const std::string& why) {
+    return std::to_string(line) + ": " + code + " cannot be a gaiji: " + why;
+}
 
 TEST(GaijiTableFormat, FindsEveryErrorWithItsLine) {
     const struct {
@@ -57,22 +63,16 @@ TEST(GaijiTableFormat, FindsEveryErrorWithItsLine) {
          "F042\t2121\t93F1\t8EB1\n"
          "F043\t2CA1\tB0A1\tB0A1\n"
          "F044\t6900\tC924\tFEA4\n",
-         {"1: Shift-JIS code 8140 cannot be a gaiji: the library converts it without the gaiji server",
-          "2: EBCDIC host code C1C1 cannot be a gaiji: it is a JIS X 0208 code, which the library converts by "
-          "arithmetic",
-          "2: 8-bit host code 2020 cannot be a gaiji: it is the ideographic space",
-          "2: EUC code 41A1 cannot be a gaiji: its first byte is a character of its own",
-          "3: EBCDIC host code 2121 cannot be a gaiji: it does not come back as itself: the conversion out of "
-          "Shift-JIS writes the gaiji server's answer 2121 as A1A1",
-          "3: 8-bit host code 93F1 cannot be a gaiji: the conversion into Shift-JIS reads it as a shift code or "
-          "sequence",
-          "3: EUC code 8EB1 cannot be a gaiji: it is a half-width katakana (8E and its byte)",
-          "4: EBCDIC host code 2CA1 cannot be a gaiji: the conversion into Shift-JIS reads it as a shift code or "
-          "sequence",
-          "4: 8-bit host code B0A1 cannot be a gaiji: it is a JIS X 0208 code, which the library converts by "
-          "arithmetic",
-          "4: EUC code B0A1 cannot be a gaiji: it is a JIS X 0208 code, which the library converts by arithmetic",
-          "5: EBCDIC host code 6900 cannot be a gaiji: it holds a 00 byte, which ends a text and a code record"}},
+         {Cannot(1, "Shift-JIS code 8140", "the library converts it without the gaiji server"),
+          Cannot(2, "EBCDIC host code C1C1", kJis), Cannot(2, "8-bit host code 2020", "it is the ideographic space"),
+          Cannot(2, "EUC code 41A1", "its first byte is a character of its own"),
+          Cannot(3, "EBCDIC host code 2121", "it does not come back as itself: the conversion out of Shift-JIS "
+                                             "writes the gaiji server's answer 2121 as A1A1"),
+          Cannot(3, "8-bit host code 93F1", kShift),
+          Cannot(3, "EUC code 8EB1", "it is a half-width katakana (8E and its byte)"),
+          Cannot(4, "EBCDIC host code 2CA1", kShift), Cannot(4, "8-bit host code B0A1", kJis),
+          Cannot(4, "EUC code B0A1", kJis),
+          Cannot(5, "EBCDIC host code 6900", "it holds a 00 byte, which ends a text and a code record")}},
         {"duplicates",
          "F040\t69A1\tC921\tFEA1\nF040\t69A2\tC922\tFEA2\nF041\t69A1\tC923\tFEA3\n"
          "F042\t69A4\tC921\tFEA4\nF043\t69A5\tC925\tFEA1\n",
@@ -80,9 +80,8 @@ TEST(GaijiTableFormat, FindsEveryErrorWithItsLine) {
           "4: 8-bit host code C921 is already on line 1", "5: EUC code FEA1 is already on line 1"}},
         {"wrong column count",
          "F040\t69A1\tC921\nF041\t69A2\tC922\tFEA2\tname\tmore\nF042 69A3 C923 FEA3\n",
-         {std::string("1: 3") + kColumns, std::string("2: 6") + kColumns,
-          "3: 1 column: a gaiji's line holds its Shift-JIS, EBCDIC host, 8-bit host and EUC codes and an "
-          "optional name, separated by tabs"}},
+         {std::string("1: 3 columns") + kColumns, std::string("2: 6 columns") + kColumns,
+          std::string("3: 1 column") + kColumns}},
         {"empty", "", {"0: no gaiji: the table is empty"}},
         {"comments only", "# sjis\tebcdic\n\n   \n", {"0: no gaiji: the table is empty"}},
         {"not UTF-8", "F040\t69A1\tC921\tFEA1\t\x92\x6A\n", {"1: not UTF-8 text"}},
