@@ -30,6 +30,7 @@ struct RunOptions {
     rlim_t file_size_limit = 0;    // RLIMIT_FSIZE in bytes, 0: none
     std::string stdout_path;       // where standard output goes, else captured
     int stderr_fd = -1;            // standard error, else captured
+    std::string gaiji_table;       // LUMTRAX_GAIJI_TABLE, else unset
 };
 
 std::string ReadFile(const fs::path& path) {
@@ -103,6 +104,11 @@ protected:
             if (options.file_size_limit > 0) {
                 rlimit limit{options.file_size_limit, options.file_size_limit};
                 if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(122);
+            }
+            if (options.gaiji_table.empty()) {
+                unsetenv("LUMTRAX_GAIJI_TABLE");
+            } else {
+                setenv("LUMTRAX_GAIJI_TABLE", options.gaiji_table.c_str(), 1);
             }
             std::vector<char*> argv;
             std::string program = LUMTRAX_COMMAND;
@@ -330,6 +336,8 @@ TEST_F(CommandTest, UsageErrorsExitTwo) {
         {"--to", "ebcdic", "--record", "0"},
         {"--to", "ebcdic", "--lines=yes"},
         {"--to", "ebcdic", "-o"},
+        {"--check-gaiji-table"},
+        {"--check-gaiji-table", "a.tsv", "b.tsv"},
     };
     for (const auto& args : cases) {
         std::string joined;
@@ -466,7 +474,39 @@ TEST_F(CommandTest, HelpAndVersion) {
     }
     o = Run({"--version"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out, "lumtrax 1.0.0\ngaiji server version 0x00010000\n");
+    EXPECT_EQ(o.out, "lumtrax 1.0.0\ngaiji server version 0x00010000\ngaiji table: built-in arithmetic\n");
+}
+
+// --check-gaiji-table reads a table as the stand-in server does; --version
+// tells which table the server took, and the server says once why it
+// refused one.
+TEST_F(CommandTest, GaijiTables) {
+    const std::string example = std::string(LUMTRAX_SOURCE_DIR) + "/examples/gaiji.tsv";
+    const std::string loaded = example + ": 12 gaiji, the built-in arithmetic for the rest\n";
+    Outcome o = Run({"--check-gaiji-table", example});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, loaded);
+    const std::string bad = File("bad.tsv", "fallback off\nF040\t69A1\tC921\tFEA1\nF041\t69A1\tC922\tFEA2\n\nF042 69A3\n").string();
+    const std::string duplicate = "line 3: EBCDIC host code 69A1 is already on line 2";
+    o = Run({"--check-gaiji-table", bad});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.out, bad + ":3: EBCDIC host code 69A1 is already on line 2\n" + bad +
+                         ":5: 1 column: a gaiji's line holds its Shift-JIS, EBCDIC host, 8-bit host and EUC "
+                         "codes and an optional name, separated by tabs\n" +
+                         bad + ": 2 errors; the gaiji server refuses the table\n");
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(Run({"--check-gaiji-table", Path("missing").string()}).status, 3);
+
+    RunOptions with_table;
+    with_table.gaiji_table = example;
+    o = Run({"--version"}, with_table);
+    EXPECT_EQ(o.out.substr(o.out.find("gaiji table: ")), "gaiji table: " + loaded);
+    with_table.gaiji_table = bad;
+    o = Run({"--version"}, with_table);
+    EXPECT_EQ(o.out.substr(o.out.find("gaiji table: ")),
+              "gaiji table: " + bad + ": refused (" + duplicate + "); every gaiji fails\n");
+    EXPECT_EQ(o.err, "quobel: gaiji table " + bad + ", " + duplicate +
+                         "; the table is refused and every gaiji fails (2 errors in all)\n");
 }
 
 // A progress line on standard error for a large input, only on a terminal.

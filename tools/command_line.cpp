@@ -195,6 +195,9 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
         } else if (name == "--version") {
             no_value();
             settings.action = Settings::Action::kVersion;
+        } else if (name == "--check-gaiji-table") {
+            settings.action = Settings::Action::kCheckGaijiTable;
+            settings.gaiji_table = value();
         } else if (name == "--from") {
             raw.from = ParseCode(name, value());
         } else if (name == "--to") {
@@ -246,6 +249,9 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
         } else {
             Usage("unknown option " + arg);
         }
+    }
+    if (settings.action == Settings::Action::kCheckGaijiTable && !settings.inputs.empty()) {
+        Usage("--check-gaiji-table FILE checks one table and converts nothing");
     }
     if (settings.action != Settings::Action::kConvert) return settings;
 
@@ -316,7 +322,10 @@ Input and output:
                           place: a failure never leaves a partial FILE)
   --escape BYTE           write the raw-byte escape 5C 01 BYTE (type 11) and stop
   -h, --help              this text
-  --version               the library's and the gaiji server's versions
+  --version               the library's and the gaiji server's versions, and
+                          the gaiji table the stand-in server uses
+  --check-gaiji-table FILE  check a gaiji table for the stand-in server: each
+                          error with its line (exit status 3 when there is one)
 
 Exit status: 0 done; 1 done, but a gaiji was replaced by the substitute (a black
 square); 2 usage error; 3 input/output error, input not hex, or a text too

@@ -17,7 +17,7 @@ enum class Split {
 };
 
 struct Settings {
-    enum class Action { kConvert, kEscape, kHelp, kVersion };
+    enum class Action { kConvert, kEscape, kHelp, kVersion, kCheckGaijiTable };
     Action action = Action::kConvert;
     lumtrax::Conversion conversion = lumtrax::Conversion::kSjisToEbcdic;
     lumtrax::Options options;
@@ -27,6 +27,7 @@ struct Settings {
     bool hex_out = false;
     unsigned char escape_byte = 0;  // for Action::kEscape
     std::string output;             // empty: standard output
+    std::string gaiji_table;        // for Action::kCheckGaijiTable
     std::vector<std::string> inputs;  // never empty: "-" is standard input
 };
 

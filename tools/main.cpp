@@ -11,6 +11,7 @@
 #include "command_line.h"
 #include "failure.h"
 #include "files.h"
+#include "gaiji_table_check.h"
 #include "hex.h"
 #include "lines.h"
 #include "lumtrax.hpp"
@@ -319,6 +320,7 @@ void PrintVersion() {
     std::printf("lumtrax %s\n", lumtrax::Version());
     std::printf("gaiji server version 0x%08X%s\n", static_cast<unsigned>(server.version),
                 server.level_ok ? "" : " (it does not answer 0 for level 0)");
+    std::printf("%s\n", GaijiTableLine().c_str());
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -331,6 +333,7 @@ int Run(const std::vector<std::string>& args) {
         PrintVersion();
         return std::fflush(stdout) == 0 ? kExitOk : kExitInputOutput;
     }
+    if (settings.action == Settings::Action::kCheckGaijiTable) return CheckGaijiTable(settings.gaiji_table);
     InstallSignalHandlers();
     Output output(settings.output);
     Converter converter(settings, output);

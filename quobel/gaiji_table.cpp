@@ -1,0 +1,271 @@
+#include "gaiji_table.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unordered_map>
+
+#include "gaiji/code_forms.h"
+
+namespace quobel {
+namespace {
+
+namespace forms = lumtrax::code_forms;
+
+constexpr int kCodeColumns = 4;
+constexpr const char* kColumnNames[kCodeColumns] = {"Shift-JIS", "EBCDIC host", "8-bit host", "EUC"};
+// The host code of each column after the first.
+constexpr HostCodeKind kColumnKinds[kCodeColumns - 1] = {
+    HostCodeKind::kEbcdicHost, HostCodeKind::kEightBitHost, HostCodeKind::kEuc};
+
+std::string Hex(BytePair pair) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[pair.lead >> 4], kDigits[pair.lead & 15], kDigits[pair.trail >> 4], kDigits[pair.trail & 15]};
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Exactly four hex digits.
+bool ParseCode(std::string_view field, BytePair* code) {
+    if (field.size() != 4) return false;
+    int digits[4];
+    for (int k = 0; k < 4; ++k) {
+        digits[k] = HexDigit(field[static_cast<std::size_t>(k)]);
+        if (digits[k] < 0) return false;
+    }
+    *code = {static_cast<std::uint8_t>(digits[0] << 4 | digits[1]),
+             static_cast<std::uint8_t>(digits[2] << 4 | digits[3])};
+    return true;
+}
+
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        int more = 0;
+        unsigned lowest = 0;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            more = 1, lowest = 0x80;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            more = 2, lowest = 0x800;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            more = 3, lowest = 0x10000;
+        } else {
+            return false;
+        }
+        if (text.size() - i <= static_cast<std::size_t>(more)) return false;
+        unsigned value = b & (0x3Fu >> more);
+        for (int k = 1; k <= more; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            if ((c & 0xC0) != 0x80) return false;
+            value = value << 6 | (c & 0x3F);
+        }
+        if (value < lowest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+        i += static_cast<std::size_t>(more) + 1;
+    }
+    return true;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view text, bool (*strip)(char)) {
+    while (!text.empty() && strip(text.front())) text.remove_prefix(1);
+    while (!text.empty() && strip(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The fields between runs of the separator, each without the spaces around it.
+std::vector<std::string_view> Split(std::string_view line, bool (*separator)(char)) {
+    std::vector<std::string_view> fields;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        std::size_t end = i;
+        while (end < line.size() && !separator(line[end])) ++end;
+        fields.push_back(Trim(line.substr(i, end - i), [](char c) { return c == ' '; }));
+        while (end < line.size() && separator(line[end])) ++end;
+        i = end;
+    }
+    return fields;
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+// Why the conversion into Shift-JIS does not hand the code to the server.
+const char* ReadingReason(forms::Reading reading) {
+    switch (reading) {
+        case forms::Reading::kShiftCode:
+            return "the conversion into Shift-JIS reads it as a shift code or sequence";
+        case forms::Reading::kJisCharacter:
+            return "it is a JIS X 0208 code, which the library converts by arithmetic";
+        case forms::Reading::kSpace:
+            return "it is the ideographic space";
+        case forms::Reading::kSingleByte:
+            return "its first byte is a character of its own";
+        case forms::Reading::kSingleShift:
+            return "it is a half-width katakana (8E and its byte)";
+        case forms::Reading::kServer:
+            break;
+    }
+    return "";
+}
+
+// Why the code cannot be a gaiji of the host code kind, or "" when it can;
+// answer receives the server's form of it.
+std::string HostCodeFault(HostCodeKind kind, BytePair text, BytePair* answer) {
+    if (text.lead == 0x00 || text.trail == 0x00) {
+        return "it holds a 00 byte, which ends a text and a code record";
+    }
+    lumtrax::CodeRecord record{};
+    const forms::Reading reading = forms::ReadInRun(kind, text, &record);
+    if (reading != forms::Reading::kServer) return ReadingReason(reading);
+    if (!forms::AnswerFor(kind, text, record, answer)) {
+        return "it does not come back as itself: the conversion out of Shift-JIS writes the gaiji "
+               "server's answer " + Hex(*answer) + " as " + Hex(forms::WrittenAnswer(kind, *answer));
+    }
+    return "";
+}
+
+}  // namespace
+
+GaijiTable::GaijiTable() : by_sjis_(0x10000) {
+    for (auto& column : by_text_) column.assign(0x10000, 0);
+}
+
+std::unique_ptr<GaijiTable> GaijiTable::Parse(std::string_view text, std::vector<TableError>& errors) {
+    std::unique_ptr<GaijiTable> table(new GaijiTable);
+    const std::size_t errors_before = errors.size();
+    auto fail = [&errors](int line, std::string reason) { errors.push_back({line, std::move(reason)}); };
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a byte-order mark
+
+    // The line each code was first seen on, by column.
+    std::unordered_map<std::uint16_t, int> first_line[kCodeColumns];
+    bool entry_lines = false;
+    bool fallback_line = false;
+    int number = 0;
+    while (!text.empty()) {
+        ++number;
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!IsUtf8(line)) {
+            fail(number, "not UTF-8 text");
+            continue;
+        }
+        line = Trim(line.substr(0, line.find('#')), IsBlank);
+        if (line.empty()) continue;
+
+        const std::vector<std::string_view> words = Split(line, IsBlank);
+        if (Lower(words[0]) == "fallback") {
+            if (entry_lines) {
+                fail(number, "the fallback line must come before the first gaiji");
+            } else if (fallback_line) {
+                fail(number, "a second fallback line");
+            } else if (words.size() == 2 && (Lower(words[1]) == "off" || Lower(words[1]) == "arithmetic")) {
+                table->fallback_ = Lower(words[1]) == "arithmetic";
+            } else {
+                fail(number, "the fallback line is \"fallback off\" or \"fallback arithmetic\"");
+            }
+            fallback_line = true;
+            continue;
+        }
+
+        entry_lines = true;
+        const std::vector<std::string_view> fields = Split(line, [](char c) { return c == '\t'; });
+        if (fields.size() != kCodeColumns && fields.size() != kCodeColumns + 1) {
+            fail(number, std::to_string(fields.size()) +
+                             (fields.size() == 1 ? " column" : " columns") +
+                             ": a gaiji's line holds its Shift-JIS, EBCDIC host, 8-bit host and EUC codes "
+                             "and an optional name, separated by tabs");
+            continue;
+        }
+        Entry entry{};
+        bool whole = true;
+        BytePair codes[kCodeColumns];
+        for (int c = 0; c < kCodeColumns; ++c) {
+            const std::string column = std::string(kColumnNames[c]) + " code ";
+            const std::string_view field = fields[static_cast<std::size_t>(c)];
+            if (!ParseCode(field, &codes[c])) {
+                fail(number, column + "\"" + std::string(field) + "\" is not two bytes in hex (four digits, like F040)");
+                whole = false;
+                continue;
+            }
+            std::string fault;
+            if (c == 0) {
+                if (!forms::IsServerSjis(codes[c])) fault = "the library converts it without the gaiji server";
+            } else {
+                fault = HostCodeFault(kColumnKinds[c - 1], codes[c], &entry.answer[c - 1]);
+            }
+            if (!fault.empty()) {
+                fail(number, column + Hex(codes[c]) + " cannot be a gaiji: " + fault);
+                whole = false;
+                continue;
+            }
+            const auto seen = first_line[c].emplace(Code(codes[c]), number);
+            if (!seen.second) {
+                fail(number, column + Hex(codes[c]) + " is already on line " + std::to_string(seen.first->second));
+                whole = false;
+            }
+        }
+        if (!whole) continue;
+        entry.sjis = codes[0];
+        table->entries_.push_back(entry);
+        const auto index = static_cast<std::uint16_t>(table->entries_.size());
+        table->by_sjis_[Code(codes[0])] = index;
+        for (int k = 0; k < kKinds; ++k) table->by_text_[k][Code(codes[k + 1])] = index;
+    }
+    if (!entry_lines && errors.size() == errors_before) fail(0, "no gaiji: the table is empty");
+    return table;
+}
+
+bool GaijiTable::ToHost(BytePair sjis, HostCodeKind kind, BytePair* answer) const {
+    const int column = Column(kind);
+    if (column < 0 || column >= kKinds) return false;
+    const std::uint16_t index = by_sjis_[Code(sjis)];
+    if (index == 0) return false;
+    *answer = entries_[index - 1u].answer[column];
+    return true;
+}
+
+bool GaijiTable::ToSjis(HostCodeKind kind, const std::uint8_t* record, BytePair* sjis) const {
+    const int column = Column(kind);
+    BytePair text{};
+    if (column < 0 || column >= kKinds || !forms::TextOfRecord(kind, record, &text)) return false;
+    const std::uint16_t index = by_text_[column][Code(text)];
+    if (index == 0) return false;
+    *sjis = entries_[index - 1u].sjis;
+    return true;
+}
+
+bool ReadTableFile(std::FILE* file, std::string& text, std::string& reason) {
+    text.clear();
+    char buffer[16384];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (text.size() + n > kMaxTableFileSize) {
+            reason = "larger than " + std::to_string(kMaxTableFileSize >> 20) + " MiB, which no gaiji table is";
+            return false;
+        }
+        text.append(buffer, n);
+    }
+    if (std::ferror(file)) {
+        reason = std::string("cannot read it: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quobel

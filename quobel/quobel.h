@@ -1,0 +1,41 @@
+/*
+ * The stand-in gaiji server's one export beyond the gaiji server interface
+ * (src/gaiji/gaiji_server.h), for the lumtrax command's --version, which
+ * finds it with dlsym. The library never calls it, and a site's own server
+ * need not have it. libquobel.so exports it; Quobel.dll does not: its
+ * exports stay the interface's four functions at the ordinals 1 to 4, and
+ * there is no lumtrax command on Windows to ask.
+ */
+#ifndef QUOBEL_QUOBEL_H
+#define QUOBEL_QUOBEL_H
+
+#include "gaiji/gaiji_server.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* What QuobelGaijiTable answers. */
+enum QuobelTableState {
+    QUOBEL_TABLE_BUILT_IN = 0, /* no table file: the built-in arithmetic */
+    QUOBEL_TABLE_LOADED = 1,   /* the gaiji table of a file */
+    QUOBEL_TABLE_REFUSED = 2   /* a table file with an error: every gaiji fails */
+};
+
+/* Tells which gaiji table the server uses, loading it first if no call has
+ * yet. Returns a QuobelTableState and writes one line of UTF-8 text into
+ * text (size bytes, cut if need be, always ended by 00; nothing when size is
+ * 0), for example
+ *   built-in arithmetic
+ *   /etc/site/gaiji.tsv: 12 gaiji, the built-in arithmetic for the rest
+ *   /etc/site/gaiji.tsv: 12 gaiji, no fallback
+ *   /etc/site/gaiji.tsv: refused (line 7: ...); every gaiji fails */
+#define QUOBEL_GAIJI_TABLE_FUNCTION "QuobelGaijiTable"
+GAIJI_PUBLIC int QuobelGaijiTable(char *text, int size);
+typedef int (*QuobelGaijiTableFunction)(char *text, int size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QUOBEL_QUOBEL_H */
