@@ -8,6 +8,7 @@
 #include "api/dispatch.h"
 #include "api/growth.h"
 #include "lumtrax.h"
+#include "simd/kernels.h"
 
 namespace fuzz {
 namespace {
@@ -112,11 +113,34 @@ void CheckConversion(const Request& request, const Outcome& outcome, const Block
         if (status_given) Require(outcome.status == 0, "an empty text reports the status 0");
         return;
     }
-    // The working copy of these short texts always finds heap room, so -1
-    // would be a failure reported where none happened.
+    // Nothing but a refusal fails, so -1 would be a failure reported where
+    // none happened.
     Require(outcome.result >= 0, "a conversion of an assigned type succeeds");
     Require(static_cast<std::size_t>(outcome.result) < dst.size(), "the result lies within the growth bound");
     Require(out[outcome.result] == 0x00, "the text is terminated at the result");
+}
+
+// The conversion once more at every kernel level this machine has, each in
+// blocks of its own as exact as the export's: each must give what the plain
+// loops give, and the export (at the process's level) gave that too.
+void CheckEveryLevel(const Request& request, const Bytes& source, const Outcome& outcome) {
+    const bool lrss = request.how == Export::kLrss;
+    const bool shift = request.how != Export::kNoShift;
+    const int len = lrss ? request.len : 0;
+    const int top = static_cast<int>(lumtrax::SupportedSimdLevel());
+    for (int level = 0; level <= top; ++level) {
+        Block src(source.size(), false);
+        if (!source.empty()) std::memcpy(src.get(), source.data(), source.size());
+        Block dst(Room(request, source), false);
+        int status = kUnset;
+        const int result = lumtrax::ConvertDispatch(lumtrax::KernelsOf(static_cast<lumtrax::SimdLevel>(level)),
+                                                    request.type, dst.get(), src.get(), len, request.mode, &status,
+                                                    lrss, shift);
+        Require(result == outcome.result, "every kernel level gives the result of the plain loops");
+        Require(request.null_status || status == outcome.status, "every kernel level gives the same status");
+        Require(result <= 0 || std::memcmp(dst.get(), outcome.text.data(), static_cast<std::size_t>(result)) == 0,
+                "every kernel level writes the bytes of the plain loops");
+    }
 }
 
 }  // namespace
@@ -146,6 +170,9 @@ Outcome Convert(const Request& request, const Bytes& raw) {
     }
     CheckConversion(request, outcome, src, dst, status_ptr != nullptr);
     if (outcome.result > 0) outcome.text.assign(dst.get(), dst.get() + outcome.result);
+    if (lumtrax::IsAssignedType(request.type) && request.type != LUMTRAX_RAW_BYTE_ESCAPE) {
+        CheckEveryLevel(request, source, outcome);
+    }
     return outcome;
 }
 

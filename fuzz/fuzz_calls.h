@@ -2,8 +2,9 @@
 // every destination is a heap block of its own, exactly as long as the call
 // may read or write by the documented rules, so that AddressSanitizer stops
 // at the first byte read or written beyond them. Each result is checked
-// against what holds for every input; a violation aborts with a message,
-// which the fuzzer reports as a finding.
+// against what holds for every input, and against the same call at every
+// kernel level the machine has (each must give what the plain loops give);
+// a violation aborts with a message, which the fuzzer reports as a finding.
 #ifndef LUMTRAX_FUZZ_FUZZ_CALLS_H
 #define LUMTRAX_FUZZ_FUZZ_CALLS_H
 

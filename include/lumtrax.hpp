@@ -136,6 +136,9 @@ const char* Version() noexcept;
 // that names a level. It changes the speed only, never a result.
 const char* ActiveSimdLevel() noexcept;
 
+// The highest level that this build has kernels for and this CPU runs.
+const char* BestSimdLevel() noexcept;
+
 // The gaiji server's version, and whether it answered 0 for the level asked
 // (what GetGaijiServerVersion returns as 1).
 struct GaijiServerInfo {

@@ -31,6 +31,7 @@ struct RunOptions {
     std::string stdout_path;       // where standard output goes, else captured
     int stderr_fd = -1;            // standard error, else captured
     std::string gaiji_table;       // LUMTRAX_GAIJI_TABLE, else unset
+    std::string simd;              // LUMTRAX_SIMD, else as the test runs
 };
 
 std::string ReadFile(const fs::path& path) {
@@ -110,6 +111,7 @@ protected:
             } else {
                 setenv("LUMTRAX_GAIJI_TABLE", options.gaiji_table.c_str(), 1);
             }
+            if (!options.simd.empty()) setenv("LUMTRAX_SIMD", options.simd.c_str(), 1);
             std::vector<char*> argv;
             std::string program = LUMTRAX_COMMAND;
             argv.push_back(program.data());
@@ -474,7 +476,15 @@ TEST_F(CommandTest, HelpAndVersion) {
     }
     o = Run({"--version"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out, "lumtrax 1.0.0\ngaiji server version 0x00010000\ngaiji table: built-in arithmetic\n");
+    EXPECT_EQ(o.out.rfind("lumtrax 1.0.0\ngaiji server version 0x00010000\ngaiji table: built-in arithmetic\nkernels: ", 0), 0u)
+        << o.out;
+    // LUMTRAX_SIMD caps the kernels' level; the level changes no result.
+    RunOptions scalar;
+    scalar.simd = "scalar";
+    o = Run({"--version"}, scalar);
+    EXPECT_NE(o.out.find("\nkernels: scalar"), std::string::npos) << o.out;
+    scalar.input = "41 88 9F 0D 0A\n";
+    EXPECT_EQ(Run({"--hex-in", "--hex-out", "--to", "ebcdic"}, scalar).out, "C1 2B B0 A1 2C 0D 25\n");
 }
 
 // --check-gaiji-table reads a table as the stand-in server does; --version

@@ -321,6 +321,13 @@ void PrintVersion() {
     std::printf("gaiji server version 0x%08X%s\n", static_cast<unsigned>(server.version),
                 server.level_ok ? "" : " (it does not answer 0 for level 0)");
     std::printf("%s\n", GaijiTableLine().c_str());
+    const std::string active = lumtrax::ActiveSimdLevel();
+    const std::string best = lumtrax::BestSimdLevel();
+    if (active == best) {
+        std::printf("kernels: %s\n", active.c_str());
+    } else {
+        std::printf("kernels: %s (this machine has %s; LUMTRAX_SIMD caps it)\n", active.c_str(), best.c_str());
+    }
 }
 
 int Run(const std::vector<std::string>& args) {

@@ -179,6 +179,8 @@ const char* Version() noexcept { return LUMTRAX_VERSION_STRING; }
 
 const char* ActiveSimdLevel() noexcept { return SimdLevelName(ActiveKernels().level); }
 
+const char* BestSimdLevel() noexcept { return SimdLevelName(SupportedSimdLevel()); }
+
 GaijiServerInfo GaijiServer(int level) noexcept {
     GaijiServerInfo info;
     info.level_ok = GaijiConvGetLevel(level) == 0;

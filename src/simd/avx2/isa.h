@@ -58,19 +58,21 @@ LUMTRAX_INLINE void LoadWindow(const std::uint8_t* p, std::size_t left, Vec& v, 
 
 // The entries of a 256-byte table for each byte, by byte shuffles of the
 // table's rows of 16 entries, each in both halves of the vector. For the row
-// r the index is the byte with r in its high half cleared, plus 70 with
+// r the index is the byte less 16r (wrapping around), plus 70 with
 // saturation: the bytes of that row give 70-7F, whose low half picks the
 // entry; every other byte gives 80 or more, for which the shuffle gives 00.
 // The rows 8-F only when a byte has its high bit.
 LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool any_high) {
+    const __m256i row_step = Splat(0x10);
+    const __m256i to_index = Splat(0x70);
     __m256i result = _mm256_setzero_si256();
+    __m256i rest = v;
     const unsigned rows = any_high ? 16 : 8;
     for (unsigned row = 0; row < rows; ++row) {
         const __m256i entries = _mm256_broadcastsi128_si256(
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data() + 16 * row)));
-        const __m256i index =
-            _mm256_adds_epu8(_mm256_xor_si256(v, Splat(static_cast<std::uint8_t>(row << 4))), Splat(0x70));
-        result = _mm256_or_si256(result, _mm256_shuffle_epi8(entries, index));
+        result = _mm256_or_si256(result, _mm256_shuffle_epi8(entries, _mm256_adds_epu8(rest, to_index)));
+        rest = _mm256_sub_epi8(rest, row_step);
     }
     return result;
 }

@@ -56,12 +56,10 @@ LUMTRAX_INLINE std::uint8_t* WriteWithin(std::uint8_t* out, const std::uint8_t* 
     return out + written;
 }
 
-enum class HostCode { kEbcdic, kEightBit, kEuc };
-
-template <HostCode kCode>
+template <HostCodeKind kCode>
 struct SjisTarget {
-    static constexpr bool kShifted = kCode != HostCode::kEuc;
-    static constexpr unsigned kCodeWidth = kCode == HostCode::kEightBit ? 2 : 1;
+    static constexpr bool kShifted = kCode != HostCodeKind::kEuc;
+    static constexpr unsigned kCodeWidth = kCode == HostCodeKind::kEightBitHost ? 2 : 1;
     const ByteTable* table;       // EBCDIC host code: the single bytes
     std::uint8_t open[kCodeWidth];
     std::uint8_t close[kCodeWidth];
@@ -69,7 +67,7 @@ struct SjisTarget {
 
 // Converts the windows at the cursor while they hold units the kernel can
 // take, and leaves the cursor at the first unit it cannot (or at the end).
-template <HostCode kCode>
+template <HostCodeKind kCode>
 void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode& mode) {
     using Target = SjisTarget<kCode>;
     // EUC has no LRSS mode and recognises escapes always.
@@ -87,7 +85,7 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
             const Vec ascii = Load(p);
             if (ToBits(VHigh(ascii)) == 0 && (!escapes || ToBits(VEq(ascii, kEscapeFirst)) == 0) &&
                 (!(split_line_ends || (lrss && c.in_run)) || ToBits(VEq(ascii, kCarriageReturn)) == 0)) {
-                if constexpr (kCode == HostCode::kEbcdic) {
+                if constexpr (kCode == HostCodeKind::kEbcdicHost) {
                     Store(c.out, Lookup(*target.table, ascii, false));
                 } else {
                     Store(c.out, ascii);
@@ -177,7 +175,7 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
             }
             std::memcpy(codes.first, target.open, Target::kCodeWidth);
             std::memcpy(codes.second, target.close, Target::kCodeWidth);
-        } else if constexpr (kCode == HostCode::kEuc) {
+        } else if constexpr (kCode == HostCodeKind::kEuc) {
             // A single byte 80-FF gets the prefix 8E.
             codes.first_marks = singles & high & Below(count);
             codes.first[0] = kSingleShift2;
@@ -186,11 +184,11 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
         // The bytes: a pair's as JIS with the high bits set, a single byte by
         // the code's rule.
         Vec bytes = v;
-        if constexpr (kCode == HostCode::kEbcdic) bytes = Lookup(*target.table, v, (high & singles) != 0);
+        if constexpr (kCode == HostCodeKind::kEbcdicHost) bytes = Lookup(*target.table, v, (high & singles) != 0);
         if (starts != 0) {
             const Vec pairs = Select(FromBits(starts), HighJisRows(v, next), HighJisCells(v));
             bytes = Select(FromBits(pair_bytes), pairs, bytes);
-            if constexpr (kCode == HostCode::kEightBit) {
+            if constexpr (kCode == HostCodeKind::kEightBitHost) {
                 // The ideographic space 81 40 is two ASCII spaces.
                 const Bits spaces = starts & ToBits(VAnd(VEq(v, 0x81), VEq(next, 0x40)));
                 bytes = Select(FromBits(spaces | spaces << 1), Splat(0x20), bytes);
@@ -205,17 +203,17 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
 }
 
 void SjisToEbcdic(Cursor& c, const ByteTable& table, const SjisToHostMode& mode) {
-    const SjisTarget<HostCode::kEbcdic> target{&table, {kEbcdicRunOpen}, {kEbcdicRunClose}};
+    const SjisTarget<HostCodeKind::kEbcdicHost> target{&table, {kEbcdicRunOpen}, {kEbcdicRunClose}};
     SjisToHost(c, target, mode);
 }
 
 void SjisToEightBit(Cursor& c, StartSequence start, const SjisToHostMode& mode) {
     const std::uint8_t second = start == StartSequence::k70 ? kStart70 : kStartF0;
-    const SjisTarget<HostCode::kEightBit> target{nullptr, {kSequenceLead, second}, {kSequenceLead, kEnd}};
+    const SjisTarget<HostCodeKind::kEightBitHost> target{nullptr, {kSequenceLead, second}, {kSequenceLead, kEnd}};
     SjisToHost(c, target, mode);
 }
 
 void SjisToEuc(Cursor& c, std::int32_t line_end) {
-    const SjisTarget<HostCode::kEuc> target{nullptr, {kSingleShift2}, {kSingleShift2}};
+    const SjisTarget<HostCodeKind::kEuc> target{nullptr, {kSingleShift2}, {kSingleShift2}};
     SjisToHost(c, target, SjisToHostMode{line_end, false, false});
 }
