@@ -72,26 +72,41 @@ LUMTRAX_INLINE std::uint8_t* WriteKept(Vec bytes, unsigned count, Bits removed, 
 // Where the codes go among the bytes written: slot 2k of a 128-slot space is
 // the code before byte k (when marks has k), slot 2k + 1 byte k itself; the
 // slots in use, packed, are the places written. Returns the places of the
-// codes of some (a part of marks) as two halves of 128 bits.
+// codes as two halves of 128 bits.
 struct Places {
     Bits low, high;
 };
 
-LUMTRAX_INLINE Bits CodeSlots(Bits marks, unsigned half) {
-    return _pdep_u64(marks >> (32 * half) & 0xFFFFFFFFu, 0x5555555555555555u);
-}
-
-LUMTRAX_INLINE Places PlacesOf(Bits some, Bits used_low, Bits used_high) {
-    const Bits low = _pext_u64(CodeSlots(some, 0), used_low);
-    const Bits high = _pext_u64(CodeSlots(some, 1), used_high);
+LUMTRAX_INLINE Places CodePlaces(Bits marks, unsigned count) {
+    constexpr Bits kEvenSlots = 0x5555555555555555u;
+    constexpr Bits kOddSlots = ~kEvenSlots;
+    const Bits code_low = _pdep_u64(marks & 0xFFFFFFFFu, kEvenSlots);
+    const Bits code_high = _pdep_u64(marks >> 32, kEvenSlots);
+    const Bits byte_low = count >= 32 ? kOddSlots : _pdep_u64(Below(count), kOddSlots);
+    const Bits byte_high = count >= 64 ? kOddSlots : _pdep_u64(Below(count) >> 32, kOddSlots);
+    const Bits used_low = code_low | byte_low;
+    const Bits low = _pext_u64(code_low, used_low);
+    const Bits high = _pext_u64(code_high, code_high | byte_high);
     const unsigned shift = BitCount(used_low);  // 1-64
     if (shift == 64) return {low, high};
     return {low | high << shift, high >> (64 - shift)};
 }
 
+// The bytes of v from place `from` on, moved to the front.
+LUMTRAX_INLINE Vec From(Vec v, unsigned from) {
+    const Vec index = _mm512_add_epi8(
+        _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40,
+                        39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16,
+                        15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
+        Splat(static_cast<std::uint8_t>(from)));
+    return _mm512_permutex2var_epi8(v, index, v);
+}
+
 // Writes out a vector's bytes [0, count) with the codes before the bytes
 // they mark; returns the place after the last byte. Codes of one byte are
-// put in by byte expansion, codes of two in pieces.
+// put in by byte expansion: the bytes expand into the places that are no
+// code's, the codes (packed in their order) into the others. Codes of two
+// bytes go in pieces.
 template <unsigned CodeWidth>
 LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<CodeWidth>& codes, std::uint8_t* out) {
     const Bits marks = (codes.first_marks | codes.second_marks) & Below(count);
@@ -101,29 +116,20 @@ LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<C
     }
     if constexpr (CodeWidth == 1) {
         const unsigned total = count + BitCount(marks);  // up to 128
-        const Bits byte_slots_low = _pdep_u64(Below(count) & 0xFFFFFFFFu, 0xAAAAAAAAAAAAAAAAu);
-        const Bits byte_slots_high = _pdep_u64(Below(count) >> 32, 0xAAAAAAAAAAAAAAAAu);
-        const Bits used_low = CodeSlots(marks, 0) | byte_slots_low;
-        const Bits used_high = CodeSlots(marks, 1) | byte_slots_high;
-        const Places all = PlacesOf(marks, used_low, used_high);
-        const Places first = PlacesOf(codes.first_marks & marks, used_low, used_high);
+        const Places places = CodePlaces(marks, count);
+        // The code of each mark, in the order of the marks.
+        const Vec code_bytes = _mm512_maskz_compress_epi8(
+            FromBits(marks),
+            _mm512_mask_blend_epi8(FromBits(codes.first_marks), Splat(codes.second[0]), Splat(codes.first[0])));
         const unsigned in_low = total < 64 ? total : 64;
-        const Bits bytes_low = ~all.low & Below(in_low);
-        const Bits bytes_high = ~all.high & Below(total - in_low);
+        const Bits bytes_low = ~places.low & Below(in_low);
         Vec low = _mm512_maskz_expand_epi8(FromBits(bytes_low), bytes);
-        low = _mm512_mask_mov_epi8(low, FromBits(all.low), Splat(codes.second[0]));
-        low = _mm512_mask_mov_epi8(low, FromBits(first.low), Splat(codes.first[0]));
+        low = _mm512_mask_expand_epi8(low, FromBits(places.low), code_bytes);
         StoreFirst(out, low, in_low);
         if (total > 64) {
-            // The bytes not yet written move to the front.
-            const Vec rest_index = _mm512_add_epi8(
-                _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42,
-                                41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19,
-                                18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
-                Splat(static_cast<std::uint8_t>(BitCount(bytes_low))));
-            Vec high = _mm512_maskz_expand_epi8(FromBits(bytes_high), _mm512_permutex2var_epi8(bytes, rest_index, bytes));
-            high = _mm512_mask_mov_epi8(high, FromBits(all.high), Splat(codes.second[0]));
-            high = _mm512_mask_mov_epi8(high, FromBits(first.high), Splat(codes.first[0]));
+            const Bits bytes_high = ~places.high & Below(total - 64);
+            Vec high = _mm512_maskz_expand_epi8(FromBits(bytes_high), From(bytes, BitCount(bytes_low)));
+            high = _mm512_mask_expand_epi8(high, FromBits(places.high), From(code_bytes, BitCount(places.low)));
             StoreFirst(out + 64, high, total - 64);
         }
         return out + total;

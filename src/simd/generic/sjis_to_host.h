@@ -76,10 +76,16 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
     const bool shift = Target::kShifted && mode.shift;
     const bool split_line_ends = mode.line_end == kLineEndLfOnly || mode.line_end == kLineEndDrop;
 
+    // Whole windows follow each other at a fixed stride: a pair that begins
+    // at a window's last byte (whose trail the next vector reads) is written
+    // in both, its lead in the first and its trail, carried, in the second.
+    // So where the next window begins never waits for this one's units.
+    bool carried = false;        // the window's first byte is a carried trail
+    bool carried_space = false;  // ... of the ideographic space 81 40
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
         const std::uint8_t* const p = c.src + c.i;
-        if (left > kWidth && !(shift && !lrss && c.in_run)) {
+        if (left > kWidth && !carried && !(shift && !lrss && c.in_run)) {
             // A window of bytes below 80 is single bytes alone, and writes as
             // many bytes as it takes (so they lie inside the destination).
             const Vec ascii = Load(p);
@@ -97,10 +103,12 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
         }
         Vec v, next;
         LoadWindow(p, left, v, next);
-        const unsigned limit = left > kWidth ? kWidth : static_cast<unsigned>(left);
+        const bool whole = left > kWidth;
+        const unsigned limit = whole ? kWidth : static_cast<unsigned>(left);
         const Bits counted = Below(limit);
         // An escape or line end needs its first two bytes inside the text.
-        const Bits two_inside = left > kWidth ? counted : Below(limit - 1);
+        const Bits two_inside = whole ? counted : Below(limit - 1);
+        const Bits carried_trail = carried ? 1u : 0u;
 
         const Bits high = ToBits(VHigh(v)) & counted;
         Bits starts = 0;
@@ -108,7 +116,7 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
         if (high != 0) {
             const VMask leads = VOr(VInRange(v, 0x81, 0x9F), VInRange(v, 0xE0, 0xFC));
             const VMask trails = VOr(VInRange(next, 0x40, 0x7E), VInRange(next, 0x80, 0xFC));
-            starts = PairStarts(ToBits(VAnd(leads, trails)) & counted);
+            starts = PairStarts(ToBits(VAnd(leads, trails)) & counted & ~carried_trail);
             // Gaiji: the leads ED-EE and F0-FC, and 87 with a trail of row 13
             // (looked at only where a pair has a lead from ED or 87).
             if ((starts & ToBits(VOr(VInRange(v, 0xED, 0xFC), VEq(v, 0x87)))) != 0) {
@@ -117,7 +125,7 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
                 stops = starts & ToBits(gaiji);
             }
         }
-        const Bits pair_bytes = starts | starts << 1;
+        const Bits pair_bytes = starts | starts << 1 | carried_trail;
         const Bits singles = counted & ~pair_bytes;
         // A byte pair 5C 01 or 0D 0A where a single byte begins, and inside
         // the text.
@@ -134,16 +142,15 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
         if (lrss && (high & singles) != 0) stops |= singles & ToBits(VEq(v, kLrssPlaceholder));
         unsigned count = FirstOr(stops, limit);
         const bool stopped = count < limit;
-        // A pair that begins at the window's last byte ends past the vector:
-        // it waits for the next window. At the end of the text it takes the
-        // byte after it, which the vector holds.
         unsigned end = count;
-        if (count > 0 && (starts >> (count - 1) & 1u) != 0) {
-            if (count < kWidth) {
-                end = count + 1;
+        bool carries = false;
+        if (!stopped && (starts >> (limit - 1) & 1u) != 0) {
+            if (whole) {
+                carries = true;  // the trail is the next window's first byte
+            } else if (limit < kWidth) {
+                end = limit + 1;  // the trail is the byte after the text, in the vector
             } else {
-                count -= 1;
-                end = count;
+                count = end = limit - 1;  // the pair begins the next window
             }
         }
         if (end == 0) return;
@@ -185,19 +192,22 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
         // the code's rule.
         Vec bytes = v;
         if constexpr (kCode == HostCodeKind::kEbcdicHost) bytes = Lookup(*target.table, v, (high & singles) != 0);
-        if (starts != 0) {
+        if (pair_bytes != 0) {
             const Vec pairs = Select(FromBits(starts), HighJisRows(v, next), HighJisCells(v));
             bytes = Select(FromBits(pair_bytes), pairs, bytes);
             if constexpr (kCode == HostCodeKind::kEightBitHost) {
                 // The ideographic space 81 40 is two ASCII spaces.
                 const Bits spaces = starts & ToBits(VAnd(VEq(v, 0x81), VEq(next, 0x40)));
-                bytes = Select(FromBits(spaces | spaces << 1), Splat(0x20), bytes);
+                const Bits space_bytes = spaces | spaces << 1 | (carried_space ? 1u : 0u);
+                bytes = Select(FromBits(space_bytes), Splat(0x20), bytes);
+                carried_space = carries && (spaces >> (kWidth - 1) & 1u) != 0;
             }
         }
         const std::size_t reach = (2 + Target::kCodeWidth) * kWidth;
         c.out = WriteWithin(c.out, c.out_end, reach, [&](std::uint8_t* at) { return WriteCoded(bytes, end, codes, at); });
         c.in_run = in_run;
         c.i += end;
+        carried = carries;
         if (stopped) return;  // a unit for the plain loop
     }
 }
