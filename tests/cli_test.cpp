@@ -476,7 +476,8 @@ TEST_F(CommandTest, HelpAndVersion) {
     }
     o = Run({"--version"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out.rfind("lumtrax 1.0.0\ngaiji server version 0x00010000\ngaiji table: built-in arithmetic\nkernels: ", 0), 0u)
+    EXPECT_EQ(o.out.rfind("lumtrax 1.0.0\nkernels: ", 0), 0u) << o.out;
+    EXPECT_NE(o.out.find("\ngaiji server version 0x00010000\ngaiji table: built-in arithmetic\n"), std::string::npos)
         << o.out;
     // LUMTRAX_SIMD caps the kernels' level; the level changes no result.
     RunOptions scalar;

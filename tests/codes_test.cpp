@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "codes/ebcdic_host.h"
+#include "codes/eightbit_host.h"
 #include "codes/shift_jis.h"
 #include "codes/euc.h"
 
@@ -145,6 +146,37 @@ TEST(PairClasses, EbcdicRecordUndoesTheHostPair) {
             ASSERT_EQ(record.bytes[2], 0);
         }
     }
+}
+
+// Every kanji-class pair through each code's kanji form and back: the 8-bit
+// host code takes the whole square (the ideographic space as 20 20), EUC the
+// rows 1-8 and 16-84, and the way back gives the pair again.
+TEST(PairClasses, EachCodesKanjiFormComesBack) {
+    int eight_bit = 0, euc = 0;
+    for (int lead = 0x81; lead <= 0xEF; ++lead) {
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const auto l = static_cast<std::uint8_t>(lead);
+            const auto t = static_cast<std::uint8_t>(trail);
+            if (!IsSjisKanji(l, t)) continue;
+            const BytePair jis = SjisToJis(l, t);
+            const BytePair host = EightBitKanji(jis.lead, jis.trail);
+            const BytePair back = IsEightBitSpace(host.lead, host.trail) ? kSjisIdeographicSpace
+                                                                       : JisToSjis(host.lead, host.trail);
+            ASSERT_TRUE(IsEightBitJisPair(host.lead, host.trail) || IsEightBitSpace(host.lead, host.trail));
+            ASSERT_TRUE(back.lead == l && back.trail == t) << std::hex << lead << " " << trail;
+            ++eight_bit;
+            const BytePair e = EucKanji(jis.lead, jis.trail);
+            const bool rows = (jis.lead >= 0x21 && jis.lead <= 0x28) || (jis.lead >= 0x30 && jis.lead <= 0x74);
+            ASSERT_EQ(IsEucJisPair(e.lead, e.trail), rows) << std::hex << lead << " " << trail;
+            if (rows) {
+                const BytePair from_euc = JisToSjis(e.lead, e.trail);
+                ASSERT_TRUE(from_euc.lead == l && from_euc.trail == t);
+                ++euc;
+            }
+        }
+    }
+    EXPECT_EQ(eight_bit, 94 * 94);
+    EXPECT_EQ(euc, 77 * 94);
 }
 
 }  // namespace

@@ -318,9 +318,6 @@ void ConvertRecords(InputFile& input, const Settings& settings, Converter& conve
 void PrintVersion() {
     const lumtrax::GaijiServerInfo server = lumtrax::GaijiServer(0);
     std::printf("lumtrax %s\n", lumtrax::Version());
-    std::printf("gaiji server version 0x%08X%s\n", static_cast<unsigned>(server.version),
-                server.level_ok ? "" : " (it does not answer 0 for level 0)");
-    std::printf("%s\n", GaijiTableLine().c_str());
     const std::string active = lumtrax::ActiveSimdLevel();
     const std::string best = lumtrax::BestSimdLevel();
     if (active == best) {
@@ -328,6 +325,9 @@ void PrintVersion() {
     } else {
         std::printf("kernels: %s (this machine has %s; LUMTRAX_SIMD caps it)\n", active.c_str(), best.c_str());
     }
+    std::printf("gaiji server version 0x%08X%s\n", static_cast<unsigned>(server.version),
+                server.level_ok ? "" : " (it does not answer 0 for level 0)");
+    std::printf("%s\n", GaijiTableLine().c_str());
 }
 
 int Run(const std::vector<std::string>& args) {
