@@ -138,7 +138,7 @@ TEST(KernelTest, EveryLevelGivesWhatThePlainLoopsGive) {
     const std::uint8_t kAfter[] = {0x00, 0x01, 0x0A, 0x40, 0x9F, 0xA1, 0xF0, 0xF1};
     for (const Config& c : configs) {
         const bool sjis = c.type <= 3 || c.type == 10;
-        for (int round = 0; round < 300; ++round) {
+        for (int round = 0; round < 1000; ++round) {
             const Bytes text = sjis ? RandomText(random, kSjisPieces, std::size(kSjisPieces))
                                     : RandomText(random, kHostPieces, std::size(kHostPieces));
             // Counted through Lumtrax_LRSS's length, with any byte after it.
