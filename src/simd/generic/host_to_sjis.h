@@ -186,7 +186,13 @@ LUMTRAX_INLINE Carry WriteHostWindow(Cursor& c, Vec v, Vec bytes, const HostWind
         removed |= w.codes;
     }
     c.out = WriteWithin(c.out, c.out_end, 2 * kWidth, [&](std::uint8_t* at) { return WriteKept(bytes, w.end, removed, at); });
-    c.i += w.end;
+    // A whole window moves on by a constant, so that the next window's place
+    // does not wait for this one's units.
+    if (__builtin_expect(w.end == kWidth, 1)) {
+        c.i += kWidth;
+    } else {
+        c.i += w.end;
+    }
     c.in_run = w.in_run;
     Carry next;
     if (w.carries) {
@@ -310,7 +316,11 @@ void EucToSjis(Cursor& c) {
         }
         const Bits removed = prefixes & Below(count);
         c.out = WriteWithin(c.out, c.out_end, 2 * kWidth, [&](std::uint8_t* at) { return WriteKept(bytes, end, removed, at); });
-        c.i += end;
+        if (__builtin_expect(end == kWidth, 1)) {
+            c.i += kWidth;
+        } else {
+            c.i += end;
+        }
         const Bits last = Bit(kWidth - 1);
         carried = carries;
         carried_odd = carries && (odd_leads & last) != 0;

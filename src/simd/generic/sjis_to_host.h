@@ -168,17 +168,20 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
                 codes.second_marks = singles & after_pair & units;
                 in_run = (pair_bytes >> (end - 1) & 1u) != 0;
             } else {
-                Bits opens = starts & units;
-                Bits closes = line_ends & units;
-                for (;;) {
-                    const Bits events = in_run ? closes : opens;
-                    if (events == 0) break;
-                    const Bits event = events & (0 - events);
-                    (in_run ? codes.second_marks : codes.first_marks) |= event;
-                    in_run = !in_run;
-                    opens &= ~(2 * event - 1);
-                    closes &= ~(2 * event - 1);
+                // Segment by segment between the kept line ends: a line end
+                // closes the run that is open before it, and the first pair
+                // after it opens the next one.
+                Bits pairs = starts & units;
+                for (Bits ends = line_ends & units; ends != 0; ends &= ends - 1) {
+                    const Bits end_bit = ends & (0 - ends);
+                    const Bits before = pairs & (end_bit - 1);
+                    codes.first_marks |= in_run ? 0 : before & (0 - before);
+                    codes.second_marks |= in_run || before != 0 ? end_bit : 0;
+                    in_run = false;
+                    pairs &= ~(2 * end_bit - 1);
                 }
+                codes.first_marks |= in_run ? 0 : pairs & (0 - pairs);
+                in_run = in_run || pairs != 0;
             }
             std::memcpy(codes.first, target.open, Target::kCodeWidth);
             std::memcpy(codes.second, target.close, Target::kCodeWidth);
@@ -206,8 +209,14 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
         const std::size_t reach = (2 + Target::kCodeWidth) * kWidth;
         c.out = WriteWithin(c.out, c.out_end, reach, [&](std::uint8_t* at) { return WriteCoded(bytes, end, codes, at); });
         c.in_run = in_run;
-        c.i += end;
         carried = carries;
+        // A whole window moves on by a constant, so that the next window's
+        // place does not wait for this one's units.
+        if (__builtin_expect(whole && !stopped, 1)) {
+            c.i += kWidth;
+            continue;
+        }
+        c.i += end;
         if (stopped) return;  // a unit for the plain loop
     }
 }
