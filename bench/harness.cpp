@@ -8,27 +8,39 @@
 #include <fstream>
 #include <regex>
 
+#include <time.h>
+
 namespace harness {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lumtrax_bench [--rounds N] [--min-ms MS] [--filter REGEX] [--quick] [--tsv FILE] [--level]\n"
+    "usage: lumtrax_bench [--rounds N] [--min-ms MS] [--filter REGEX] [--quick] [--cpu-time] [--tsv FILE] [--level]\n"
     "  --rounds N      samples per converter and job, medians reported (default 5)\n"
     "  --min-ms MS     a sample repeats its pass for at least MS milliseconds (default 20)\n"
     "  --filter REGEX  only the jobs whose names match, e.g. 'records/japanese' or 'whole-plain/.*/type[04]$'\n"
     "                  (names: whole-plain|whole-lrss|records / japanese|ascii|kanji / type0 ... type10)\n"
     "  --quick         3 rounds of samples of at least 5 ms: a quick look\n"
+    "  --cpu-time      time by the CPU time of the thread, not the steady clock: leaves out the time\n"
+    "                  other processes had the core (not their share of the caches and memory)\n"
     "  --tsv FILE      also write every measurement to FILE, tab-separated\n"
     "  --level         print the SIMD level in use and stop\n"
     "The level is the highest the CPU has, capped by LUMTRAX_SIMD=scalar|sse2|ssse3|avx2|avx512.\n";
 
-using Clock = std::chrono::steady_clock;
+// Seconds of the steady clock, or of the CPU time this thread used.
+double Now(bool cpu_time) {
+    if (cpu_time) {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 // Seconds taken by `passes` passes.
-double Time(const Contender& contender, int passes) {
-    const Clock::time_point start = Clock::now();
+double Time(const Contender& contender, int passes, bool cpu_time) {
+    const double start = Now(cpu_time);
     for (int k = 0; k < passes; ++k) contender.pass();
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    return Now(cpu_time) - start;
 }
 
 double Median(std::vector<double> values) {
@@ -69,6 +81,8 @@ bool ParseOptions(int argc, char** argv, Options* options, int* exit_code) {
         } else if (arg == "--quick") {
             options->rounds = 3;
             options->min_sample_seconds = 0.005;
+        } else if (arg == "--cpu-time") {
+            options->cpu_time = true;
         } else if (arg == "--level") {
             options->level_only = true;
         } else if (arg == "--rounds" && has_value && ParsePositive(argv[k + 1], &value) && value == std::floor(value)) {
@@ -105,14 +119,14 @@ std::vector<Measurement> Run(const std::vector<Job>& jobs, const Options& option
         std::vector<int> passes(count);
         for (std::size_t c = 0; c < count; ++c) {
             job.contenders[c].pass();
-            const double once = Time(job.contenders[c], 1);
+            const double once = Time(job.contenders[c], 1, options.cpu_time);
             passes[c] = std::max(1, static_cast<int>(std::ceil(options.min_sample_seconds / std::max(once, 1e-9))));
         }
         std::vector<std::vector<double>> samples(count);
         for (int round = 0; round < options.rounds; ++round) {
             for (std::size_t k = 0; k < count; ++k) {
                 const std::size_t c = (round + k) % count;
-                samples[c].push_back(Time(job.contenders[c], passes[c]) / passes[c]);
+                samples[c].push_back(Time(job.contenders[c], passes[c], options.cpu_time) / passes[c]);
             }
         }
         std::fprintf(stderr, "%-26s", job.name.c_str());

@@ -309,7 +309,8 @@ void PrintMachine(const std::string& level, bool best, const harness::Options& o
     std::printf("CPU: %s\nCPU flags:", harness::CpuModel().c_str());
     for (const auto& [flag, has] : harness::SimdFlags()) std::printf(" %s%s", has ? "" : "no-", flag.c_str());
     std::printf("\nLoad average before: %s\n", harness::LoadAverage().c_str());
-    std::printf("%d rounds, samples of at least %.0f ms%s%s\n", options.rounds, options.min_sample_seconds * 1e3,
+    std::printf("%d rounds, samples of at least %.0f ms, %s%s%s\n", options.rounds, options.min_sample_seconds * 1e3,
+                options.cpu_time ? "the thread's CPU time" : "the steady clock",
                 options.filter.empty() ? "" : ", jobs matching ", options.filter.c_str());
 }
 
