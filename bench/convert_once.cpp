@@ -1,13 +1,17 @@
 // Runs one conversion over one corpus text a given number of times, whole
 // or record by record: a steady workload for callgrind or perf, whose
-// instruction counts compare two versions of a loop on a busy machine.
+// instruction counts hold on a busy machine (bench/instructions).
 //
-//   lumtrax_convert_once TEXT TYPE [whole|records] [ROUNDS]
+//   lumtrax_convert_once TEXT TYPE [records|whole|lrss] [ROUNDS]
+//   lumtrax_convert_once --level
 //
 // TEXT is japanese, ascii or kanji; for the types 4-7 the host text is made
-// by the matching forward conversion first. The measured calls are those of
-// ConvertPieces alone (callgrind --toggle-collect='*ConvertPieces*' counts them
-// without the corpus and the host texts).
+// by the matching forward conversion first. records: one Lumtrax call per
+// record (the length computed); whole: the whole text through Lumtrax;
+// lrss: the whole text through Lumtrax_LRSS with its length. The measured
+// calls are those of ConvertPieces alone (callgrind
+// --toggle-collect='*ConvertPieces*' counts them without the corpus and the
+// host texts). --level prints the SIMD level in use.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,10 +20,13 @@
 
 #include "corpus.h"
 #include "lumtrax.h"
+#include "lumtrax.hpp"
 
 namespace {
 
 using corpus::Bytes;
+
+enum class Mode { kRecords, kWhole, kLrss };
 
 // The forward type whose output a reverse type reads.
 int ForwardOf(int type) {
@@ -48,17 +55,15 @@ Bytes Convert(int type, const Bytes& text) {
     return dst;
 }
 
-// The measured calls: every piece, rounds times. Records go through the
-// plain export (the length computed), a whole text through Lumtrax_LRSS with
-// its length.
-__attribute__((noinline)) long ConvertPieces(int type, const std::vector<Bytes>& pieces, bool records, int rounds,
+// The measured calls: every piece (followed by 00), rounds times.
+__attribute__((noinline)) long ConvertPieces(int type, const std::vector<Bytes>& pieces, Mode mode, int rounds,
                                              std::uint8_t* dst, int* status) {
     long total = 0;
     for (int round = 0; round < rounds; ++round) {
         for (const Bytes& piece : pieces) {
             const int len = static_cast<int>(piece.size() - 1);
-            total += records ? Lumtrax(type, dst, piece.data(), LUMTRAX_LINE_END_KEEP, status)
-                             : Lumtrax_LRSS(type, dst, piece.data(), len, LUMTRAX_LINE_END_KEEP, status);
+            total += mode == Mode::kLrss ? Lumtrax_LRSS(type, dst, piece.data(), len, LUMTRAX_LINE_END_KEEP, status)
+                                         : Lumtrax(type, dst, piece.data(), LUMTRAX_LINE_END_KEEP, status);
         }
     }
     return total;
@@ -67,20 +72,28 @@ __attribute__((noinline)) long ConvertPieces(int type, const std::vector<Bytes>&
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--level") == 0) {
+        std::printf("%s\n", lumtrax::ActiveSimdLevel());
+        return 0;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s japanese|ascii|kanji TYPE [whole|records] [ROUNDS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s japanese|ascii|kanji TYPE [records|whole|lrss] [ROUNDS]\n       %s --level\n",
+                     argv[0], argv[0]);
         return 2;
     }
     const std::string name = argv[1];
     const int type = std::atoi(argv[2]);
-    const bool records = argc > 3 && std::strcmp(argv[3], "records") == 0;
+    const std::string mode_name = argc > 3 ? argv[3] : "records";
     const int rounds = argc > 4 ? std::atoi(argv[4]) : 1;
     corpus::Kind kind = corpus::Kind::kJapanese;
     if (name == "ascii") kind = corpus::Kind::kAscii;
     if (name == "kanji") kind = corpus::Kind::kKanji;
+    const Mode mode = mode_name == "whole" ? Mode::kWhole : mode_name == "lrss" ? Mode::kLrss : Mode::kRecords;
 
     const Bytes sjis = corpus::MakeText(kind, 4u << 20);
-    std::vector<Bytes> pieces = records ? corpus::SplitRecords(sjis) : std::vector<Bytes>{sjis};
+    std::vector<Bytes> pieces = mode == Mode::kRecords ? corpus::SplitRecords(sjis) : std::vector<Bytes>{sjis};
+    std::size_t sjis_bytes = 0;
+    for (const Bytes& piece : pieces) sjis_bytes += piece.size();
     if (ForwardOf(type) >= 0) {
         for (Bytes& piece : pieces) piece = Convert(ForwardOf(type), piece);
     }
@@ -88,7 +101,11 @@ int main(int argc, char** argv) {
 
     Bytes dst(3 * sjis.size() + 4096);
     int status = 0;
-    const long total = ConvertPieces(type, pieces, records, rounds, dst.data(), &status);
-    std::printf("%ld bytes written, status %d\n", total, status);
+    // The first call chooses the kernels: not part of the measured calls.
+    const std::uint8_t empty[1] = {0x00};
+    Lumtrax(type, dst.data(), empty, LUMTRAX_LINE_END_KEEP, &status);
+    const long total = ConvertPieces(type, pieces, mode, rounds, dst.data(), &status);
+    std::printf("level %s, %zu calls, %zu Shift-JIS bytes, %ld bytes written, status %d\n",
+                lumtrax::ActiveSimdLevel(), pieces.size() * rounds, sjis_bytes * rounds, total, status);
     return 0;
 }

@@ -1,16 +1,19 @@
 // Throughput of lumtrax against memcpy, glibc iconv and ICU on the same
-// texts, in the same run. See bench/README.md.
-#include <benchmark/benchmark.h>
-
+// texts, their samples taken in turn in one loop. See bench/README.md.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "corpus.h"
+#include "harness.h"
 #include "lumtrax.h"
+#include "lumtrax.hpp"
 #include "rivals.h"
 #include "summary.h"
 
@@ -18,7 +21,7 @@ namespace {
 
 using corpus::Bytes;
 
-constexpr std::size_t kTextSize = 4u << 20;  // 4 MiB: the working copy is a heap block
+constexpr std::size_t kTextSize = 4u << 20;  // 4 MiB: far beyond the L2 cache
 
 // The conversion types measured; 11 builds an escape from one byte and has
 // no text to convert.
@@ -154,7 +157,19 @@ Workload MakeWorkload(corpus::Kind kind) {
     w.kind = kind;
     w.sjis = ShiftJisText(kind);
     const int forward[4] = {0, 1, 2, 3};
-    for (int k = 0; k < 4; ++k) w.host[k] = Transform(w.sjis, LumtraxPlain(forward[k]));
+    for (int k = 0; k < 4; ++k) {
+        w.host[k] = Transform(w.sjis, LumtraxPlain(forward[k]));
+        // The plain export reads a text up to its first 00.
+        if (std::memchr(w.host[k].whole.data(), 0x00, w.host[k].size()) != nullptr) {
+            throw std::runtime_error(std::string("the ") + corpus::Name(kind) + " text of type " +
+                                     std::to_string(forward[k]) + " holds a 00");
+        }
+        // The conversion back must give the text again, or it is not doing the rivals' job.
+        if (Transform(w.host[k], LumtraxPlain(forward[k] + 4)).whole != w.sjis.whole) {
+            std::fprintf(stderr, "note: lumtrax type %d and back does not give the %s text again\n", forward[k],
+                         corpus::Name(kind));
+        }
+    }
     AddRivalPair(w.icu, w.sjis, 0, 4, rivals::OpenIcu(kIcuShiftJis, kIcuEbcdic),
                  rivals::OpenIcu(kIcuEbcdic, kIcuShiftJis));
     AddRivalPair(w.icu, w.sjis, 3, 7, rivals::OpenIcu(kIcuShiftJis, kIcuEuc),
@@ -164,141 +179,183 @@ Workload MakeWorkload(corpus::Kind kind) {
     return w;
 }
 
-// Rates: bytes of source per second, and texts or records per second.
-void SetRates(benchmark::State& state, std::size_t bytes_per_pass, std::size_t items_per_pass) {
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes_per_pass));
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * items_per_pass));
+// Keeps the compiler from dropping a result or a copy nobody reads.
+template <typename T>
+inline void Keep(T value) {
+    asm volatile("" : : "r"(value) : "memory");
 }
 
-void WholeLumtrax(benchmark::State& state, const Text* text, int type) {
-    std::uint8_t* dst = Destination();
-    const int len = static_cast<int>(text->size());
-    int status = 0;
-    for (auto _ : state) {
-        const int n = Lumtrax_LRSS(type, dst, text->whole.data(), len, LUMTRAX_LINE_END_KEEP, &status);
-        benchmark::DoNotOptimize(n);
-        benchmark::ClobberMemory();
-    }
-    SetRates(state, text->size(), 1);
+// The passes: the whole text once, or every record once.
+std::function<void()> WholePlain(const Text& text, int type) {
+    return [&text, type] {
+        int status = 0;
+        Keep(Lumtrax(type, Destination(), text.whole.data(), LUMTRAX_LINE_END_KEEP, &status));
+    };
 }
 
-void RecordsLumtrax(benchmark::State& state, const Text* text, int type) {
-    std::uint8_t* dst = Destination();
-    const Records& records = text->records;
-    int status = 0;
-    for (auto _ : state) {
+std::function<void()> WholeLrss(const Text& text, int type) {
+    return [&text, type] {
+        int status = 0;
+        Keep(Lumtrax_LRSS(type, Destination(), text.whole.data(), static_cast<int>(text.size()),
+                          LUMTRAX_LINE_END_KEEP, &status));
+    };
+}
+
+std::function<void()> RecordsPlain(const Text& text, int type) {
+    return [&text, type] {
+        std::uint8_t* dst = Destination();
+        const Records& records = text.records;
+        int status = 0;
         for (std::size_t k = 0; k < records.starts.size(); ++k) {
-            const int n = Lumtrax(type, dst, records.at(k), LUMTRAX_LINE_END_KEEP, &status);
-            benchmark::DoNotOptimize(n);
-            benchmark::ClobberMemory();
+            Keep(Lumtrax(type, dst, records.at(k), LUMTRAX_LINE_END_KEEP, &status));
         }
-    }
-    SetRates(state, records.bytes, records.starts.size());
+    };
 }
 
-void WholeMemcpy(benchmark::State& state, const Text* text) {
-    std::uint8_t* dst = Destination();
-    for (auto _ : state) {
-        std::memcpy(dst, text->whole.data(), text->size());
-        benchmark::ClobberMemory();
-    }
-    SetRates(state, text->size(), 1);
+std::function<void()> WholeCopy(const Text& text) {
+    return [&text] {
+        std::memcpy(Destination(), text.whole.data(), text.size());
+        Keep(Destination());
+    };
 }
 
-void RecordsMemcpy(benchmark::State& state, const Text* text) {
-    std::uint8_t* dst = Destination();
-    const Records& records = text->records;
-    for (auto _ : state) {
+std::function<void()> RecordsCopy(const Text& text) {
+    return [&text] {
+        std::uint8_t* dst = Destination();
+        const Records& records = text.records;
         for (std::size_t k = 0; k < records.starts.size(); ++k) {
             std::memcpy(dst, records.at(k), records.lengths[k]);
-            benchmark::ClobberMemory();
+            Keep(dst);
         }
-    }
-    SetRates(state, records.bytes, records.starts.size());
+    };
 }
 
-void WholeRival(benchmark::State& state, RivalJob* job) {
-    std::uint8_t* dst = Destination();
-    for (auto _ : state) {
-        const long n = job->converter->Convert(dst, DestinationCapacity(), job->source.whole.data(), job->source.size());
-        if (n < 0) state.SkipWithError("conversion failed");
-        benchmark::DoNotOptimize(n);
-        benchmark::ClobberMemory();
-    }
-    SetRates(state, job->source.size(), 1);
+std::function<void()> WholeRival(RivalJob& job) {
+    return [&job] {
+        Keep(job.converter->Convert(Destination(), DestinationCapacity(), job.source.whole.data(), job.source.size()));
+    };
 }
 
-void RecordsRival(benchmark::State& state, RivalJob* job) {
-    std::uint8_t* dst = Destination();
-    const Records& records = job->source.records;
-    for (auto _ : state) {
+std::function<void()> RecordsRival(RivalJob& job) {
+    return [&job] {
+        std::uint8_t* dst = Destination();
+        const Records& records = job.source.records;
         for (std::size_t k = 0; k < records.starts.size(); ++k) {
-            const long n = job->converter->Convert(dst, DestinationCapacity(), records.at(k), records.lengths[k]);
-            benchmark::DoNotOptimize(n);
-            benchmark::ClobberMemory();
+            Keep(job.converter->Convert(dst, DestinationCapacity(), records.at(k), records.lengths[k]));
         }
-    }
-    SetRates(state, records.bytes, records.starts.size());
+    };
 }
 
-void Register(Workload& w) {
+// Three jobs per type: the whole text in plain mode and in LRSS mode, and
+// the records. Every job has memcpy of the same Shift-JIS bytes; the plain
+// whole text and the records have the rivals that do the same conversion.
+// A pass counts the Shift-JIS bytes of the text in both directions.
+void AddJobs(std::vector<harness::Job>& jobs, Workload& w) {
     const std::string text = corpus::Name(w.kind);
-    using summary::Name;
-    benchmark::RegisterBenchmark(Name("whole", text, "copy", "memcpy").c_str(), WholeMemcpy, &w.sjis);
-    benchmark::RegisterBenchmark(Name("records", text, "copy", "memcpy").c_str(), RecordsMemcpy, &w.sjis);
-    for (int type : kTypes) {
-        const std::string job = "type" + std::to_string(type);
-        const Text* source = &w.SourceOf(type);
-        benchmark::RegisterBenchmark(Name("whole", text, job, "lumtrax").c_str(), WholeLumtrax, source, type);
-        benchmark::RegisterBenchmark(Name("records", text, job, "lumtrax").c_str(), RecordsLumtrax, source, type);
+    auto add_rivals = [&w](harness::Job& job, int type, bool records) {
         for (auto* rivals : {&w.icu, &w.iconv}) {
-            const char* who = rivals == &w.icu ? "icu" : "iconv";
             for (auto& [rival_type, rival] : *rivals) {
                 if (rival_type != type) continue;
-                benchmark::RegisterBenchmark(Name("whole", text, job, who).c_str(), WholeRival, &rival);
-                benchmark::RegisterBenchmark(Name("records", text, job, who).c_str(), RecordsRival, &rival);
+                job.contenders.push_back(
+                    {rivals == &w.icu ? "icu" : "iconv", records ? RecordsRival(rival) : WholeRival(rival)});
             }
         }
+    };
+    for (int type : kTypes) {
+        const Text& source = w.SourceOf(type);
+        harness::Job plain{summary::JobName("whole-plain", text, type), w.sjis.size(), 1, {}};
+        plain.contenders = {{"lumtrax", WholePlain(source, type)}, {"memcpy", WholeCopy(w.sjis)}};
+        add_rivals(plain, type, false);
+        jobs.push_back(std::move(plain));
+    }
+    for (int type : kTypes) {
+        harness::Job lrss{summary::JobName("whole-lrss", text, type), w.sjis.size(), 1, {}};
+        lrss.contenders = {{"lumtrax", WholeLrss(w.SourceOf(type), type)}, {"memcpy", WholeCopy(w.sjis)}};
+        jobs.push_back(std::move(lrss));
+    }
+    for (int type : kTypes) {
+        const Records& records = w.sjis.records;
+        harness::Job job{summary::JobName("records", text, type), records.bytes, records.starts.size(), {}};
+        job.contenders = {{"lumtrax", RecordsPlain(w.SourceOf(type), type)}, {"memcpy", RecordsCopy(w.sjis)}};
+        add_rivals(job, type, true);
+        jobs.push_back(std::move(job));
     }
 }
 
-// Repetitions and medians unless the command line asks otherwise.
-std::vector<char*> WithDefaults(int argc, char** argv) {
-    static char repetitions[] = "--benchmark_repetitions=5";
-    static char aggregates[] = "--benchmark_report_aggregates_only=true";
-    std::vector<char*> args(argv, argv + argc);
-    bool has_repetitions = false;
-    for (int k = 1; k < argc; ++k) {
-        if (std::strncmp(argv[k], "--benchmark_repetitions", 23) == 0) has_repetitions = true;
-    }
-    if (!has_repetitions) {
-        args.push_back(repetitions);
-        args.push_back(aggregates);
-    }
-    return args;
+// Whether the level in use is the best the machine has: LUMTRAX_SIMD is
+// unset or names no level, or it did not lower the level (it names a higher
+// one, or the highest of all).
+bool IsBestLevel(const std::string& active) {
+    const char* cap = std::getenv("LUMTRAX_SIMD");
+    const std::vector<std::string> levels = {"scalar", "sse2", "ssse3", "avx2", "avx512"};
+    auto rank = [&levels](const std::string& name) {
+        for (std::size_t k = 0; k < levels.size(); ++k) {
+            if (levels[k] == name) return static_cast<int>(k);
+        }
+        return -1;
+    };
+    if (cap == nullptr || rank(cap) < 0) return true;
+    return rank(cap) > rank(active) || rank(cap) == rank("avx512");
+}
+
+void PrintMachine(const std::string& level, bool best, const harness::Options& options) {
+    char date[64];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M %Z", std::localtime(&now));
+    const char* cap = std::getenv("LUMTRAX_SIMD");
+    std::printf("lumtrax_bench, %s\n", date);
+    std::printf("SIMD level: %s (LUMTRAX_SIMD %s%s)\n", level.c_str(), cap ? "=" : "unset", cap ? cap : "");
+    if (!best) std::printf("  (capped below the best level this machine has)\n");
+    std::printf("CPU: %s\nCPU flags:", harness::CpuModel().c_str());
+    for (const auto& [flag, has] : harness::SimdFlags()) std::printf(" %s%s", has ? "" : "no-", flag.c_str());
+    std::printf("\nLoad average before: %s\n", harness::LoadAverage().c_str());
+    std::printf("%d rounds, samples of at least %.0f ms, %s%s%s\n", options.rounds, options.min_sample_seconds * 1e3,
+                options.cpu_time ? "the thread's CPU time" : "the steady clock",
+                options.filter.empty() ? "" : ", jobs matching ", options.filter.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<char*> args = WithDefaults(argc, argv);
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+    harness::Options options;
+    int exit_code = 0;
+    if (!harness::ParseOptions(argc, argv, &options, &exit_code)) return exit_code;
+    // The C++ library chooses its level by the same rule as liblumtrax.so,
+    // whose exports are measured: the CPU, capped by LUMTRAX_SIMD.
+    const std::string level = lumtrax::ActiveSimdLevel();
+    if (options.level_only) {
+        std::printf("%s\n", level.c_str());
+        return 0;
+    }
+    const bool best = IsBestLevel(level);
+    PrintMachine(level, best, options);
 
     std::vector<std::unique_ptr<Workload>> workloads;
     std::vector<std::string> names;
-    for (corpus::Kind kind : {corpus::Kind::kJapanese, corpus::Kind::kAscii, corpus::Kind::kKanji}) {
-        workloads.push_back(std::make_unique<Workload>(MakeWorkload(kind)));
-        const Workload& w = *workloads.back();
-        std::printf("%-8s text: %zu bytes, %.1f%% in double-byte characters, %zu records of %zu bytes on average\n",
-                    corpus::Name(kind), w.sjis.size(), 100.0 * corpus::DoubleByteShare(Bytes(w.sjis.whole.begin(), w.sjis.whole.end() - 1)),
-                    w.sjis.records.starts.size(), w.sjis.records.bytes / w.sjis.records.starts.size());
-        names.push_back(corpus::Name(kind));
-        Register(*workloads.back());
+    std::vector<harness::Job> jobs;
+    try {
+        for (corpus::Kind kind : {corpus::Kind::kJapanese, corpus::Kind::kAscii, corpus::Kind::kKanji}) {
+            workloads.push_back(std::make_unique<Workload>(MakeWorkload(kind)));
+            const Workload& w = *workloads.back();
+            std::printf("%-8s text: %zu bytes, %.1f%% in double-byte characters, %zu records of %zu bytes on average\n",
+                        corpus::Name(kind), w.sjis.size(),
+                        100.0 * corpus::DoubleByteShare(Bytes(w.sjis.whole.begin(), w.sjis.whole.end() - 1)),
+                        w.sjis.records.starts.size(), w.sjis.records.bytes / w.sjis.records.starts.size());
+            names.push_back(corpus::Name(kind));
+            AddJobs(jobs, *workloads.back());
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lumtrax_bench: %s\n", e.what());
+        return 1;
     }
-    summary::Reporter reporter(names, std::vector<int>(std::begin(kTypes), std::end(kTypes)));
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    std::fflush(stdout);
+
+    const std::vector<harness::Measurement> measurements = harness::Run(jobs, options);
+    summary::Print(measurements, names, std::vector<int>(std::begin(kTypes), std::end(kTypes)), {level, best});
+    std::printf("\nLoad average after: %s\n", harness::LoadAverage().c_str());
+    if (!options.tsv_path.empty() && !harness::WriteTsv(options.tsv_path, level, measurements)) {
+        std::fprintf(stderr, "lumtrax_bench: cannot write %s\n", options.tsv_path.c_str());
+        return 1;
+    }
     return 0;
 }

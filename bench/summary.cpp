@@ -2,191 +2,234 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <functional>
 
 namespace summary {
 namespace {
 
-constexpr double kMega = 1e6;
+using harness::Measurement;
 
-// The types that have an ICU counterpart, and the targets.
-constexpr int kComparedTypes[] = {0, 3, 4, 7};
-constexpr double kJapaneseBytesPerSecond = 1e9;
-constexpr double kAsciiBytesPerSecond = 4e9;
-constexpr double kTimesIcu = 5.0;
-constexpr double kNanosecondsPerRecord = 60.0;
+// The types that have an ICU counterpart (the records target names them too).
+const std::vector<int> kComparedTypes = {0, 3, 4, 7};
+constexpr double kTimesIcu = 10.0;
 
-std::string TypeJob(int type) { return "type" + std::to_string(type); }
+struct WholeScope {
+    const char* scope;
+    const char* mode;
+};
+constexpr WholeScope kWholeScopes[] = {{"whole-plain", "plain"}, {"whole-lrss", "LRSS"}};
 
-std::string LoadAverage() {
-    std::ifstream in("/proc/loadavg");
-    std::string one, five, fifteen;
-    in >> one >> five >> fifteen;
-    return one.empty() ? "unknown" : one + " " + five + " " + fifteen;
-}
-
-// "12.3" for a ratio, "-" when a side is missing.
-std::string Ratio(double ours, double theirs) {
-    if (ours <= 0 || theirs <= 0) return "-";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", ours / theirs);
-    return text;
-}
-
+// "12.34" for a ratio, "-" when a side is missing.
 std::string Fixed(double value, int decimals) {
-    if (value <= 0) return "-";
+    if (!(value > 0)) return "-";
     char text[32];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
 }
 
-}  // namespace
-
-std::string Name(const std::string& scope, const std::string& text, const std::string& job,
-                 const std::string& converter) {
-    return scope + "/" + text + "/" + job + "/" + converter;
+double MegabytesPerSecond(const Measurement* m) { return m ? m->bytes / m->median / 1e6 : 0; }
+double NanosecondsPerCall(const Measurement* m) { return m ? m->median / m->calls * 1e9 : 0; }
+// lumtrax's rate divided by the other's: the same job, so the inverse ratio of the times.
+double Times(const Measurement* ours, const Measurement* theirs) {
+    return ours && theirs ? theirs->median / ours->median : 0;
 }
 
-void Reporter::ReportRuns(const std::vector<Run>& runs) {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-        if (run.error_occurred) continue;
-        const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-        const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-        if (!median && !single) continue;
-        Result result;
-        const auto bytes = run.counters.find("bytes_per_second");
-        const auto items = run.counters.find("items_per_second");
-        if (bytes != run.counters.end()) result.bytes_per_second = bytes->second.value;
-        if (items != run.counters.end()) result.items_per_second = items->second.value;
-        results_[run.run_name.function_name] = result;
+class Tables {
+public:
+    Tables(const std::vector<Measurement>& measurements, const std::vector<std::string>& texts,
+           const std::vector<int>& types, const Level& level)
+        : measurements_(measurements), texts_(texts), types_(types), level_(level) {}
+
+    void PrintWhole() const;
+    void PrintRecords() const;
+    void PrintTargets() const;
+
+private:
+    const Measurement* Find(const std::string& job, const std::string& converter) const {
+        for (const Measurement& m : measurements_) {
+            if (m.job == job && m.converter == converter) return &m;
+        }
+        return nullptr;
     }
-}
+    const Measurement* Ours(const std::string& scope, const std::string& text, int type) const {
+        return Find(JobName(scope, text, type), "lumtrax");
+    }
 
-const Reporter::Result* Reporter::Find(const std::string& name) const {
-    const auto found = results_.find(name);
-    return found == results_.end() ? nullptr : &found->second;
-}
+    // A target over some jobs: each candidate is a label and a value; the
+    // worst one decides. Prints nothing when no job of it was run.
+    struct Candidate {
+        std::string label;
+        double value;
+    };
+    void Judge(const std::string& level, const std::string& what, const std::vector<Candidate>& candidates,
+               bool higher_is_better, double bound, const char* unit) const;
 
-void Reporter::ForEachJob(const std::string& scope, const std::function<void(const Job&)>& print) const {
+    // The whole-text rates (plain and LRSS) of every type on a text, GB/s.
+    std::vector<Candidate> WholeRates(const std::string& text) const;
+    // ns per record of the types with an ICU counterpart, on a text.
+    std::vector<Candidate> RecordTimes(const std::string& text) const;
+
+    const std::vector<Measurement>& measurements_;
+    const std::vector<std::string>& texts_;
+    const std::vector<int>& types_;
+    Level level_;
+};
+
+void Tables::PrintWhole() const {
+    std::printf(
+        "\nWhole text in one call: through Lumtrax (plain mode, the text ending with 00) and through\n"
+        "Lumtrax_LRSS with its length. MB/s of Shift-JIS text: for the types 4-7 the Shift-JIS bytes of the\n"
+        "same text, not the host bytes read. Each ratio is lumtrax's rate divided by the other's in the same\n"
+        "job; the rivals do the plain job.\n\n");
+    std::printf(
+        "| text | type | plain MB/s | plain / memcpy | LRSS MB/s | LRSS / memcpy | ICU MB/s | plain / ICU | iconv "
+        "MB/s | plain / iconv |\n");
+    std::printf("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const std::string& text : texts_) {
-        const Result* copy = Find(Name(scope, text, "copy", "memcpy"));
         for (int type : types_) {
-            const Result* ours = Find(Name(scope, text, TypeJob(type), "lumtrax"));
-            if (ours == nullptr) continue;
-            print({text, type, ours, copy, Find(Name(scope, text, TypeJob(type), "icu")),
-                   Find(Name(scope, text, TypeJob(type), "iconv"))});
+            const std::string plain = JobName("whole-plain", text, type);
+            const std::string lrss = JobName("whole-lrss", text, type);
+            const Measurement* ours = Find(plain, "lumtrax");
+            const Measurement* ours_lrss = Find(lrss, "lumtrax");
+            if (ours == nullptr && ours_lrss == nullptr) continue;
+            const Measurement* icu = Find(plain, "icu");
+            const Measurement* iconv = Find(plain, "iconv");
+            std::printf("| %s | %d | %s | %s | %s | %s | %s | %s | %s | %s |\n", text.c_str(), type,
+                        Fixed(MegabytesPerSecond(ours), 0).c_str(), Fixed(Times(ours, Find(plain, "memcpy")), 2).c_str(),
+                        Fixed(MegabytesPerSecond(ours_lrss), 0).c_str(),
+                        Fixed(Times(ours_lrss, Find(lrss, "memcpy")), 2).c_str(),
+                        Fixed(MegabytesPerSecond(icu), 0).c_str(), Fixed(Times(ours, icu), 2).c_str(),
+                        Fixed(MegabytesPerSecond(iconv), 0).c_str(), Fixed(Times(ours, iconv), 2).c_str());
         }
     }
-}
-
-void Reporter::PrintWhole() {
-    std::printf("\nWhole text in one call (Lumtrax_LRSS with the length), MB/s of source;\n"
-                "a ratio is lumtrax's throughput divided by the other's, for the same text.\n\n");
-    std::printf("| text | type | lumtrax MB/s | lumtrax / memcpy | ICU MB/s | lumtrax / ICU | iconv MB/s | lumtrax / iconv |\n");
-    std::printf("|---|---|---:|---:|---:|---:|---:|---:|\n");
-    auto rate = [](const Result* r) { return r ? Fixed(r->bytes_per_second / kMega, 0) : std::string("-"); };
-    auto times = [](const Result* ours, const Result* r) {
-        return r ? Ratio(ours->items_per_second, r->items_per_second) : std::string("-");
-    };
-    ForEachJob("whole", [&](const Job& job) {
-        std::printf("| %s | %d | %s | %s | %s | %s | %s | %s |\n", job.text.c_str(), job.type, rate(job.ours).c_str(),
-                    job.copy ? Ratio(job.ours->bytes_per_second, job.copy->bytes_per_second).c_str() : "-",
-                    rate(job.icu).c_str(), times(job.ours, job.icu).c_str(), rate(job.iconv).c_str(),
-                    times(job.ours, job.iconv).c_str());
-    });
-}
-
-void Reporter::PrintRecords() {
-    std::printf("\nRecords of 20-200 bytes, one call each (Lumtrax), ns per call;\n"
-                "a ratio is lumtrax's calls per second divided by the other's.\n\n");
-    std::printf("| text | type | lumtrax ns/call | lumtrax MB/s | lumtrax / memcpy | ICU ns/call | lumtrax / ICU | iconv ns/call | lumtrax / iconv |\n");
-    std::printf("|---|---|---:|---:|---:|---:|---:|---:|---:|\n");
-    auto per_call = [](const Result* r) {
-        return Fixed(r && r->items_per_second > 0 ? 1e9 / r->items_per_second : 0.0, 1);
-    };
-    auto times = [](const Result* ours, const Result* r) {
-        return r ? Ratio(ours->items_per_second, r->items_per_second) : std::string("-");
-    };
-    ForEachJob("records", [&](const Job& job) {
-        std::printf("| %s | %d | %s | %s | %s | %s | %s | %s | %s |\n", job.text.c_str(), job.type,
-                    per_call(job.ours).c_str(), Fixed(job.ours->bytes_per_second / kMega, 0).c_str(),
-                    times(job.ours, job.copy).c_str(), per_call(job.icu).c_str(), times(job.ours, job.icu).c_str(),
-                    per_call(job.iconv).c_str(), times(job.ours, job.iconv).c_str());
-    });
-}
-
-void Reporter::PrintTargets() {
-    std::printf("\nTargets\n\n");
-    auto verdict = [](bool met) { return met ? "met" : "NOT met"; };
-    // One call on the whole text: every type.
-    const struct {
-        const char* text;
-        double floor;
-    } rates[] = {{"japanese", kJapaneseBytesPerSecond}, {"ascii", kAsciiBytesPerSecond}};
-    for (const auto& rate : rates) {
-        double slowest = 0;
-        int slowest_type = -1;
+    // memcpy's own rate, the median over the jobs that measured it.
+    for (const std::string& text : texts_) {
+        std::vector<double> rates;
         for (int type : types_) {
-            const Result* ours = Find(Name("whole", rate.text, TypeJob(type), "lumtrax"));
-            if (ours == nullptr) continue;
-            if (slowest_type < 0 || ours->bytes_per_second < slowest) {
-                slowest = ours->bytes_per_second;
-                slowest_type = type;
-            }
-        }
-        if (slowest_type < 0) continue;
-        std::printf("- every type >= %.0f GB/s on the %s text: %s (slowest type %d, %.2f GB/s)\n",
-                    rate.floor / 1e9, rate.text, verdict(slowest >= rate.floor), slowest_type,
-                    slowest / 1e9);
-    }
-    // Against ICU, and the time per record.
-    for (const char* scope : {"whole", "records"}) {
-        for (const std::string& text : texts_) {
-            double least = 0;
-            int least_type = -1;
-            for (int type : kComparedTypes) {
-                const Result* ours = Find(Name(scope, text, TypeJob(type), "lumtrax"));
-                const Result* icu = Find(Name(scope, text, TypeJob(type), "icu"));
-                if (ours == nullptr || icu == nullptr || icu->items_per_second <= 0) continue;
-                const double times = ours->items_per_second / icu->items_per_second;
-                if (least_type < 0 || times < least) {
-                    least = times;
-                    least_type = type;
+            for (const WholeScope& whole : kWholeScopes) {
+                if (const Measurement* m = Find(JobName(whole.scope, text, type), "memcpy")) {
+                    rates.push_back(MegabytesPerSecond(m));
                 }
             }
-            if (least_type < 0) continue;
-            std::printf("- >= %.0fx ICU, %s, %s text: %s (least type %d, %.1fx)\n", kTimesIcu, scope,
-                        text.c_str(), verdict(least >= kTimesIcu), least_type, least);
         }
+        if (rates.empty()) continue;
+        std::nth_element(rates.begin(), rates.begin() + rates.size() / 2, rates.end());
+        std::printf("%smemcpy of the whole %s text: %.0f MB/s", text == texts_.front() ? "\n" : "; ", text.c_str(),
+                    rates[rates.size() / 2]);
     }
+    std::printf("\n");
+}
+
+void Tables::PrintRecords() const {
+    std::printf(
+        "\nRecords of 20-200 bytes, one Lumtrax call each (the length computed), ns per call; MB/s of Shift-JIS\n"
+        "text as above. Each ratio is lumtrax's calls per second divided by the other's in the same job.\n\n");
+    std::printf(
+        "| text | type | lumtrax ns/call | lumtrax MB/s | lumtrax / memcpy | ICU ns/call | lumtrax / ICU | iconv "
+        "ns/call | lumtrax / iconv |\n");
+    std::printf("|---|---|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const std::string& text : texts_) {
-        double longest = 0;
-        int longest_type = -1;
-        for (int type : kComparedTypes) {
-            const Result* ours = Find(Name("records", text, TypeJob(type), "lumtrax"));
-            if (ours == nullptr || ours->items_per_second <= 0) continue;
-            const double ns = 1e9 / ours->items_per_second;
-            if (longest_type < 0 || ns > longest) {
-                longest = ns;
-                longest_type = type;
-            }
+        for (int type : types_) {
+            const std::string job = JobName("records", text, type);
+            const Measurement* ours = Find(job, "lumtrax");
+            if (ours == nullptr) continue;
+            const Measurement* icu = Find(job, "icu");
+            const Measurement* iconv = Find(job, "iconv");
+            std::printf("| %s | %d | %s | %s | %s | %s | %s | %s | %s |\n", text.c_str(), type,
+                        Fixed(NanosecondsPerCall(ours), 1).c_str(), Fixed(MegabytesPerSecond(ours), 0).c_str(),
+                        Fixed(Times(ours, Find(job, "memcpy")), 2).c_str(), Fixed(NanosecondsPerCall(icu), 1).c_str(),
+                        Fixed(Times(ours, icu), 2).c_str(), Fixed(NanosecondsPerCall(iconv), 1).c_str(),
+                        Fixed(Times(ours, iconv), 2).c_str());
         }
-        if (longest_type < 0) continue;
-        std::printf("- < %.0f ns per record, types 0 3 4 7, %s text: %s (slowest type %d, %.1f ns)\n",
-                    kNanosecondsPerRecord, text.c_str(), verdict(longest < kNanosecondsPerRecord),
-                    longest_type, longest);
     }
 }
 
-void Reporter::Finalize() {
-    ConsoleReporter::Finalize();
-    PrintWhole();
-    PrintRecords();
-    PrintTargets();
-    std::printf("\nLoad average at the end: %s\n", LoadAverage().c_str());
-    std::fflush(stdout);
+void Tables::Judge(const std::string& level, const std::string& what, const std::vector<Candidate>& candidates,
+                   bool higher_is_better, double bound, const char* unit) const {
+    if (candidates.empty()) return;
+    const auto worse = [&](const Candidate& a, const Candidate& b) {
+        return higher_is_better ? a.value < b.value : a.value > b.value;
+    };
+    const Candidate& worst = *std::min_element(candidates.begin(), candidates.end(), worse);
+    const bool met = higher_is_better ? worst.value >= bound : worst.value < bound;
+    std::printf("- [%s] %s: %s (%s %s, %.2f%s)\n", level.c_str(), what.c_str(), met ? "met" : "NOT met",
+                higher_is_better ? "least" : "most", worst.label.c_str(), worst.value, unit);
+}
+
+std::vector<Tables::Candidate> Tables::WholeRates(const std::string& text) const {
+    std::vector<Candidate> rates;
+    for (int type : types_) {
+        for (const WholeScope& whole : kWholeScopes) {
+            if (const Measurement* m = Ours(whole.scope, text, type)) {
+                rates.push_back({"type " + std::to_string(type) + " " + whole.mode, MegabytesPerSecond(m) / 1e3});
+            }
+        }
+    }
+    return rates;
+}
+
+std::vector<Tables::Candidate> Tables::RecordTimes(const std::string& text) const {
+    std::vector<Candidate> times;
+    for (int type : kComparedTypes) {
+        if (const Measurement* m = Ours("records", text, type)) {
+            times.push_back({"type " + std::to_string(type), NanosecondsPerCall(m)});
+        }
+    }
+    return times;
+}
+
+void Tables::PrintTargets() const {
+    std::printf("\nTargets that concern this run's level (%s%s)\n\n", level_.name.c_str(),
+                level_.best ? ", the best this machine has" : "");
+    const std::string best = level_.name + ", best level";
+    const bool ssse3 = level_.name == "ssse3";
+    const bool avx2 = level_.name == "avx2";
+    if (level_.best) {
+        Judge(best, "japanese whole text, every type >= 3 GB/s", WholeRates("japanese"), true, 3.0, " GB/s");
+        Judge(best, "ascii whole text, every type >= 10 GB/s", WholeRates("ascii"), true, 10.0, " GB/s");
+        for (const std::string& text : texts_) {
+            Judge(best, text + " records, types 0 3 4 7 < 60 ns per call", RecordTimes(text), false, 60.0, " ns");
+        }
+        for (const char* scope : {"whole-plain", "records"}) {
+            for (const std::string& text : texts_) {
+                std::vector<Candidate> times;
+                for (int type : kComparedTypes) {
+                    const std::string job = JobName(scope, text, type);
+                    const double ratio = Times(Find(job, "lumtrax"), Find(job, "icu"));
+                    if (ratio > 0) times.push_back({"type " + std::to_string(type), ratio});
+                }
+                Judge(best, std::string(">= 10x ICU, ") + scope + ", " + text + " text", times, true, kTimesIcu,
+                      "x");
+            }
+        }
+    }
+    if (ssse3) {
+        Judge("ssse3", "japanese whole text, every type >= 1.5 GB/s", WholeRates("japanese"), true, 1.5, " GB/s");
+        for (const std::string& text : texts_) {
+            Judge("ssse3", text + " records, types 0 3 4 7 < 120 ns per call", RecordTimes(text), false, 120.0,
+                  " ns");
+        }
+    }
+    if (avx2) {
+        Judge("avx2", "ascii whole text, every type >= 4 GB/s", WholeRates("ascii"), true, 4.0, " GB/s");
+    }
+    if (!level_.best && !ssse3 && !avx2) std::printf("(no target names this level)\n");
+    if (!level_.best) {
+        std::printf("(the targets at the best level are judged by a run without LUMTRAX_SIMD; bench/levels runs both)\n");
+    }
+}
+
+}  // namespace
+
+std::string JobName(const std::string& scope, const std::string& text, int type) {
+    return scope + "/" + text + "/type" + std::to_string(type);
+}
+
+void Print(const std::vector<Measurement>& measurements, const std::vector<std::string>& texts,
+           const std::vector<int>& types, const Level& level) {
+    const Tables tables(measurements, texts, types, level);
+    tables.PrintWhole();
+    tables.PrintRecords();
+    tables.PrintTargets();
 }
 
 }  // namespace summary
