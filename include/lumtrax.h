@@ -16,14 +16,14 @@
 #define LUMTRAX_H
 
 #if defined(_WIN32)
-#  define LUMTRAX_WINAPI __stdcall
-#  define LUMTRAX_PUBLIC
+#define LUMTRAX_WINAPI __stdcall
+#define LUMTRAX_PUBLIC
 #elif defined(__GNUC__)
-#  define LUMTRAX_WINAPI
-#  define LUMTRAX_PUBLIC __attribute__((visibility("default")))
+#define LUMTRAX_WINAPI
+#define LUMTRAX_PUBLIC __attribute__((visibility("default")))
 #else
-#  define LUMTRAX_WINAPI
-#  define LUMTRAX_PUBLIC
+#define LUMTRAX_WINAPI
+#define LUMTRAX_PUBLIC
 #endif
 
 #ifdef __cplusplus
@@ -40,8 +40,8 @@ enum LumtraxConversionType {
     LUMTRAX_EBCDIC_KANA_TO_SJIS = 5, /* kana table set */
     LUMTRAX_8BIT_TO_SJIS = 6,        /* reads runs opened by 93 F0 or 93 70 */
     LUMTRAX_EUC_TO_SJIS = 7,
-    LUMTRAX_SJIS_TO_8BIT_70 = 10,    /* 8-bit host code, runs opened by 93 70 */
-    LUMTRAX_RAW_BYTE_ESCAPE = 11     /* builds 5C 01 X from the first source byte */
+    LUMTRAX_SJIS_TO_8BIT_70 = 10, /* 8-bit host code, runs opened by 93 70 */
+    LUMTRAX_RAW_BYTE_ESCAPE = 11  /* builds 5C 01 X from the first source byte */
 };
 
 /* How a CR LF (0D 0A) in Shift-JIS text is carried; read only by the types
@@ -68,22 +68,22 @@ enum LumtraxGaijiStatus {
  * src, or a text whose result could not be counted. status may be null. The
  * bytes of dst after the NUL are not part of the result: the conversions may
  * have written there, within the destination's size. */
-LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax(int type, unsigned char *dst, const unsigned char *src,
-                                          int mode, int *status);
+LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax(int type, unsigned char* dst, const unsigned char* src, int mode,
+                                          int* status);
 
 /* As Lumtrax, in LRSS mode: a Shift-JIS text carries the placeholder A0 where
  * the host text has a shift code or sequence. len counts the source bytes;
  * 0 asks for the length to be computed, a negative len is an empty text. */
-LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax_LRSS(int type, unsigned char *dst, const unsigned char *src,
-                                               int len, int mode, int *status);
+LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax_LRSS(int type, unsigned char* dst, const unsigned char* src, int len,
+                                               int mode, int* status);
 
 /* As Lumtrax, but no shift code or sequence is written. */
-LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax_NoShift(int type, unsigned char *dst,
-                                                  const unsigned char *src, int mode, int *status);
+LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax_NoShift(int type, unsigned char* dst, const unsigned char* src, int mode,
+                                                  int* status);
 
 /* Stores the gaiji server's version through version (if not null). Returns 1
  * when the server answers 0 for the given level, else 0. */
-LUMTRAX_PUBLIC int LUMTRAX_WINAPI GetGaijiServerVersion(int level, int *version);
+LUMTRAX_PUBLIC int LUMTRAX_WINAPI GetGaijiServerVersion(int level, int* version);
 
 #ifdef __cplusplus
 }

@@ -100,9 +100,8 @@ std::int32_t MakeRawByteEscape(std::uint8_t* dst, const std::uint8_t* src, std::
 }
 
 bool HasShiftJisSource(std::int32_t type) {
-    return type == LUMTRAX_SJIS_TO_EBCDIC || type == LUMTRAX_SJIS_TO_EBCDIC_KANA ||
-           type == LUMTRAX_SJIS_TO_8BIT || type == LUMTRAX_SJIS_TO_EUC ||
-           type == LUMTRAX_SJIS_TO_8BIT_70;
+    return type == LUMTRAX_SJIS_TO_EBCDIC || type == LUMTRAX_SJIS_TO_EBCDIC_KANA || type == LUMTRAX_SJIS_TO_8BIT ||
+           type == LUMTRAX_SJIS_TO_EUC || type == LUMTRAX_SJIS_TO_8BIT_70;
 }
 
 bool IsAssignedType(std::int32_t type) {
@@ -110,9 +109,8 @@ bool IsAssignedType(std::int32_t type) {
     return code <= LUMTRAX_RAW_BYTE_ESCAPE && code != 8 && code != 9;
 }
 
-std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src,
-                             std::int32_t len, std::int32_t mode, std::int32_t* status, bool lrss,
-                             bool shift) {
+std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                             std::int32_t mode, std::int32_t* status, bool lrss, bool shift) {
     return ConvertDispatch(ActiveKernels(), type, dst, src, len, mode, status, lrss, shift);
 }
 
@@ -131,7 +129,7 @@ std::int32_t ConvertDispatch(const Kernels& kernels, std::int32_t type, std::uin
     }
     if (type == LUMTRAX_RAW_BYTE_ESCAPE) return MakeRawByteEscape(dst, src, status);
     if (len < 0) return EmptyText(dst, status);
-    const std::size_t length = len > 0 ? static_cast<std::size_t>(len)
+    const std::size_t length = len > 0                   ? static_cast<std::size_t>(len)
                                : HasShiftJisSource(type) ? EscapedLength(src)
                                                          : PlainLength(src);
     // A text whose result could not be counted is refused before anything

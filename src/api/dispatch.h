@@ -32,9 +32,8 @@ bool IsAssignedType(std::int32_t type);
 // be longer than the 32-bit result can count (dst then holds an empty text).
 // lrss and shift are the flags the exports add. The conversions run with
 // the kernels of the process's level (ActiveKernels).
-std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src,
-                             std::int32_t len, std::int32_t mode, std::int32_t* status, bool lrss,
-                             bool shift);
+std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                             std::int32_t mode, std::int32_t* status, bool lrss, bool shift);
 
 // As above, with the kernels of a given level (the tests compare them).
 std::int32_t ConvertDispatch(const Kernels& kernels, std::int32_t type, std::uint8_t* dst, const std::uint8_t* src,

@@ -12,9 +12,7 @@ BOOL EntryAnswer(DWORD reason) { return reason == DLL_PROCESS_ATTACH ? TRUE : FA
 extern "C" {
 
 // Called by the run-time's start-up once the run-time is set up.
-BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID /*reserved*/) {
-    return EntryAnswer(reason);
-}
+BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID /*reserved*/) { return EntryAnswer(reason); }
 
 #if defined(__MINGW32__)
 // MinGW-w64's own entry routine (dllcrt2.o): sets up and tears down the

@@ -8,19 +8,18 @@ static_assert(sizeof(int) == sizeof(std::int32_t), "the interface passes 32-bit 
 
 extern "C" {
 
-LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax(int type, unsigned char* dst, const unsigned char* src,
-                                          int mode, int* status) {
+LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax(int type, unsigned char* dst, const unsigned char* src, int mode,
+                                          int* status) {
     return lumtrax::ConvertDispatch(type, dst, src, 0, mode, status, false, true);
 }
 
-LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax_LRSS(int type, unsigned char* dst,
-                                               const unsigned char* src, int len, int mode,
-                                               int* status) {
+LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax_LRSS(int type, unsigned char* dst, const unsigned char* src, int len,
+                                               int mode, int* status) {
     return lumtrax::ConvertDispatch(type, dst, src, len, mode, status, true, true);
 }
 
-LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax_NoShift(int type, unsigned char* dst,
-                                                  const unsigned char* src, int mode, int* status) {
+LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax_NoShift(int type, unsigned char* dst, const unsigned char* src, int mode,
+                                                  int* status) {
     return lumtrax::ConvertDispatch(type, dst, src, 0, mode, status, false, false);
 }
 

@@ -27,9 +27,7 @@ constexpr bool IsEbcdicShiftCode(std::uint8_t b) { return b == kEbcdicRunOpen ||
 
 // ---- out of Shift-JIS ----------------------------------------------------------
 
-constexpr bool IsHighLeadPair(std::uint8_t lead, std::uint8_t trail) {
-    return IsHighJisByte(lead) && IsJisByte(trail);
-}
+constexpr bool IsHighLeadPair(std::uint8_t lead, std::uint8_t trail) { return IsHighJisByte(lead) && IsJisByte(trail); }
 
 constexpr bool IsHighTrailPair(std::uint8_t lead, std::uint8_t trail) {
     return IsJisByte(lead) && IsHighJisByte(trail);

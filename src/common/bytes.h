@@ -7,9 +7,7 @@
 namespace lumtrax {
 
 // True when b lies in lo-hi, both inclusive.
-constexpr bool InRange(std::uint8_t b, std::uint8_t lo, std::uint8_t hi) {
-    return b >= lo && b <= hi;
-}
+constexpr bool InRange(std::uint8_t b, std::uint8_t lo, std::uint8_t hi) { return b >= lo && b <= hi; }
 
 // Two bytes of a double-byte code, lead first.
 struct BytePair {

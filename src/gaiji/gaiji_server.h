@@ -13,14 +13,14 @@
 #define LUMTRAX_GAIJI_SERVER_H
 
 #if defined(_WIN32)
-#  define GAIJI_WINAPI __stdcall
-#  define GAIJI_PUBLIC
+#define GAIJI_WINAPI __stdcall
+#define GAIJI_PUBLIC
 #elif defined(__GNUC__)
-#  define GAIJI_WINAPI
-#  define GAIJI_PUBLIC __attribute__((visibility("default")))
+#define GAIJI_WINAPI
+#define GAIJI_PUBLIC __attribute__((visibility("default")))
 #else
-#  define GAIJI_WINAPI
-#  define GAIJI_PUBLIC
+#define GAIJI_WINAPI
+#define GAIJI_PUBLIC
 #endif
 
 #ifdef __cplusplus
@@ -28,21 +28,17 @@ extern "C" {
 #endif
 
 /* The kinds of host code, as passed to the server. */
-enum GaijiHostCodeKind {
-    GAIJI_KIND_EBCDIC_HOST = 1,
-    GAIJI_KIND_EIGHT_BIT_HOST = 2,
-    GAIJI_KIND_EUC = 3
-};
+enum GaijiHostCodeKind { GAIJI_KIND_EBCDIC_HOST = 1, GAIJI_KIND_EIGHT_BIT_HOST = 2, GAIJI_KIND_EUC = 3 };
 
 /* The answer that means the result buffer holds the converted code. */
 #define GAIJI_CONVERTED 2
 
 /* Shift-JIS record in, host code of the given kind out. */
-GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetHOST(int reserved, const unsigned char *record,
-                                               unsigned char *result, int kind);
+GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetHOST(int reserved, const unsigned char* record, unsigned char* result,
+                                               int kind);
 /* Host or EUC record of the given kind in, Shift-JIS code out. */
-GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetSJIS(int reserved, const unsigned char *record,
-                                               unsigned char *result, int kind);
+GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetSJIS(int reserved, const unsigned char* record, unsigned char* result,
+                                               int kind);
 GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetLevel(int level);
 GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetVersion(void);
 

@@ -9,8 +9,7 @@
 
 #include "simd/kernels.h"
 
-#if !defined(LUMTRAX_NO_SIMD) && (defined(__GNUC__) || defined(__clang__)) && \
-    (defined(__x86_64__) || defined(__i386__))
+#if !defined(LUMTRAX_NO_SIMD) && (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define LUMTRAX_SIMD_X86 1
 #if defined(__x86_64__)
 #define LUMTRAX_KERNELS_AVX512 1

@@ -51,9 +51,8 @@ void ConvertShiftedUnit(Cursor& c, const Code& code, const SjisToHostMode& mode,
     const std::uint8_t trail = c.src[c.i + 1];  // at the last counted byte, the byte after the text
     if (IsSjisDoubleByte(lead, trail)) {
         OpenRun(c, code, mode);
-        const BytePair pair = IsSjisGaiji(lead, trail)
-                                  ? code.Gaiji(GaijiToHost(lead, trail, Code::kKind, status))
-                                  : code.Kanji(SjisToJis(lead, trail));
+        const BytePair pair = IsSjisGaiji(lead, trail) ? code.Gaiji(GaijiToHost(lead, trail, Code::kKind, status))
+                                                       : code.Kanji(SjisToJis(lead, trail));
         c.Put(pair.lead, pair.trail);
         c.i += 2;
     } else if (IsLineEndAt(c.src, c.i, c.n)) {

@@ -30,9 +30,8 @@ private:
 
 }  // namespace
 
-std::int32_t SjisToEightBitHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src,
-                                std::int32_t len, const SjisToHostMode& mode, std::int32_t* status,
-                                StartSequence start) {
+std::int32_t SjisToEightBitHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                                const SjisToHostMode& mode, std::int32_t* status, StartSequence start) {
     *status = kGaijiNone;
     const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
     Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_SJIS_TO_8BIT, n), false};

@@ -17,15 +17,13 @@ namespace lumtrax {
 // Shift-JIS to the EBCDIC host code (types 0 and 1): single bytes through the
 // table set, double-byte characters as JIS with the high bits set, runs
 // between the shift codes 2B and 2C.
-std::int32_t SjisToEbcdicHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src,
-                              std::int32_t len, const SjisToHostMode& mode, std::int32_t* status,
-                              TableSet table_set);
+std::int32_t SjisToEbcdicHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                              const SjisToHostMode& mode, std::int32_t* status, TableSet table_set);
 
 // Shift-JIS to the 8-bit host code (types 2 and 10): single bytes unchanged,
 // runs between a start sequence and the end sequence 93 F1.
-std::int32_t SjisToEightBitHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src,
-                                std::int32_t len, const SjisToHostMode& mode, std::int32_t* status,
-                                StartSequence start);
+std::int32_t SjisToEightBitHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                                const SjisToHostMode& mode, std::int32_t* status, StartSequence start);
 
 // Shift-JIS to EUC (type 3). It takes no shift flag and ignores LRSS mode:
 // it recognises escapes through every export.

@@ -41,8 +41,8 @@ void ConvertEbcdicUnit(Cursor& c, const ByteTable& table, bool lrss, std::int32_
 
 }  // namespace
 
-std::int32_t EbcdicHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src,
-                              std::int32_t len, std::int32_t* status, bool lrss, TableSet table_set) {
+std::int32_t EbcdicHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                              std::int32_t* status, bool lrss, TableSet table_set) {
     *status = kGaijiNone;
     const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
     Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_EBCDIC_TO_SJIS, n), false};

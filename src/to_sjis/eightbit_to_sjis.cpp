@@ -44,8 +44,8 @@ void ConvertEightBitUnit(Cursor& c, bool lrss, std::int32_t* status) {
 
 }  // namespace
 
-std::int32_t EightBitHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src,
-                                std::int32_t len, std::int32_t* status, bool lrss) {
+std::int32_t EightBitHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                                std::int32_t* status, bool lrss) {
     *status = kGaijiNone;
     const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
     Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_8BIT_TO_SJIS, n), false};

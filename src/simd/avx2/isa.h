@@ -19,8 +19,8 @@ LUMTRAX_INLINE Bits ToBits(VMask m) { return static_cast<std::uint32_t>(_mm256_m
 LUMTRAX_INLINE VMask FromBits(Bits bits) {
     // Each byte takes the byte of the mask that holds its bit, then tests it.
     const __m256i spread = _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(bits)),
-                                               _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2,
-                                                                2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
+                                               _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2,
+                                                                2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
     const __m256i select = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
     return _mm256_cmpeq_epi8(_mm256_and_si256(spread, select), select);
 }
@@ -41,7 +41,9 @@ LUMTRAX_INLINE Vec AddB(Vec a, Vec b) { return _mm256_add_epi8(a, b); }
 LUMTRAX_INLINE Vec SubB(Vec a, Vec b) { return _mm256_sub_epi8(a, b); }
 LUMTRAX_INLINE Vec OrB(Vec a, Vec b) { return _mm256_or_si256(a, b); }
 LUMTRAX_INLINE Vec AndB(Vec a, Vec b) { return _mm256_and_si256(a, b); }
-LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) { return _mm256_add_epi8(v, _mm256_and_si256(m, Splat(b))); }
+LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) {
+    return _mm256_add_epi8(v, _mm256_and_si256(m, Splat(b)));
+}
 LUMTRAX_INLINE Vec HalfUp(Vec v) { return _mm256_avg_epu8(v, _mm256_setzero_si256()); }
 
 LUMTRAX_INLINE void LoadWindow(const std::uint8_t* p, std::size_t left, Vec& v, Vec& next) {
@@ -69,8 +71,8 @@ LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool any_high) {
     __m256i rest = v;
     const unsigned rows = any_high ? 16 : 8;
     for (unsigned row = 0; row < rows; ++row) {
-        const __m256i entries = _mm256_broadcastsi128_si256(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data() + 16 * row)));
+        const __m256i entries =
+            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data() + 16 * row)));
         result = _mm256_or_si256(result, _mm256_shuffle_epi8(entries, _mm256_adds_epu8(rest, to_index)));
         rest = _mm256_sub_epi8(rest, row_step);
     }

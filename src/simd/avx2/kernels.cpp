@@ -20,17 +20,19 @@
 LUMTRAX_TARGET_BEGIN("avx2,bmi,bmi2,popcnt")
 namespace lumtrax {
 namespace avx2 {
+// The operations first, then the kernels written over them.
+// clang-format off
 #include "simd/generic/pieces.h"
 #include "simd/avx2/isa.h"
 #include "simd/generic/sjis_to_host.h"
 #include "simd/generic/host_to_sjis.h"
+// clang-format on
 }  // namespace avx2
 }  // namespace lumtrax
 LUMTRAX_TARGET_END
 
 namespace lumtrax {
-const Kernels kAvx2Kernels = {SimdLevel::kAvx2,  avx2::SjisToEbcdic,   avx2::SjisToEightBit,
-                                 avx2::SjisToEuc,    avx2::EbcdicToSjis,   avx2::EightBitToSjis,
-                                 avx2::EucToSjis};
+const Kernels kAvx2Kernels = {SimdLevel::kAvx2,   avx2::SjisToEbcdic,   avx2::SjisToEightBit, avx2::SjisToEuc,
+                              avx2::EbcdicToSjis, avx2::EightBitToSjis, avx2::EucToSjis};
 }  // namespace lumtrax
 #endif

@@ -140,7 +140,8 @@ LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<C
         // The pieces go through a scratch block, so that no write reaches
         // past the bytes written.
         alignas(64) std::uint8_t scratch[(2 + CodeWidth) * kWidth];
-        const std::size_t written = static_cast<std::size_t>(WriteCodedPieces<kWidth>(block, count, codes, scratch) - scratch);
+        const std::size_t written =
+            static_cast<std::size_t>(WriteCodedPieces<kWidth>(block, count, codes, scratch) - scratch);
         std::memcpy(out, scratch, written);
         return out + written;
     }

@@ -55,7 +55,7 @@ LUMTRAX_INLINE Vec SjisTrails(Vec v, Bits odd_row) {
 // What a window carries into the next: the second byte of a unit that began
 // at its last byte.
 struct Carry {
-    bool trail = false;     // of a pair: a trail, of an odd row or not
+    bool trail = false;  // of a pair: a trail, of an odd row or not
     bool odd_row = false;
     bool space = false;     // (8-bit host code) of the ideographic space 20 20
     bool sequence = false;  // of a shift sequence: a byte that goes
@@ -185,7 +185,8 @@ LUMTRAX_INLINE Carry WriteHostWindow(Cursor& c, Vec v, Vec bytes, const HostWind
     } else {
         removed |= w.codes;
     }
-    c.out = WriteWithin(c.out, c.out_end, 2 * kWidth, [&](std::uint8_t* at) { return WriteKept(bytes, w.end, removed, at); });
+    c.out = WriteWithin(c.out, c.out_end, 2 * kWidth,
+                        [&](std::uint8_t* at) { return WriteKept(bytes, w.end, removed, at); });
     // A whole window moves on by a constant, so that the next window's place
     // does not wait for this one's units.
     if (__builtin_expect(w.end == kWidth, 1)) {
@@ -216,8 +217,9 @@ void ShiftedHostToSjis(Cursor& c, const ByteTable* table, bool lrss) {
         if (left > kWidth && !c.in_run && !carry.sequence) {
             // Single bytes up to the end of a window with no shift code.
             const Vec singles = Load(c.src + c.i);
-            const Bits code_bytes = kCodeWidth == 1 ? ToBits(VOr(VEq(singles, kEbcdicRunOpen), VEq(singles, kEbcdicRunClose)))
-                                                    : ToBits(VEq(singles, kSequenceLead));
+            const Bits code_bytes = kCodeWidth == 1
+                                        ? ToBits(VOr(VEq(singles, kEbcdicRunOpen), VEq(singles, kEbcdicRunClose)))
+                                        : ToBits(VEq(singles, kSequenceLead));
             if (code_bytes == 0) {
                 Store(c.out, kCodeWidth == 1 ? Lookup(*table, singles, ToBits(VHigh(singles)) != 0) : singles);
                 c.out += kWidth;
@@ -238,8 +240,8 @@ void ShiftedHostToSjis(Cursor& c, const ByteTable* table, bool lrss) {
             // up to C0, F4 up to A6.
             const VMask whole_rows =
                 VAnd(VOr(VInRange(v, 0xA1, 0xA7), VInRange(v, 0xB0, 0xF3)), VInRange(next, 0xA1, 0xFE));
-            const VMask short_rows = VOr(VAnd(VEq(v, 0xA8), VInRange(next, 0xA1, 0xC0)),
-                                         VAnd(VEq(v, 0xF4), VInRange(next, 0xA1, 0xA6)));
+            const VMask short_rows =
+                VOr(VAnd(VEq(v, 0xA8), VInRange(next, 0xA1, 0xC0)), VAnd(VEq(v, 0xF4), VInRange(next, 0xA1, 0xA6)));
             convertible = ToBits(VOr(whole_rows, short_rows));
         } else {
             const VMask open_seconds = VOr(VEq(next, kStartF0), VEq(next, kStart70));
@@ -268,9 +270,9 @@ void EbcdicToSjis(Cursor& c, const ByteTable& table, bool lrss) { ShiftedHostToS
 void EightBitToSjis(Cursor& c, bool lrss) { ShiftedHostToSjis<2>(c, nullptr, lrss); }
 
 void EucToSjis(Cursor& c) {
-    bool carried = false;      // the window's first byte is the trail of a pair begun before it
-    bool carried_odd = false;  // ... of an odd row
-    bool carried_kana = false; // ... after the prefix 8E: kept as it is
+    bool carried = false;       // the window's first byte is the trail of a pair begun before it
+    bool carried_odd = false;   // ... of an odd row
+    bool carried_kana = false;  // ... after the prefix 8E: kept as it is
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
         if (left > kWidth && !carried) {
@@ -315,7 +317,8 @@ void EucToSjis(Cursor& c) {
             bytes = Select(FromBits(leads), SjisLeads(v), bytes);
         }
         const Bits removed = prefixes & Below(count);
-        c.out = WriteWithin(c.out, c.out_end, 2 * kWidth, [&](std::uint8_t* at) { return WriteKept(bytes, end, removed, at); });
+        c.out = WriteWithin(c.out, c.out_end, 2 * kWidth,
+                            [&](std::uint8_t* at) { return WriteKept(bytes, end, removed, at); });
         if (__builtin_expect(end == kWidth, 1)) {
             c.i += kWidth;
         } else {

@@ -38,8 +38,8 @@ LUMTRAX_INLINE Vec HighJisRows(Vec v, Vec next) {
 
 LUMTRAX_INLINE Vec HighJisCells(Vec v) {
     Vec cell = SubB(v, Splat(0x1F));
-    cell = AddWhere(VHigh(v), cell, 0xFF);                     // -20 from 80
-    cell = AddWhere(VInRange(v, 0x9F, 0xFF), cell, 0xA2);      // -7E from 9F
+    cell = AddWhere(VHigh(v), cell, 0xFF);                 // -20 from 80
+    cell = AddWhere(VInRange(v, 0x9F, 0xFF), cell, 0xA2);  // -7E from 9F
     return OrB(cell, Splat(0x80));
 }
 
@@ -60,7 +60,7 @@ template <HostCodeKind kCode>
 struct SjisTarget {
     static constexpr bool kShifted = kCode != HostCodeKind::kEuc;
     static constexpr unsigned kCodeWidth = kCode == HostCodeKind::kEightBitHost ? 2 : 1;
-    const ByteTable* table;       // EBCDIC host code: the single bytes
+    const ByteTable* table;  // EBCDIC host code: the single bytes
     std::uint8_t open[kCodeWidth];
     std::uint8_t close[kCodeWidth];
 };
@@ -207,7 +207,8 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
             }
         }
         const std::size_t reach = (2 + Target::kCodeWidth) * kWidth;
-        c.out = WriteWithin(c.out, c.out_end, reach, [&](std::uint8_t* at) { return WriteCoded(bytes, end, codes, at); });
+        c.out =
+            WriteWithin(c.out, c.out_end, reach, [&](std::uint8_t* at) { return WriteCoded(bytes, end, codes, at); });
         c.in_run = in_run;
         carried = carries;
         // A whole window moves on by a constant, so that the next window's

@@ -20,17 +20,19 @@
 LUMTRAX_TARGET_BEGIN("sse2")
 namespace lumtrax {
 namespace sse2 {
+// The operations first, then the kernels written over them.
+// clang-format off
 #include "simd/generic/pieces.h"
 #include "simd/sse2/isa.h"
 #include "simd/generic/sjis_to_host.h"
 #include "simd/generic/host_to_sjis.h"
+// clang-format on
 }  // namespace sse2
 }  // namespace lumtrax
 LUMTRAX_TARGET_END
 
 namespace lumtrax {
-const Kernels kSse2Kernels = {SimdLevel::kSse2,  sse2::SjisToEbcdic,   sse2::SjisToEightBit,
-                                 sse2::SjisToEuc,    sse2::EbcdicToSjis,   sse2::EightBitToSjis,
-                                 sse2::EucToSjis};
+const Kernels kSse2Kernels = {SimdLevel::kSse2,   sse2::SjisToEbcdic,   sse2::SjisToEightBit, sse2::SjisToEuc,
+                              sse2::EbcdicToSjis, sse2::EightBitToSjis, sse2::EucToSjis};
 }  // namespace lumtrax
 #endif
