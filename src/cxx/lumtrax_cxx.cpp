@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "api/dispatch.h"
+#include "cxx/append.h"
 #include "api/growth.h"
 #include "gaiji/gaiji_server.h"
 
@@ -112,10 +113,9 @@ std::size_t MaxResultSize(Conversion conversion, std::size_t size) noexcept {
     return DestinationCapacity(static_cast<std::int32_t>(conversion), size) - 1;
 }
 
-std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
-                            GaijiStatus& gaiji, const Options& options) noexcept {
+std::error_code AppendConverted(Conversion conversion, std::string_view text, std::string& out,
+                                GaijiStatus& gaiji, const Options& options) noexcept {
     gaiji = GaijiStatus::kNone;
-    out.clear();
     const std::int32_t type = static_cast<std::int32_t>(conversion);
     if (!IsAssignedType(type)) return Errc::kUnassignedType;
     // The escape is built from the first byte alone.
@@ -123,16 +123,18 @@ std::error_code ConvertInto(Conversion conversion, std::string_view text, std::s
     const std::size_t size = text.size();
     if (size > MaxTextSize(conversion)) return Errc::kTooLong;
 
-    // One block: the text, the 00 after it, then the destination.
+    // One block after what out holds: the text, the 00 after it, then the
+    // destination.
+    const std::size_t kept = out.size();
     const std::size_t capacity = DestinationCapacity(type, size);
     try {
-        out.resize(size + 1 + capacity);
+        out.resize(kept + size + 1 + capacity);
     } catch (const std::bad_alloc&) {
         return Errc::kHeapExhausted;
     } catch (const std::length_error&) {
         return Errc::kHeapExhausted;
     }
-    std::uint8_t* const source = reinterpret_cast<std::uint8_t*>(&out[0]);
+    std::uint8_t* const source = reinterpret_cast<std::uint8_t*>(&out[kept]);
     if (size > 0) std::memcpy(source, text.data(), size);
     source[size] = 0x00;
     std::uint8_t* const destination = source + size + 1;
@@ -145,13 +147,19 @@ std::error_code ConvertInto(Conversion conversion, std::string_view text, std::s
         ConvertDispatch(type, destination, source, length, static_cast<std::int32_t>(options.line_end),
                         &status, options.lrss, options.shift);
     if (result < 0) {  // the assigned types fail only when the heap is exhausted
-        out.clear();
+        out.resize(kept);
         return Errc::kHeapExhausted;
     }
     std::memmove(source, destination, static_cast<std::size_t>(result));
-    out.resize(static_cast<std::size_t>(result));
+    out.resize(kept + static_cast<std::size_t>(result));
     gaiji = static_cast<GaijiStatus>(status);
     return {};
+}
+
+std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
+                            GaijiStatus& gaiji, const Options& options) noexcept {
+    out.clear();
+    return AppendConverted(conversion, text, out, gaiji, options);
 }
 
 Result Convert(Conversion conversion, std::string_view text, const Options& options) noexcept {
