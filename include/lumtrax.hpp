@@ -135,15 +135,15 @@ Result Convert(Conversion conversion, const void* text, std::size_t size,
 // kConverted when either has it, else kNone.
 GaijiStatus MergeGaiji(GaijiStatus earlier, GaijiStatus later) noexcept;
 
-// The last safe cut in text at or before limit: a position c with
-// 0 < c <= limit and c < text.size() such that converting text[0, c) and the
-// text after it in separate calls gives exactly what one call gives. text
-// must begin where the whole text begins or at a safe cut; it may end
-// anywhere, but the byte after a cut decides whether it is one, so a cut is
-// never at the end of text. 0 when there is none (feed more text). Mostly
-// looks at a few hundred bytes before limit; where the text does not show
-// its state there, it walks the text from its beginning. Always 0 for
-// kRawByteEscape and the unassigned types.
+// The last safe cut in text at or before limit, or where there is none the
+// first one after it: a position c with 0 < c < text.size() such that
+// converting text[0, c) and the text after it in separate calls gives
+// exactly what one call gives. text must begin where the whole text begins
+// or at a safe cut; it may end anywhere, but the byte after a cut decides
+// whether it is one, so a cut is never at the end of text. 0 when text has
+// none (feed more text). Mostly looks at a few hundred bytes before limit;
+// where they do not show the state of the text, it walks the text from its
+// beginning. Always 0 for kRawByteEscape and the unassigned types.
 std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t limit,
                     const Options& options = {}) noexcept;
 

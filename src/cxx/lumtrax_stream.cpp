@@ -113,15 +113,22 @@ void Step(const Walk& walk, const std::uint8_t* s, Position& p) {
 }
 
 // The last safe cut after p and at or before end, walking from p, which is
-// where a unit begins with its true state; 0 when there is none.
-std::size_t LastCutFrom(const Walk& walk, const std::uint8_t* s, Position p, std::size_t end) {
+// where a unit begins with its true state; where there is none, the first
+// one after end and at or before beyond; 0 when there is none either.
+std::size_t CutFrom(const Walk& walk, const std::uint8_t* s, Position p, std::size_t end,
+                    std::size_t beyond) {
     std::size_t last = 0;
-    if (p.at > 0 && p.at <= end && !p.open) last = p.at;
-    while (p.at < end) {
+    for (;;) {
+        if (p.at > 0 && !p.open) {
+            if (p.at <= end) {
+                last = p.at;
+            } else if (last == 0 && p.at <= beyond) {
+                return p.at;
+            }
+        }
+        if (p.at >= end && (last != 0 || p.at >= beyond)) return last;
         Step(walk, s, p);
-        if (p.at <= end && !p.open) last = p.at;
     }
-    return last;
 }
 
 // The true position at or after k, found without the bytes before k: walks
@@ -183,16 +190,17 @@ std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t li
     if (!IsAssigned(conversion) || conversion == Conversion::kRawByteEscape || text.size() < 2) {
         return 0;
     }
-    const std::size_t end = std::min(limit, text.size() - 1);
+    const std::size_t last = text.size() - 1;
+    const std::size_t end = std::min(limit, last);
     const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
     const Walk walk = WalkOf(conversion, options);
     // Near end first; farther back while that does not settle it; from the
-    // beginning, whose state is known, at last.
+    // beginning, whose state is known, at last, and past end if need be.
     for (std::size_t window = 256;; window *= 16) {
-        if (window >= end) return LastCutFrom(walk, s, Position{0, false}, end);
+        if (window >= end) return CutFrom(walk, s, Position{0, false}, end, last);
         Position agreed{};
         if (Synchronise(walk, s, end - window, end, agreed)) {
-            if (const std::size_t cut = LastCutFrom(walk, s, agreed, end)) return cut;
+            if (const std::size_t cut = CutFrom(walk, s, agreed, end, end)) return cut;
         }
     }
 }
@@ -240,15 +248,11 @@ std::error_code StreamConverter::Feed(std::string_view bytes, std::string& out) 
     // doubled, so that a long stretch without a cut is walked a bounded
     // number of times.
     while (held() > piece_size_ && (held() >= search_at_ || held() > most)) {
-        const std::string_view text = std::string_view(held_).substr(begin_);
-        std::size_t cut = 0;
-        for (std::size_t limit = std::min(piece_size_, most);; limit = std::min(2 * limit, most)) {
-            cut = FindCut(conversion_, text, limit, options_);
-            if (cut != 0 || limit >= text.size() - 1 || limit == most) break;
-        }
+        const std::size_t cut =
+            FindCut(conversion_, std::string_view(held_).substr(begin_), piece_size_, options_);
+        if (cut > most || (cut == 0 && held() > most)) return error_ = Errc::kTooLong;
         if (cut == 0) {
-            if (text.size() > most) return error_ = Errc::kTooLong;
-            search_at_ = 2 * text.size();
+            search_at_ = 2 * held();
             break;
         }
         if (const std::error_code error = ConvertHeld(cut, out)) return error;
