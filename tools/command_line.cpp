@@ -1,8 +1,11 @@
 #include "command_line.h"
 
+#include <sched.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
+#include <thread>
 
 #include "failure.h"
 
@@ -63,6 +66,24 @@ unsigned long long ParseNumber(const std::string& option, const std::string& val
     return n;
 }
 
+// An option that cannot hold twice with different values.
+template <typename T>
+void Once(std::optional<T>& slot, const T& value, const std::string& option) {
+    if (slot && !(*slot == value)) Usage(option + " is given twice, with different values");
+    slot = value;
+}
+
+// The CPUs this process may run on.
+unsigned UsableCpus() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    }
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? n : 1;
+}
+
 // One byte as one or two hex digits, with or without 0x.
 unsigned char ParseByte(const std::string& option, const std::string& value) {
     std::string digits = Lower(value);
@@ -103,6 +124,8 @@ struct Raw {
     bool no_shift = false;
     bool lines = false;
     std::optional<std::size_t> record;
+    std::optional<std::string> output;
+    std::optional<unsigned> jobs;
 };
 
 Conversion ChooseConversion(const Raw& raw) {
@@ -177,7 +200,7 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
         if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
             name = arg.substr(0, equals);
             attached = arg.substr(equals + 1);
-        } else if (arg.size() > 2 && arg[1] != '-' && (arg[1] == 'o' || arg[1] == 't')) {
+        } else if (arg.size() > 2 && arg[1] != '-' && (arg[1] == 'o' || arg[1] == 't' || arg[1] == 'j')) {
             name = arg.substr(0, 2);
             attached = arg.substr(2);
         }
@@ -196,27 +219,27 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
             no_value();
             settings.action = Settings::Action::kVersion;
         } else if (name == "--from") {
-            raw.from = ParseCode(name, value());
+            Once(raw.from, ParseCode(name, value()), name);
         } else if (name == "--to") {
-            raw.to = ParseCode(name, value());
+            Once(raw.to, ParseCode(name, value()), name);
         } else if (name == "-t" || name == "--type") {
-            raw.type = static_cast<int>(ParseNumber(name, value(), 255));
+            Once(raw.type, static_cast<int>(ParseNumber(name, value(), 255)), "-t");
         } else if (name == "--table-set") {
             const std::string v = value();
             if (v != "0" && v != "1") Usage("--table-set: 0 (lower-case) or 1 (kana), not '" + v + "'");
-            raw.table_set = v == "1" ? 1 : 0;
+            Once(raw.table_set, v == "1" ? 1 : 0, name);
         } else if (name == "--start") {
             const std::string v = Lower(value());
             if (v != "f0" && v != "70") Usage("--start: f0 or 70, not '" + v + "'");
-            raw.start_70 = v == "70";
+            Once(raw.start_70, v == "70", name);
         } else if (name == "--line-end") {
             const std::string v = Lower(value());
             if (v == "keep") {
-                raw.line_end = lumtrax::LineEnd::kKeep;
+                Once(raw.line_end, lumtrax::LineEnd::kKeep, name);
             } else if (v == "lf") {
-                raw.line_end = lumtrax::LineEnd::kLfOnly;
+                Once(raw.line_end, lumtrax::LineEnd::kLfOnly, name);
             } else if (v == "drop") {
-                raw.line_end = lumtrax::LineEnd::kDrop;
+                Once(raw.line_end, lumtrax::LineEnd::kDrop, name);
             } else {
                 Usage("--line-end: keep, lf or drop, not '" + v + "'");
             }
@@ -230,8 +253,9 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
             no_value();
             raw.lines = true;
         } else if (name == "--record") {
-            raw.record = static_cast<std::size_t>(ParseNumber(name, value(), 1ull << 30));
-            if (*raw.record == 0) Usage("--record: a record has at least 1 byte");
+            const auto size = static_cast<std::size_t>(ParseNumber(name, value(), 1ull << 30));
+            if (size == 0) Usage("--record: a record has at least 1 byte");
+            Once(raw.record, size, name);
         } else if (name == "--hex-in") {
             no_value();
             settings.hex_in = true;
@@ -239,15 +263,22 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
             no_value();
             settings.hex_out = true;
         } else if (name == "--escape") {
-            raw.escape = ParseByte(name, value());
+            Once(raw.escape, ParseByte(name, value()), name);
         } else if (name == "-o" || name == "--output") {
-            settings.output = value();
-            if (settings.output.empty()) Usage(name + " needs a file name");
+            const std::string file = value();
+            if (file.empty()) Usage(name + " needs a file name");
+            Once(raw.output, file, "-o");
+        } else if (name == "-j" || name == "--jobs") {
+            const auto jobs = static_cast<unsigned>(ParseNumber(name, value(), 1024));
+            if (jobs == 0) Usage(name + ": at least 1 job");
+            Once(raw.jobs, jobs, "-j");
         } else {
             Usage("unknown option " + arg);
         }
     }
     if (settings.action != Settings::Action::kConvert) return settings;
+    settings.output = raw.output.value_or("");
+    settings.jobs = raw.jobs ? *raw.jobs : UsableCpus();
 
     if (raw.escape) {
         if (raw.from || raw.to || raw.type || raw.table_set || raw.start_70 || raw.line_end ||

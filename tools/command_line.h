@@ -27,6 +27,7 @@ struct Settings {
     bool hex_out = false;
     unsigned char escape_byte = 0;  // for Action::kEscape
     std::string output;             // empty: standard output
+    unsigned jobs = 1;              // converting threads: -j, else the usable CPUs
     std::vector<std::string> inputs;  // never empty: "-" is standard input
 };
 

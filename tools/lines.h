@@ -32,6 +32,10 @@ public:
     LineScanner(SourceCode code, bool escapes) : code_(code), escapes_(escapes) {}
 
     std::size_t Scan(const std::uint8_t* data, std::size_t size, bool at_end);
+    // After Scan has found a line: whether its line end is read as the first
+    // byte of a host pair (an LF that begins a unit inside a run), so that
+    // the line ends inside a unit.
+    bool EndsInsideUnit() const { return in_run_; }
     void Restart() {
         position_ = 0;
         in_run_ = false;
