@@ -115,6 +115,21 @@ Result Convert(Conversion conversion, const void* text, std::size_t size,
 [[nodiscard]] std::error_code ConvertInto(Conversion conversion, std::string_view text,
                                           std::string& out, GaijiStatus& gaiji,
                                           const Options& options = {}) noexcept;
+namespace detail {
+std::error_code ConvertTerminatedInto(Conversion conversion, std::string_view text,
+                                      std::string& out, GaijiStatus& gaiji,
+                                      const Options& options) noexcept;
+}  // namespace detail
+
+// The same for a std::string, which is converted where it lies, without a
+// copy: the 00 that follows its bytes is the byte after the text. text and
+// out must be different strings.
+template <typename String, std::enable_if_t<std::is_same_v<String, std::string>, int> = 0>
+[[nodiscard]] std::error_code ConvertInto(Conversion conversion, const String& text,
+                                          std::string& out, GaijiStatus& gaiji,
+                                          const Options& options = {}) noexcept {
+    return detail::ConvertTerminatedInto(conversion, text, out, gaiji, options);
+}
 
 // ---------------------------------------------------------------------------
 // Converting a text in pieces

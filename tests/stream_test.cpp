@@ -119,6 +119,11 @@ void ExpectOneCallsResult(const Config& config, const std::string& text, std::si
     ASSERT_FALSE(stream.Finish(out));
     ASSERT_EQ(Hex(out), Hex(whole.text)) << "text " << Hex(text) << ", pieces of " << piece_size;
     ASSERT_EQ(stream.gaiji(), whole.gaiji) << "text " << Hex(text);
+    // A std::string is converted where it lies, followed by its own 00.
+    std::string in_place;
+    GaijiStatus gaiji = GaijiStatus::kNone;
+    ASSERT_FALSE(lumtrax::ConvertInto(config.conversion, text, in_place, gaiji, config.options));
+    ASSERT_EQ(in_place, whole.text);
 }
 
 TEST(Stream, GivesTheBytesAndStatusOfOneCall) {

@@ -38,13 +38,17 @@ public:
     bool EndsInsideUnit() const { return in_run_; }
     void Restart() {
         position_ = 0;
+        searched_ = 0;
         in_run_ = false;
     }
 
 private:
+    std::size_t ScanShiftJis(const std::uint8_t* data, std::size_t size);
+
     SourceCode code_;
     bool escapes_;             // Shift-JIS: whether 5C 01 X is one unit
     std::size_t position_ = 0; // where the next unit begins
+    std::size_t searched_ = 0; // Shift-JIS: the bytes before it hold no line end
     bool in_run_ = false;      // host codes: inside a run of pairs
 };
 

@@ -27,8 +27,10 @@ namespace {
 
 // How much is read at once; the size of a whole file's chunks, converted
 // one call each where cuts allow, and of the jobs of --lines and --record.
+// (A chunk, its result and the core's working copy then fit a core's
+// cache, which is faster than larger chunks.)
 constexpr std::size_t kReadSize = 1 << 20;
-constexpr std::size_t kChunkSize = 1 << 20;
+constexpr std::size_t kChunkSize = 256 << 10;
 constexpr long long kProgressThreshold = 16ll << 20;
 
 // The chunk size. LUMTRAX_CHUNK_SIZE, which is internal (the tests set tiny
@@ -39,7 +41,7 @@ std::size_t ChunkSize() {
     if (value == nullptr) return kChunkSize;
     char* end = nullptr;
     const unsigned long long n = std::strtoull(value, &end, 10);
-    return end != value && *end == '\0' && n > 0 && n <= kChunkSize ? n : kChunkSize;
+    return end != value && *end == '\0' && n > 0 && n <= (64u << 20) ? n : kChunkSize;
 }
 
 // A progress line on standard error while large inputs are read, when
@@ -114,6 +116,16 @@ struct Job {
     Tally tally;                    // what the calls met
     std::string output;
     std::exception_ptr error;
+
+    // Empty again, keeping the memory of its buffers.
+    void Clear() {
+        text.clear();
+        ends.clear();
+        ends_input = false;
+        tally = Tally();
+        output.clear();
+        error = nullptr;
+    }
 };
 
 Failure TooLarge(const Settings& settings, const std::string& where, const std::string& size,
@@ -147,7 +159,7 @@ void ConvertCall(const Settings& settings, std::string_view text, const Place& w
 // in the job.
 void ConvertJob(const Settings& settings, Job& job) noexcept {
     try {
-        std::string result;
+        thread_local std::string result;
         if (settings.split == Split::kWhole) {
             const Place where{"bytes", job.first, job.first + job.text.size() - 1, job.name};
             ConvertCall(settings, job.text, where, result, job);
@@ -183,16 +195,17 @@ public:
     Reader(InputFile& input, bool hex, Progress& progress, const std::atomic<bool>& stop)
         : input_(input), hex_(hex), progress_(progress), stop_(stop) {}
 
-    // Appends the next piece to out; false at the end of the input.
-    bool Next(std::string& out) {
+    // Appends the next piece, of up to max bytes read, to out; false at the
+    // end of the input.
+    bool Next(std::string& out, std::size_t max = kReadSize) {
         std::size_t n = 0;
         if (hex_) {
             raw_.clear();
-            n = input_.Read(raw_, kReadSize, &stop_);
+            n = input_.Read(raw_, max, &stop_);
             decoder_.Decode(raw_, out, input_.name());
             if (n == 0) decoder_.Finish(input_.name());
         } else {
-            n = input_.Read(out, kReadSize, &stop_);
+            n = input_.Read(out, max, &stop_);
         }
         progress_.Advance(n);
         return n > 0;
@@ -209,63 +222,71 @@ private:
 
 using Submit = Pipeline<Job>::Submit;
 
-std::unique_ptr<Job> NewJob(const InputFile& input, unsigned long long first) {
-    auto job = std::make_unique<Job>();
-    job->name = &input.name();
-    job->first = first;
-    return job;
-}
+// What the readers need of the pipeline: where jobs go, and jobs to fill.
+struct Jobs {
+    const Submit& submit;
+    Pipeline<Job>& pipeline;
+
+    std::unique_ptr<Job> New(const InputFile& input, unsigned long long first) const {
+        std::unique_ptr<Job> job = pipeline.Spare();
+        job->Clear();
+        job->name = &input.name();
+        job->first = first;
+        return job;
+    }
+};
 
 // A whole file, in chunks of about the chunk size, cut only where the
 // chunks' results put together are the result of one call (lumtrax::FindCut);
 // where there is no such cut, the chunk grows, up to the most one call takes.
-bool ReadWhole(InputFile& input, const Settings& settings, Reader& reader, const Submit& submit) {
+bool ReadWhole(InputFile& input, const Settings& settings, Reader& reader, const Jobs& jobs) {
     const lumtrax::Conversion conversion = settings.conversion;
     const std::size_t chunk = ChunkSize();
     const std::size_t most = lumtrax::MaxTextSize(conversion);
-    std::string pending;
-    unsigned long long offset = 0;
+    // The job's text is what has been read and not yet handed on. It is read
+    // a byte past the chunk size, so that a cut lies near its end and little
+    // of it moves on to the next job.
+    std::unique_ptr<Job> job = jobs.New(input, 0);
     std::size_t search_at = 0;  // after a search without a cut: when the text has doubled
     for (bool more = true; more;) {
-        more = reader.Next(pending);
+        std::string& text = job->text;
+        more = reader.Next(text, text.size() <= chunk ? chunk + 1 - text.size() : kReadSize);
         if (conversion == lumtrax::Conversion::kRawByteEscape) {  // the escape of the first byte
-            if (pending.size() > 1) pending.resize(1);
+            if (text.size() > 1) text.resize(1);
             continue;
         }
-        while (pending.size() > chunk && (pending.size() >= search_at || pending.size() > most)) {
-            const std::size_t cut = lumtrax::FindCut(conversion, pending, chunk, settings.options);
-            if (cut > most || (cut == 0 && pending.size() > most)) {
+        while (job->text.size() > chunk && (job->text.size() >= search_at || job->text.size() > most)) {
+            const std::size_t cut = lumtrax::FindCut(conversion, job->text, chunk, settings.options);
+            if (cut > most || (cut == 0 && job->text.size() > most)) {
                 throw TooLarge(settings, input.name(),
-                               "from byte offset " + std::to_string(offset) + " on, more than " +
+                               "from byte offset " + std::to_string(job->first) + " on, more than " +
                                    std::to_string(most) + " bytes with a run of double-byte "
                                    "characters open throughout",
                                "; use --lines or --record");
             }
             if (cut == 0) {
-                search_at = 2 * pending.size();
+                search_at = 2 * job->text.size();
                 break;
             }
-            auto job = NewJob(input, offset);
-            job->text.assign(pending, 0, cut);
-            pending.erase(0, cut);
-            offset += cut;
+            std::unique_ptr<Job> next = jobs.New(input, job->first + cut);
+            next->text.assign(job->text, cut, std::string::npos);
+            job->text.resize(cut);
             search_at = 0;
-            if (!submit(std::move(job))) return false;
+            if (!jobs.submit(std::move(job))) return false;
+            job = std::move(next);
         }
     }
-    auto job = NewJob(input, offset);
-    job->text = std::move(pending);
     job->ends_input = true;
-    return submit(std::move(job));
+    return jobs.submit(std::move(job));
 }
 
-bool ReadLines(InputFile& input, const Settings& settings, Reader& reader, const Submit& submit) {
+bool ReadLines(InputFile& input, const Settings& settings, Reader& reader, const Jobs& jobs) {
     const std::size_t limit = lumtrax::MaxTextSize(settings.conversion);
     const std::size_t batch = ChunkSize();
     LineScanner scanner(SourceOf(settings.conversion), !settings.options.lrss);
     std::string buffer;
     unsigned long long line = 0;
-    auto job = NewJob(input, 1);
+    auto job = jobs.New(input, 1);
     // Puts the line into the job, and the job on its way once it is large.
     auto add = [&](std::size_t start, std::size_t n, bool cut) {
         job->text.append(buffer, start, n);
@@ -273,8 +294,8 @@ bool ReadLines(InputFile& input, const Settings& settings, Reader& reader, const
         ++line;
         if (cut) job->tally.NoteCut(Place{"line", line, 0, job->name});
         if (job->text.size() < batch) return true;
-        const bool going = submit(std::move(job));
-        job = NewJob(input, line + 1);
+        const bool going = jobs.submit(std::move(job));
+        job = jobs.New(input, line + 1);
         return going;
     };
     for (bool more = true; more;) {
@@ -301,22 +322,22 @@ bool ReadLines(InputFile& input, const Settings& settings, Reader& reader, const
                            "more than " + std::to_string(limit) + " bytes", "; use --record");
         }
     }
-    return job->ends.empty() || submit(std::move(job));
+    return job->ends.empty() || jobs.submit(std::move(job));
 }
 
-bool ReadRecords(InputFile& input, const Settings& settings, Reader& reader, const Submit& submit) {
+bool ReadRecords(InputFile& input, const Settings& settings, Reader& reader, const Jobs& jobs) {
     const std::size_t size = settings.record_size;
     const std::size_t per_job = std::max<std::size_t>(1, ChunkSize() / size);
     std::string buffer;
     unsigned long long record = 0;
-    auto job = NewJob(input, 1);
+    auto job = jobs.New(input, 1);
     auto add = [&](std::size_t start, std::size_t n) {
         job->text.append(buffer, start, n);
         job->ends.push_back(job->text.size());
         ++record;
         if (job->ends.size() < per_job) return true;
-        const bool going = submit(std::move(job));
-        job = NewJob(input, record + 1);
+        const bool going = jobs.submit(std::move(job));
+        job = jobs.New(input, record + 1);
         return going;
     };
     for (bool more = true; more;) {
@@ -334,7 +355,7 @@ bool ReadRecords(InputFile& input, const Settings& settings, Reader& reader, con
         }
         buffer.erase(0, start);
     }
-    return job->ends.empty() || submit(std::move(job));
+    return job->ends.empty() || jobs.submit(std::move(job));
 }
 
 // In a chunk whose conversion replaced something, the smallest piece between
@@ -444,9 +465,10 @@ int Run(const std::vector<std::string>& args) {
     const auto read = [&](const Submit& submit) {
         for (auto& input : inputs) {
             Reader reader(*input, settings.hex_in, progress, pipeline.stopping());
-            const bool going = settings.split == Split::kWhole   ? ReadWhole(*input, settings, reader, submit)
-                               : settings.split == Split::kLines ? ReadLines(*input, settings, reader, submit)
-                                                                 : ReadRecords(*input, settings, reader, submit);
+            const Jobs jobs{submit, pipeline};
+            const bool going = settings.split == Split::kWhole   ? ReadWhole(*input, settings, reader, jobs)
+                               : settings.split == Split::kLines ? ReadLines(*input, settings, reader, jobs)
+                                                                 : ReadRecords(*input, settings, reader, jobs);
             if (!going) return;
         }
     };

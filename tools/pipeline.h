@@ -55,6 +55,7 @@ public:
             while (std::unique_ptr<Job> job = Take()) {
                 write(*job);
                 std::lock_guard<std::mutex> lock(mutex_);
+                spare_.push_back(std::move(job));
                 ++written_;
                 changed_.notify_all();
             }
@@ -71,6 +72,17 @@ public:
         for (std::thread& worker : workers) worker.join();
         if (write_error) std::rethrow_exception(write_error);
         if (read_error) std::rethrow_exception(read_error);
+    }
+
+    // A job for the reader to fill: one that has been written, with the
+    // memory its buffers hold (so that the input's chunks do not each take
+    // and give back memory from the system), or a new one.
+    std::unique_ptr<Job> Spare() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_.empty()) return std::make_unique<Job>();
+        std::unique_ptr<Job> job = std::move(spare_.back());
+        spare_.pop_back();
+        return job;
     }
 
     // Set when the pipeline stops, for a reader waiting on its input.
@@ -127,6 +139,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Slot> slots_;
+    std::vector<std::unique_ptr<Job>> spare_;
     std::size_t submitted_ = 0;  // jobs handed on by the reader
     std::size_t started_ = 0;    // jobs taken by a worker
     std::size_t written_ = 0;    // jobs written

@@ -113,8 +113,8 @@ std::size_t MaxResultSize(Conversion conversion, std::size_t size) noexcept {
     return DestinationCapacity(static_cast<std::int32_t>(conversion), size) - 1;
 }
 
-std::error_code AppendConverted(Conversion conversion, std::string_view text, std::string& out,
-                                GaijiStatus& gaiji, const Options& options) noexcept {
+std::error_code AppendConverted(Conversion conversion, std::string_view text, bool terminated,
+                                std::string& out, GaijiStatus& gaiji, const Options& options) noexcept {
     gaiji = GaijiStatus::kNone;
     const std::int32_t type = static_cast<std::int32_t>(conversion);
     if (!IsAssignedType(type)) return Errc::kUnassignedType;
@@ -123,21 +123,27 @@ std::error_code AppendConverted(Conversion conversion, std::string_view text, st
     const std::size_t size = text.size();
     if (size > MaxTextSize(conversion)) return Errc::kTooLong;
 
-    // One block after what out holds: the text, the 00 after it, then the
-    // destination.
+    // After what out holds, the destination; unless the text is followed by
+    // a 00 already, a copy of the text and a 00 go before it.
+    const bool copy = !terminated || size == 0;
     const std::size_t kept = out.size();
     const std::size_t capacity = DestinationCapacity(type, size);
     try {
-        out.resize(kept + size + 1 + capacity);
+        out.resize(kept + (copy ? size + 1 : 0) + capacity);
     } catch (const std::bad_alloc&) {
         return Errc::kHeapExhausted;
     } catch (const std::length_error&) {
         return Errc::kHeapExhausted;
     }
-    std::uint8_t* const source = reinterpret_cast<std::uint8_t*>(&out[kept]);
-    if (size > 0) std::memcpy(source, text.data(), size);
-    source[size] = 0x00;
-    std::uint8_t* const destination = source + size + 1;
+    std::uint8_t* const block = reinterpret_cast<std::uint8_t*>(&out[kept]);
+    const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(text.data());
+    std::uint8_t* destination = block;
+    if (copy) {
+        if (size > 0) std::memcpy(block, text.data(), size);
+        block[size] = 0x00;
+        source = block;
+        destination = block + size + 1;
+    }
 
     // The core reads a length of 0 as "compute it"; a negative one is its
     // empty text.
@@ -150,7 +156,7 @@ std::error_code AppendConverted(Conversion conversion, std::string_view text, st
         out.resize(kept);
         return Errc::kHeapExhausted;
     }
-    std::memmove(source, destination, static_cast<std::size_t>(result));
+    if (destination != block) std::memmove(block, destination, static_cast<std::size_t>(result));
     out.resize(kept + static_cast<std::size_t>(result));
     gaiji = static_cast<GaijiStatus>(status);
     return {};
@@ -159,7 +165,14 @@ std::error_code AppendConverted(Conversion conversion, std::string_view text, st
 std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
                             GaijiStatus& gaiji, const Options& options) noexcept {
     out.clear();
-    return AppendConverted(conversion, text, out, gaiji, options);
+    return AppendConverted(conversion, text, false, out, gaiji, options);
+}
+
+std::error_code detail::ConvertTerminatedInto(Conversion conversion, std::string_view text,
+                                              std::string& out, GaijiStatus& gaiji,
+                                              const Options& options) noexcept {
+    out.clear();
+    return AppendConverted(conversion, text, true, out, gaiji, options);
 }
 
 Result Convert(Conversion conversion, std::string_view text, const Options& options) noexcept {

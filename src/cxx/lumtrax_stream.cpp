@@ -220,8 +220,8 @@ void StreamConverter::Reset() noexcept {
 
 std::error_code StreamConverter::ConvertHeld(std::size_t count, std::string& out) noexcept {
     GaijiStatus gaiji = GaijiStatus::kNone;
-    error_ = AppendConverted(conversion_, std::string_view(held_).substr(begin_, count), out, gaiji,
-                             options_);
+    error_ = AppendConverted(conversion_, std::string_view(held_).substr(begin_, count), false, out,
+                             gaiji, options_);
     if (error_) return error_;
     gaiji_ = MergeGaiji(gaiji_, gaiji);
     begin_ += count;
