@@ -532,7 +532,7 @@ TEST_F(CommandTest, HelpAndVersion) {
     EXPECT_EQ(o.status, 0);
     for (const char* option : {"--from", "--to", "--table-set", "--start", "-t", "--lrss",
                                "--no-shift", "--line-end", "--lines", "--record", "--hex-in",
-                               "--hex-out", "--escape", "-o", "--version", "Examples:",
+                               "--hex-out", "--escape", "-o", "-j", "--jobs", "--version", "Examples:",
                                "Exit status:"}) {
         EXPECT_NE(o.out.find(option), std::string::npos) << option;
     }

@@ -335,23 +335,33 @@ How (as the C functions Lumtrax, Lumtrax_LRSS and Lumtrax_NoShift):
   --no-shift              write no shift code or sequence (--to ebcdic, 8bit)
   --line-end keep|lf|drop a CR LF in sjis: kept (default), LF only, dropped
 How much per call:
-  (default)               each FILE whole, in one call; 00 bytes are carried
+  (default)               each FILE whole, with the bytes of one call: it is
+                          converted in chunks, cut only where that gives the
+                          same bytes (no cut inside an open run: the chunk
+                          grows); 00 bytes are carried
   --lines                 each line (up to and with its LF: 0A, or 25 in
                           ebcdic) in its own call, as record files are processed
   --record N              each N bytes in their own call (files without line
                           ends); a shorter last record is converted, with a warning
+  -j, --jobs N            convert on N threads (default: the CPUs this process
+                          may use); the output is the same for every N
 Input and output:
   --hex-in                read hex pairs ("C1 2B B0 A1"); whitespace is ignored
-  --hex-out               write hex pairs, one line for each call
+  --hex-out               write hex pairs, one line for each file (or line,
+                          or record)
   -o, --output FILE       write FILE (through a temporary file renamed into
                           place: a failure never leaves a partial FILE)
   --escape BYTE           write the raw-byte escape 5C 01 BYTE (type 11) and stop
   -h, --help              this text
   --version               the library's and the gaiji server's versions
 
-Exit status: 0 done; 1 done, but a gaiji was replaced by the substitute (a black
-square); 2 usage error; 3 input/output error, input not hex, or a text too
-large for one call. Gaiji met are reported on standard error.
+Exit status: 0 done; 1 done, but some characters could not be converted (a
+gaiji the gaiji server does not know, or bytes that are no valid text) and were
+replaced by the substitute (a black square); 2 usage error; 3 input/output
+error, input not hex, or a text too large for one call. Standard error tells
+where the first replacement is, and whether the gaiji server converted gaiji.
+With standard error on a terminal, inputs of 16 MiB and more show a progress
+line.
 
 Examples:
   lumtrax --to ebcdic --hex-out examples/sample.sjis
