@@ -161,7 +161,8 @@ void ConvertJob(const Settings& settings, Job& job) noexcept {
     try {
         thread_local std::string result;
         if (settings.split == Split::kWhole) {
-            const Place where{"bytes", job.first, job.first + job.text.size() - 1, job.name};
+            const Place where{"bytes", job.first, job.first + std::max<std::size_t>(job.text.size(), 1) - 1,
+                              job.name};
             ConvertCall(settings, job.text, where, result, job);
             if (job.ends_input && settings.conversion != lumtrax::Conversion::kRawByteEscape &&
                 EndsInsideUnit(SourceOf(settings.conversion), !settings.options.lrss,
