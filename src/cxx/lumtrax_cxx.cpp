@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "api/dispatch.h"
+#include "cxx/append.h"
 #include "api/growth.h"
 #include "gaiji/gaiji_server.h"
 #include "simd/kernels.h"
@@ -113,30 +114,43 @@ std::size_t MaxResultSize(Conversion conversion, std::size_t size) noexcept {
     return DestinationCapacity(static_cast<std::int32_t>(conversion), size) - 1;
 }
 
-std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
-                            GaijiStatus& gaiji, const Options& options) noexcept {
+std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool terminated,
+                             std::string& out, std::size_t kept, GaijiStatus& gaiji,
+                             const Options& options) noexcept {
     gaiji = GaijiStatus::kNone;
-    out.clear();
+    const auto fail = [&](Errc error) {
+        out.resize(kept);
+        return make_error_code(error);
+    };
     const std::int32_t type = static_cast<std::int32_t>(conversion);
-    if (!IsAssignedType(type)) return Errc::kUnassignedType;
+    if (!IsAssignedType(type)) return fail(Errc::kUnassignedType);
     // The escape is built from the first byte alone.
     if (conversion == Conversion::kRawByteEscape) text = text.substr(0, 1);
     const std::size_t size = text.size();
-    if (size > MaxTextSize(conversion)) return Errc::kTooLong;
+    if (size > MaxTextSize(conversion)) return fail(Errc::kTooLong);
 
-    // One block: the text, the 00 after it, then the destination.
+    // After the bytes of out that are kept, the destination (what out holds
+    // there already is written over, so only the part that grows is filled
+    // with zeros); unless the text is followed by a 00, a copy of the text
+    // and a 00 go before it.
+    const bool copy = !terminated || size == 0;
     const std::size_t capacity = DestinationCapacity(type, size);
     try {
-        out.resize(size + 1 + capacity);
+        out.resize(kept + (copy ? size + 1 : 0) + capacity);
     } catch (const std::bad_alloc&) {
-        return Errc::kHeapExhausted;
+        return fail(Errc::kHeapExhausted);
     } catch (const std::length_error&) {
-        return Errc::kHeapExhausted;
+        return fail(Errc::kHeapExhausted);
     }
-    std::uint8_t* const source = reinterpret_cast<std::uint8_t*>(&out[0]);
-    if (size > 0) std::memcpy(source, text.data(), size);
-    source[size] = 0x00;
-    std::uint8_t* const destination = source + size + 1;
+    std::uint8_t* const block = reinterpret_cast<std::uint8_t*>(&out[kept]);
+    const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(text.data());
+    std::uint8_t* destination = block;
+    if (copy) {
+        if (size > 0) std::memcpy(block, text.data(), size);
+        block[size] = 0x00;
+        source = block;
+        destination = block + size + 1;
+    }
 
     // The core reads a length of 0 as "compute it"; a negative one is its
     // empty text.
@@ -145,14 +159,22 @@ std::error_code ConvertInto(Conversion conversion, std::string_view text, std::s
     const std::int32_t result =
         ConvertDispatch(type, destination, source, length, static_cast<std::int32_t>(options.line_end),
                         &status, options.lrss, options.shift);
-    if (result < 0) {  // not reached: the type is assigned and the length fits
-        out.clear();
-        return Errc::kTooLong;
-    }
-    std::memmove(source, destination, static_cast<std::size_t>(result));
-    out.resize(static_cast<std::size_t>(result));
+    if (result < 0) return fail(Errc::kTooLong);  // not reached: the type is assigned and the length fits
+    if (destination != block) std::memmove(block, destination, static_cast<std::size_t>(result));
+    out.resize(kept + static_cast<std::size_t>(result));
     gaiji = static_cast<GaijiStatus>(status);
     return {};
+}
+
+std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
+                            GaijiStatus& gaiji, const Options& options) noexcept {
+    return ConvertAfter(conversion, text, false, out, 0, gaiji, options);
+}
+
+std::error_code detail::ConvertTerminatedInto(Conversion conversion, std::string_view text,
+                                              std::string& out, GaijiStatus& gaiji,
+                                              const Options& options) noexcept {
+    return ConvertAfter(conversion, text, true, out, 0, gaiji, options);
 }
 
 Result Convert(Conversion conversion, std::string_view text, const Options& options) noexcept {
