@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -189,6 +190,8 @@ TEST(DocsTest, EveryExampleOfConvertedBytesGivesWhatItSays) {
         }
     }
     EXPECT_GT(examples, 20);
+    // A newcomer's page, with the rest one link away.
+    EXPECT_LE(fs::file_size(fs::path(LUMTRAX_SOURCE_DIR) / "README.md"), 10u * 1024u);
 }
 
 TEST(DocsTest, CodeThatStatesResultsIsAnExcerptOfATestedExample) {
@@ -229,6 +232,49 @@ TEST(DocsTest, CodeThatStatesResultsIsAnExcerptOfATestedExample) {
                                << ": a C block that states results is not an excerpt of a program in examples/";
         }
     }
+}
+
+// The options each description of the command names: the first column of
+// --help's option lines, the tags of the manual page's .TP paragraphs, the
+// first column of the option tables of docs/command.md.
+std::set<std::string> OptionsIn(const std::string& text, const std::regex& line, const std::regex& option) {
+    std::set<std::string> options;
+    for (const std::string& raw : Lines(text)) {
+        std::smatch m;
+        if (!std::regex_search(raw, m, line)) continue;
+        const std::string column = m[1];
+        for (auto it = std::sregex_iterator(column.begin(), column.end(), option); it != std::sregex_iterator(); ++it) {
+            options.insert((*it)[1]);
+        }
+    }
+    return options;
+}
+
+TEST(DocsTest, TheManualPageAndHelpNameTheOptionsOfTheCommandsPage) {
+    const std::regex option(R"((?:^|[^\w-])(--?[a-z][a-z0-9-]*))");
+    std::string help;
+    if (FILE* pipe = popen((std::string(LUMTRAX_COMMAND) + " --help").c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) help.append(buffer, n);
+        pclose(pipe);
+    }
+    // "  -t, --type N            the conversion..." : the column before the gap.
+    const std::set<std::string> in_help = OptionsIn(help, std::regex(R"(^  (-\S.*?)(?:  |$))"), option);
+    // The line after each .TP, with the roff escapes of '-' and of the fonts
+    // undone.
+    std::string tags;
+    const std::vector<std::string> man = Lines(ReadFile(fs::path(LUMTRAX_SOURCE_DIR) / "tools" / "lumtrax.1"));
+    for (std::size_t k = 0; k + 1 < man.size(); ++k) {
+        if (man[k] != ".TP") continue;
+        const std::string unfonted = std::regex_replace(man[k + 1], std::regex(R"(\\f[RPBI])"), " ");
+        tags += std::regex_replace(unfonted, std::regex(R"(\\-)"), "-") + "\n";
+    }
+    const std::set<std::string> in_man = OptionsIn(tags, std::regex(R"(^(\..*)$)"), option);
+    const std::set<std::string> in_page = OptionsIn(ReadFile(fs::path(LUMTRAX_SOURCE_DIR) / "docs" / "command.md"),
+                                                    std::regex(R"(^\| (`-[^|]*)\|)"), option);
+    EXPECT_GT(in_page.size(), 15u);
+    EXPECT_EQ(in_help, in_page) << "lumtrax --help and docs/command.md";
+    EXPECT_EQ(in_man, in_page) << "tools/lumtrax.1 and docs/command.md";
 }
 
 }  // namespace
