@@ -134,15 +134,39 @@ LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<C
         }
         return out + total;
     } else {
-        alignas(64) std::uint8_t block[2 * kWidth];
-        Store(block, bytes);
-        Store(block + kWidth, _mm512_setzero_si512());
-        // The pieces go through a scratch block, so that no write reaches
-        // past the bytes written.
-        alignas(64) std::uint8_t scratch[(2 + CodeWidth) * kWidth];
-        const std::size_t written =
-            static_cast<std::size_t>(WriteCodedPieces<kWidth>(block, count, codes, scratch) - scratch);
-        std::memcpy(out, scratch, written);
-        return out + written;
+        // Two-byte codes, a quarter of the window at a time: slot 3k and
+        // 3k + 1 of a 48-slot space are the code before byte k, slot 3k + 2
+        // byte k itself.
+        constexpr Bits kFirstSlots = 0x249249249249u;
+        const VMask first_marks = FromBits(codes.first_marks);
+        const Vec first_bytes = _mm512_mask_blend_epi8(first_marks, Splat(codes.second[0]), Splat(codes.first[0]));
+        const Vec second_bytes = _mm512_mask_blend_epi8(first_marks, Splat(codes.second[1]), Splat(codes.first[1]));
+        const Vec quarters[4] = {bytes, _mm512_maskz_alignr_epi32(0xFFFF, _mm512_setzero_si512(), bytes, 4),
+                                 _mm512_maskz_alignr_epi32(0xFFFF, _mm512_setzero_si512(), bytes, 8),
+                                 _mm512_maskz_alignr_epi32(0xFFFF, _mm512_setzero_si512(), bytes, 12)};
+        for (unsigned q = 0; q < 4 && 16 * q < count; ++q) {
+            const unsigned from = 16 * q;
+            const unsigned n = count - from < 16 ? count - from : 16;
+            const Bits quarter_marks = marks & (Bits{0xFFFF} << from);
+            if (quarter_marks == 0) {
+                StoreFirst(out, quarters[q], n);
+                out += n;
+                continue;
+            }
+            const Bits local = quarter_marks >> from;
+            const Bits first_slots = _pdep_u64(local, kFirstSlots);
+            const Bits second_slots = first_slots << 1;
+            const Bits byte_slots = _pdep_u64(Below(n), kFirstSlots << 2);
+            const Bits used = first_slots | second_slots | byte_slots;
+            Vec written = _mm512_maskz_expand_epi8(FromBits(_pext_u64(byte_slots, used)), quarters[q]);
+            written = _mm512_mask_expand_epi8(written, FromBits(_pext_u64(first_slots, used)),
+                                              _mm512_maskz_compress_epi8(FromBits(quarter_marks), first_bytes));
+            written = _mm512_mask_expand_epi8(written, FromBits(_pext_u64(second_slots, used)),
+                                              _mm512_maskz_compress_epi8(FromBits(quarter_marks), second_bytes));
+            const unsigned total = n + 2 * BitCount(local);
+            StoreFirst(out, written, total);
+            out += total;
+        }
+        return out;
     }
 }
