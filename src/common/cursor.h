@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "api/growth.h"
+
 namespace lumtrax {
 
 struct Cursor {
@@ -46,6 +48,22 @@ void ConvertUnits(Cursor& c, bool has_kernel, Kernel kernel, Unit unit) {
         }
         unit(c);
     }
+}
+
+// One conversion of conversion type `type` over the len counted bytes of src
+// (none when len is 0 or less) into dst, whose end is where the growth rule
+// of the type puts it: ConvertUnits over the text, then finish(c) for what
+// ends it (closing an open run), then the terminator. Returns the bytes
+// written before it. The status is the caller's to set.
+template <typename Kernel, typename Unit, typename Finish>
+std::int32_t ConvertText(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                         bool has_kernel, Kernel kernel, Unit unit, Finish finish) {
+    const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
+    Cursor c{src, n, 0, dst, dst + DestinationCapacity(type, n), false};
+    ConvertUnits(c, has_kernel, kernel, unit);
+    finish(c);
+    *c.out = 0x00;
+    return static_cast<std::int32_t>(c.out - dst);
 }
 
 }  // namespace lumtrax

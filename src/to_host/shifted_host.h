@@ -86,17 +86,16 @@ void ConvertShiftedUnit(Cursor& c, const Code& code, const SjisToHostMode& mode,
     }
 }
 
-// Converts the text at the cursor to its end, through kernel where
-// has_kernel, closes the run and writes the terminator. Returns the bytes
-// written before it.
+// Converts the counted text of src into dst (see ConvertText), through
+// kernel where has_kernel, and closes the run at its end. Returns the bytes
+// written before the terminator.
 template <typename Code, typename Kernel>
-std::int32_t ConvertToShiftedHost(Cursor& c, const Code& code, const SjisToHostMode& mode, std::int32_t* status,
-                                  bool has_kernel, Kernel kernel) {
-    std::uint8_t* const dst = c.out;
-    ConvertUnits(c, has_kernel, kernel, [&](Cursor& at) { ConvertShiftedUnit(at, code, mode, status); });
-    CloseRun(c, code);
-    *c.out = 0x00;
-    return static_cast<std::int32_t>(c.out - dst);
+std::int32_t ConvertToShiftedHost(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                                  const Code& code, const SjisToHostMode& mode, std::int32_t* status, bool has_kernel,
+                                  Kernel kernel) {
+    return ConvertText(
+        type, dst, src, len, has_kernel, kernel, [&](Cursor& at) { ConvertShiftedUnit(at, code, mode, status); },
+        [&](Cursor& at) { CloseRun(at, code); });
 }
 
 }  // namespace lumtrax

@@ -1,6 +1,5 @@
 // Shift-JIS to the EBCDIC host code (types 0 and 1), through the loop of the
 // host codes with a shift state (shifted_host.h).
-#include "api/growth.h"
 #include "codes/ebcdic_host.h"
 #include "lumtrax.h"
 #include "to_host/shifted_host.h"
@@ -33,11 +32,10 @@ private:
 std::int32_t SjisToEbcdicHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
                               const SjisToHostMode& mode, std::int32_t* status, TableSet table_set) {
     *status = kGaijiNone;
-    const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
-    Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_SJIS_TO_EBCDIC, n), false};
     const ByteTable& table = SjisToHostTable(table_set);
     const auto kernel = [&](Cursor& at) { kernels.sjis_to_ebcdic(at, table, mode); };
-    return ConvertToShiftedHost(c, EbcdicCode(table), mode, status, kernels.sjis_to_ebcdic != nullptr, kernel);
+    return ConvertToShiftedHost(LUMTRAX_SJIS_TO_EBCDIC, dst, src, len, EbcdicCode(table), mode, status,
+                                kernels.sjis_to_ebcdic != nullptr, kernel);
 }
 
 }  // namespace lumtrax

@@ -1,6 +1,5 @@
 // Shift-JIS to the 8-bit host code (types 2 and 10), through the loop of the
 // host codes with a shift state (shifted_host.h).
-#include "api/growth.h"
 #include "codes/eightbit_host.h"
 #include "lumtrax.h"
 #include "to_host/shifted_host.h"
@@ -33,10 +32,9 @@ private:
 std::int32_t SjisToEightBitHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
                                 const SjisToHostMode& mode, std::int32_t* status, StartSequence start) {
     *status = kGaijiNone;
-    const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
-    Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_SJIS_TO_8BIT, n), false};
     const auto kernel = [&](Cursor& at) { kernels.sjis_to_eightbit(at, start, mode); };
-    return ConvertToShiftedHost(c, EightBitCode(start), mode, status, kernels.sjis_to_eightbit != nullptr, kernel);
+    return ConvertToShiftedHost(LUMTRAX_SJIS_TO_8BIT, dst, src, len, EightBitCode(start), mode, status,
+                                kernels.sjis_to_eightbit != nullptr, kernel);
 }
 
 }  // namespace lumtrax

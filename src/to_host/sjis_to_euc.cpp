@@ -6,7 +6,6 @@
 //   a line end CR LF          CR LF, LF alone, or nothing, by the mode;
 //   a raw-byte escape 5C 01 X X, in every mode (EUC has no LRSS mode);
 //   any other byte            itself.
-#include "api/growth.h"
 #include "codes/euc.h"
 #include "gaiji/gaiji.h"
 #include "lumtrax.h"
@@ -50,13 +49,10 @@ void ConvertEucUnit(Cursor& c, std::int32_t line_end, std::int32_t* status) {
 std::int32_t SjisToEuc(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
                        std::int32_t line_end, std::int32_t* status) {
     *status = kGaijiNone;
-    const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
-    Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_SJIS_TO_EUC, n), false};
-    ConvertUnits(
-        c, kernels.sjis_to_euc != nullptr, [&](Cursor& at) { kernels.sjis_to_euc(at, line_end); },
-        [&](Cursor& at) { ConvertEucUnit(at, line_end, status); });
-    *c.out = 0x00;
-    return static_cast<std::int32_t>(c.out - dst);
+    return ConvertText(
+        LUMTRAX_SJIS_TO_EUC, dst, src, len, kernels.sjis_to_euc != nullptr,
+        [&](Cursor& at) { kernels.sjis_to_euc(at, line_end); },
+        [&](Cursor& at) { ConvertEucUnit(at, line_end, status); }, [](Cursor&) {});
 }
 
 }  // namespace lumtrax

@@ -8,7 +8,6 @@
 //                             any other pair through the gaiji server.
 //
 // No unit writes more bytes than it takes.
-#include "api/growth.h"
 #include "codes/ebcdic_host.h"
 #include "gaiji/gaiji.h"
 #include "lumtrax.h"
@@ -44,14 +43,11 @@ void ConvertEbcdicUnit(Cursor& c, const ByteTable& table, bool lrss, std::int32_
 std::int32_t EbcdicHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
                               std::int32_t* status, bool lrss, TableSet table_set) {
     *status = kGaijiNone;
-    const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
-    Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_EBCDIC_TO_SJIS, n), false};
     const ByteTable& table = HostToSjisTable(table_set);
-    ConvertUnits(
-        c, kernels.ebcdic_to_sjis != nullptr, [&](Cursor& at) { kernels.ebcdic_to_sjis(at, table, lrss); },
-        [&](Cursor& at) { ConvertEbcdicUnit(at, table, lrss, status); });
-    *c.out = 0x00;
-    return static_cast<std::int32_t>(c.out - dst);
+    return ConvertText(
+        LUMTRAX_EBCDIC_TO_SJIS, dst, src, len, kernels.ebcdic_to_sjis != nullptr,
+        [&](Cursor& at) { kernels.ebcdic_to_sjis(at, table, lrss); },
+        [&](Cursor& at) { ConvertEbcdicUnit(at, table, lrss, status); }, [](Cursor&) {});
 }
 
 }  // namespace lumtrax

@@ -9,7 +9,6 @@
 //                             pair through the gaiji server.
 //
 // No unit writes more bytes than it takes.
-#include "api/growth.h"
 #include "codes/eightbit_host.h"
 #include "gaiji/gaiji.h"
 #include "lumtrax.h"
@@ -47,13 +46,10 @@ void ConvertEightBitUnit(Cursor& c, bool lrss, std::int32_t* status) {
 std::int32_t EightBitHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
                                 std::int32_t* status, bool lrss) {
     *status = kGaijiNone;
-    const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
-    Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_8BIT_TO_SJIS, n), false};
-    ConvertUnits(
-        c, kernels.eightbit_to_sjis != nullptr, [&](Cursor& at) { kernels.eightbit_to_sjis(at, lrss); },
-        [&](Cursor& at) { ConvertEightBitUnit(at, lrss, status); });
-    *c.out = 0x00;
-    return static_cast<std::int32_t>(c.out - dst);
+    return ConvertText(
+        LUMTRAX_8BIT_TO_SJIS, dst, src, len, kernels.eightbit_to_sjis != nullptr,
+        [&](Cursor& at) { kernels.eightbit_to_sjis(at, lrss); },
+        [&](Cursor& at) { ConvertEightBitUnit(at, lrss, status); }, [](Cursor&) {});
 }
 
 }  // namespace lumtrax

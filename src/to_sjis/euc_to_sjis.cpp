@@ -7,7 +7,6 @@
 //                             pair through the gaiji server.
 //
 // No unit writes more bytes than it takes.
-#include "api/growth.h"
 #include "codes/euc.h"
 #include "gaiji/gaiji.h"
 #include "lumtrax.h"
@@ -42,13 +41,9 @@ void ConvertEucUnit(Cursor& c, std::int32_t* status) {
 std::int32_t EucToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
                        std::int32_t* status) {
     *status = kGaijiNone;
-    const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
-    Cursor c{src, n, 0, dst, dst + DestinationCapacity(LUMTRAX_EUC_TO_SJIS, n), false};
-    ConvertUnits(
-        c, kernels.euc_to_sjis != nullptr, [&](Cursor& at) { kernels.euc_to_sjis(at); },
-        [&](Cursor& at) { ConvertEucUnit(at, status); });
-    *c.out = 0x00;
-    return static_cast<std::int32_t>(c.out - dst);
+    return ConvertText(
+        LUMTRAX_EUC_TO_SJIS, dst, src, len, kernels.euc_to_sjis != nullptr, [&](Cursor& at) { kernels.euc_to_sjis(at); },
+        [&](Cursor& at) { ConvertEucUnit(at, status); }, [](Cursor&) {});
 }
 
 }  // namespace lumtrax

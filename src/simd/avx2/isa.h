@@ -46,17 +46,6 @@ LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) {
 }
 LUMTRAX_INLINE Vec HalfUp(Vec v) { return _mm256_avg_epu8(v, _mm256_setzero_si256()); }
 
-LUMTRAX_INLINE void LoadWindow(const std::uint8_t* p, std::size_t left, Vec& v, Vec& next) {
-    if (left > kWidth) {
-        v = Load(p);
-        next = Load(p + 1);
-        return;
-    }
-    alignas(32) std::uint8_t copy[2 * kWidth] = {};
-    std::memcpy(copy, p, left + 1);
-    v = Load(copy);
-    next = Load(copy + 1);
-}
 
 // The entries of a 256-byte table for each byte, by byte shuffles of the
 // table's rows of 16 entries, each in both halves of the vector. For the row
@@ -79,20 +68,4 @@ LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool any_high) {
     return result;
 }
 
-LUMTRAX_INLINE std::uint8_t* WriteKept(Vec bytes, unsigned count, Bits removed, std::uint8_t* out) {
-    alignas(32) std::uint8_t block[2 * kWidth];
-    Store(block, bytes);
-    Store(block + kWidth, _mm256_setzero_si256());
-    return WriteKeptPieces<kWidth>(block, count, removed, out);
-}
-
-// Writes out a vector's bytes [0, count) with the codes before the bytes
-// they mark, and returns the place after the last byte. A write reaches up
-// to kWidth bytes past that place.
-template <unsigned CodeWidth>
-LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<CodeWidth>& codes, std::uint8_t* out) {
-    alignas(32) std::uint8_t block[2 * kWidth];
-    Store(block, bytes);
-    Store(block + kWidth, _mm256_setzero_si256());
-    return WriteCodedPieces<kWidth>(block, count, codes, out);
-}
+#include "simd/generic/vector_pieces.h"

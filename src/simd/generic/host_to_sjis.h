@@ -36,6 +36,8 @@ LUMTRAX_INLINE Bits PrefixParity(Bits bits) {
     return bits;
 }
 
+LUMTRAX_INLINE Vec AsTheyAre(Vec bytes) { return bytes; }
+
 // The Shift-JIS lead of every byte read as the row of a JIS pair (high bit
 // set or not): (row + 1) / 2 + 70, or + B0 from the row 5F on.
 LUMTRAX_INLINE Vec SjisLeads(Vec v) {
@@ -214,19 +216,16 @@ void ShiftedHostToSjis(Cursor& c, const ByteTable* table, bool lrss) {
     Carry carry;
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
-        if (left > kWidth && !c.in_run && !carry.sequence) {
-            // Single bytes up to the end of a window with no shift code.
-            const Vec singles = Load(c.src + c.i);
-            const Bits code_bytes = kCodeWidth == 1
-                                        ? ToBits(VOr(VEq(singles, kEbcdicRunOpen), VEq(singles, kEbcdicRunClose)))
-                                        : ToBits(VEq(singles, kSequenceLead));
-            if (code_bytes == 0) {
-                Store(c.out, kCodeWidth == 1 ? Lookup(*table, singles, ToBits(VHigh(singles)) != 0) : singles);
-                c.out += kWidth;
-                c.i += kWidth;
-                continue;
-            }
-        }
+        // Single bytes up to the end of a window with no shift code.
+        const auto code_bytes = [](Vec bytes) {
+            if constexpr (kCodeWidth == 1) return ToBits(VOr(VEq(bytes, kEbcdicRunOpen), VEq(bytes, kEbcdicRunClose)));
+            return ToBits(VEq(bytes, kSequenceLead));
+        };
+        const auto singles = [&](Vec bytes) {
+            if constexpr (kCodeWidth == 1) return Lookup(*table, bytes, ToBits(VHigh(bytes)) != 0);
+            return bytes;
+        };
+        if (!c.in_run && !carry.sequence && TakeSingleByteWindow(c, code_bytes, singles)) continue;
         Vec v, next;
         LoadWindow(c.src + c.i, left, v, next);
         const bool whole = left > kWidth;
@@ -275,15 +274,8 @@ void EucToSjis(Cursor& c) {
     bool carried_kana = false;  // ... after the prefix 8E: kept as it is
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
-        if (left > kWidth && !carried) {
-            const Vec ascii = Load(c.src + c.i);
-            if (ToBits(VHigh(ascii)) == 0) {
-                Store(c.out, ascii);
-                c.out += kWidth;
-                c.i += kWidth;
-                continue;
-            }
-        }
+        const auto high = [](Vec bytes) { return ToBits(VHigh(bytes)); };
+        if (!carried && TakeSingleByteWindow(c, high, AsTheyAre)) continue;
         Vec v, next;
         LoadWindow(c.src + c.i, left, v, next);
         const bool whole = left > kWidth;
@@ -294,19 +286,12 @@ void EucToSjis(Cursor& c) {
         // Rows 1-8 and 16-84.
         const VMask jis = VAnd(VOr(VInRange(v, 0xA1, 0xA8), VInRange(v, 0xB0, 0xF4)), VInRange(next, 0xA1, 0xFE));
         const Bits leads_all = starts & ToBits(jis);
-        unsigned count = FirstOr(starts & ~prefixes & ~leads_all, limit);
-        const bool stopped = count < limit;
-        unsigned end = count;
-        bool carries = false;
-        if (!stopped && (starts >> (limit - 1) & 1u) != 0) {
-            if (whole) {
-                carries = true;  // the trail is the next window's first byte
-            } else if (limit < kWidth) {
-                end = limit + 1;  // the trail is the byte after the text, in the vector
-            } else {
-                count = end = limit - 1;  // the pair begins the next window
-            }
-        }
+        const Bits stops = starts & ~prefixes & ~leads_all;
+        const bool stopped = stops != 0;
+        const WindowEnd window_end = EndOfWindow(starts, FirstOr(stops, limit), limit, whole, stopped);
+        const unsigned count = window_end.count;
+        const unsigned end = window_end.end;
+        const bool carries = window_end.carries;
         if (end == 0) return;
         const Bits leads = leads_all & Below(count);
         const Bits odd_leads = ToBits(VEq(AndB(v, Splat(1)), 1)) & leads;

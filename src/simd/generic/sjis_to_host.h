@@ -25,6 +25,47 @@ LUMTRAX_INLINE Bits PairStarts(Bits may_begin) {
     return (even_runs & kEven) | (odd_runs & ~kEven);
 }
 
+// Takes the next whole window at once where it holds single bytes alone that
+// write one byte each: where stops(bytes) finds none of the bytes that would
+// make it otherwise, writes convert(bytes) and moves the cursor on. (Such a
+// window writes as many bytes as it takes, so they lie inside the
+// destination.) False where it does not.
+template <typename Stops, typename Convert>
+LUMTRAX_INLINE bool TakeSingleByteWindow(Cursor& c, Stops stops, Convert convert) {
+    if (c.n - c.i <= kWidth) return false;
+    const Vec bytes = Load(c.src + c.i);
+    if (stops(bytes) != 0) return false;
+    Store(c.out, convert(bytes));
+    c.out += kWidth;
+    c.i += kWidth;
+    return true;
+}
+
+// Where a window's units end when a pair may begin at its last counted byte
+// (starts), count units were taken, and stopped tells whether a unit for
+// the plain loop follows them. A pair that begins at a whole window's last
+// byte is carried: its trail is the next window's first byte. At the end of
+// the text, such a pair takes the byte after the text, which the vector
+// holds, unless the window is full: then the pair begins the next window.
+struct WindowEnd {
+    unsigned count;  // the units converted end here (or carry on)
+    unsigned end;    // the bytes of the window written and taken
+    bool carries;
+};
+
+LUMTRAX_INLINE WindowEnd EndOfWindow(Bits starts, unsigned count, unsigned limit, bool whole, bool stopped) {
+    WindowEnd e{count, count, false};
+    if (stopped || (starts >> (limit - 1) & 1u) == 0) return e;
+    if (whole) {
+        e.carries = true;
+    } else if (limit < kWidth) {
+        e.end = limit + 1;
+    } else {
+        e.count = e.end = limit - 1;
+    }
+    return e;
+}
+
 // The JIS form of every byte of a window read as the lead of a pair (the
 // row: 2L - E1 for 81-9F, 2L - 161 for E0-EF, one more before a trail from
 // 9F) and as its trail (the cell: T - 1F for 40-7E, T - 20 for 80-9E, T - 7E
@@ -85,22 +126,20 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
         const std::uint8_t* const p = c.src + c.i;
-        if (left > kWidth && !carried && !(shift && !lrss && c.in_run)) {
-            // A window of bytes below 80 is single bytes alone, and writes as
-            // many bytes as it takes (so they lie inside the destination).
-            const Vec ascii = Load(p);
-            if (ToBits(VHigh(ascii)) == 0 && (!escapes || ToBits(VEq(ascii, kEscapeFirst)) == 0) &&
-                (!(split_line_ends || (lrss && c.in_run)) || ToBits(VEq(ascii, kCarriageReturn)) == 0)) {
-                if constexpr (kCode == HostCodeKind::kEbcdicHost) {
-                    Store(c.out, Lookup(*target.table, ascii, false));
-                } else {
-                    Store(c.out, ascii);
-                }
-                c.out += kWidth;
-                c.i += kWidth;
-                continue;
-            }
-        }
+        // A window of bytes below 80 with no escape or line end that would
+        // stop it, where no run must close before it.
+        const bool line_ends_stop = split_line_ends || (lrss && c.in_run);
+        const auto ascii_stops = [&](Vec bytes) {
+            Bits stop = ToBits(VHigh(bytes));
+            if (escapes) stop |= ToBits(VEq(bytes, kEscapeFirst));
+            if (line_ends_stop) stop |= ToBits(VEq(bytes, kCarriageReturn));
+            return stop;
+        };
+        const auto ascii_image = [&](Vec bytes) {
+            if constexpr (kCode == HostCodeKind::kEbcdicHost) return Lookup(*target.table, bytes, false);
+            return bytes;
+        };
+        if (!carried && !(shift && !lrss && c.in_run) && TakeSingleByteWindow(c, ascii_stops, ascii_image)) continue;
         Vec v, next;
         LoadWindow(p, left, v, next);
         const bool whole = left > kWidth;
@@ -140,19 +179,11 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
         const Bits line_ends = split_line_ends || closing_line_ends ? pairs_at(kCarriageReturn, kLineFeed) : 0;
         if (split_line_ends) stops |= line_ends;
         if (lrss && (high & singles) != 0) stops |= singles & ToBits(VEq(v, kLrssPlaceholder));
-        unsigned count = FirstOr(stops, limit);
-        const bool stopped = count < limit;
-        unsigned end = count;
-        bool carries = false;
-        if (!stopped && (starts >> (limit - 1) & 1u) != 0) {
-            if (whole) {
-                carries = true;  // the trail is the next window's first byte
-            } else if (limit < kWidth) {
-                end = limit + 1;  // the trail is the byte after the text, in the vector
-            } else {
-                count = end = limit - 1;  // the pair begins the next window
-            }
-        }
+        const bool stopped = stops != 0;
+        const WindowEnd window_end = EndOfWindow(starts, FirstOr(stops, limit), limit, whole, stopped);
+        const unsigned count = window_end.count;
+        const unsigned end = window_end.end;
+        const bool carries = window_end.carries;
         if (end == 0) return;
 
         // The shift codes: outside LRSS mode a run opens at each pair after a

@@ -46,50 +46,9 @@ LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) { return _mm_add_epi
 // (v + 1) / 2 per byte.
 LUMTRAX_INLINE Vec HalfUp(Vec v) { return _mm_avg_epu8(v, _mm_setzero_si128()); }
 
-// The window at p, of which left bytes are counted (p[left] readable): the
-// bytes, and the bytes after each (p[1]...). Where fewer than a vector and
-// the byte after it are left, they come from a copy padded with 00.
-LUMTRAX_INLINE void LoadWindow(const std::uint8_t* p, std::size_t left, Vec& v, Vec& next) {
-    if (left > kWidth) {
-        v = Load(p);
-        next = Load(p + 1);
-        return;
-    }
-    alignas(16) std::uint8_t copy[2 * kWidth] = {};
-    std::memcpy(copy, p, left + 1);
-    v = Load(copy);
-    next = Load(copy + 1);
-}
+#include "simd/generic/vector_pieces.h"
 
 #ifndef LUMTRAX_ISA_HAS_LOOKUP
 // The entries of a 256-byte table for each byte; SSE2 has no byte shuffle.
-LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool) {
-    alignas(16) std::uint8_t bytes[kWidth];
-    Store(bytes, v);
-    for (unsigned k = 0; k < kWidth; ++k) bytes[k] = table[bytes[k]];
-    return Load(bytes);
-}
+LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool) { return LookupByteByByte(table, v); }
 #endif
-
-// Writes out a vector's bytes [0, count) with the bytes at the set bits of
-// removed left out, and returns the place after them. A write reaches up to
-// kWidth bytes past that place.
-#ifndef LUMTRAX_ISA_HAS_COMPRESS
-LUMTRAX_INLINE std::uint8_t* WriteKept(Vec bytes, unsigned count, Bits removed, std::uint8_t* out) {
-    alignas(16) std::uint8_t block[2 * kWidth];
-    Store(block, bytes);
-    Store(block + kWidth, _mm_setzero_si128());
-    return WriteKeptPieces<kWidth>(block, count, removed, out);
-}
-#endif
-
-// Writes out a vector's bytes [0, count) with the codes before the bytes
-// they mark, and returns the place after the last byte. A write reaches up
-// to kWidth bytes past that place.
-template <unsigned CodeWidth>
-LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<CodeWidth>& codes, std::uint8_t* out) {
-    alignas(16) std::uint8_t block[2 * kWidth];
-    Store(block, bytes);
-    Store(block + kWidth, _mm_setzero_si128());
-    return WriteCodedPieces<kWidth>(block, count, codes, out);
-}

@@ -10,12 +10,7 @@
 // every other byte gives 80 or more, for which the shuffle gives 00. Where a
 // byte has its high bit, 16 rows cost more than a lookup byte by byte.
 LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool any_high) {
-    if (any_high) {
-        alignas(16) std::uint8_t bytes[kWidth];
-        Store(bytes, v);
-        for (unsigned k = 0; k < kWidth; ++k) bytes[k] = table[bytes[k]];
-        return Load(bytes);
-    }
+    if (any_high) return LookupByteByByte(table, v);
     const __m128i row_step = Splat(0x10);
     const __m128i to_index = Splat(0x70);
     __m128i result = _mm_setzero_si128();
