@@ -115,6 +115,103 @@ Result Convert(Conversion conversion, const void* text, std::size_t size,
 [[nodiscard]] std::error_code ConvertInto(Conversion conversion, std::string_view text,
                                           std::string& out, GaijiStatus& gaiji,
                                           const Options& options = {}) noexcept;
+namespace detail {
+std::error_code ConvertTerminatedInto(Conversion conversion, std::string_view text,
+                                      std::string& out, GaijiStatus& gaiji,
+                                      const Options& options) noexcept;
+}  // namespace detail
+
+// The same for a std::string, which is converted where it lies, without a
+// copy: the 00 that follows its bytes is the byte after the text. text and
+// out must be different strings.
+template <typename String, std::enable_if_t<std::is_same_v<String, std::string>, int> = 0>
+[[nodiscard]] std::error_code ConvertInto(Conversion conversion, const String& text,
+                                          std::string& out, GaijiStatus& gaiji,
+                                          const Options& options = {}) noexcept {
+    return detail::ConvertTerminatedInto(conversion, text, out, gaiji, options);
+}
+
+// ---------------------------------------------------------------------------
+// Converting a text in pieces
+//
+// A text may be converted piece by piece, one call for each piece, with
+// exactly the bytes and the gaiji status of one call over the whole text, if
+// it is cut only at safe cuts: where a unit of the source begins as the
+// conversion walks it (never inside a double-byte character, a host pair, a
+// shift code or sequence, a raw-byte escape 5C 01 X or a CR LF) and no run of
+// double-byte characters is open. Where a run stays open (LRSS text, a run
+// across a dropped line end, a host run never closed) there is no safe cut
+// until it closes. FindCut finds safe cuts; StreamConverter uses it to convert
+// a text that comes in pieces of any size. For conversion on several threads,
+// cut with FindCut, Convert the pieces on any threads, concatenate the results
+// in order and merge their statuses with MergeGaiji.
+
+// The status of two pieces of one text: kReplaced when either has it, else
+// kConverted when either has it, else kNone.
+GaijiStatus MergeGaiji(GaijiStatus earlier, GaijiStatus later) noexcept;
+
+// The last safe cut in text at or before limit, or where there is none the
+// first one after it: a position c with 0 < c < text.size() such that
+// converting text[0, c) and the text after it in separate calls gives
+// exactly what one call gives. text must begin where the whole text begins
+// or at a safe cut; it may end anywhere, but the byte after a cut decides
+// whether it is one, so a cut is never at the end of text. 0 when text has
+// none (feed more text). Mostly looks at a few hundred bytes before limit;
+// where they do not show the state of the text, it walks the text from its
+// beginning. Always 0 for kRawByteEscape and the unassigned types.
+std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t limit,
+                    const Options& options = {}) noexcept;
+
+// Converts a text that is fed in pieces of any size, with the bytes and the
+// status of one call over the whole text. It converts a part as soon as about
+// piece_size bytes are held and a safe cut is found in them; where there is
+// none it holds more, up to MaxTextSize bytes (then Errc::kTooLong). A text
+// longer than MaxTextSize can be converted this way when it has safe cuts.
+//
+//   lumtrax::StreamConverter stream(lumtrax::Conversion::kSjisToEbcdic);
+//   std::string out;
+//   while (read(piece)) if (auto e = stream.Feed(piece, out)) ...;  // out grows
+//   if (auto e = stream.Finish(out)) ...;
+//   // out and stream.gaiji() are now what Convert gives for the whole text
+//
+// Nothing throws. After an error, Feed and Finish return it again until Reset;
+// out keeps what was appended before the error.
+class StreamConverter {
+public:
+    static constexpr std::size_t kDefaultPieceSize = std::size_t{1} << 20;
+
+    // piece_size: how many bytes to convert in one call where cuts allow
+    // (at least 1; tests use tiny sizes to put cuts everywhere).
+    explicit StreamConverter(Conversion conversion, const Options& options = {},
+                             std::size_t piece_size = kDefaultPieceSize) noexcept;
+
+    // Takes the next bytes of the text and appends to out what can be
+    // converted of the text so far. After Finish, the first Feed begins a new
+    // text.
+    [[nodiscard]] std::error_code Feed(std::string_view bytes, std::string& out) noexcept;
+    // The end of the text: converts the bytes held and appends them to out.
+    [[nodiscard]] std::error_code Finish(std::string& out) noexcept;
+    // Forgets the text, its status and any error.
+    void Reset() noexcept;
+
+    // The status of the text converted so far (after Finish, of the whole text).
+    GaijiStatus gaiji() const noexcept { return gaiji_; }
+    // The bytes fed and not yet converted.
+    std::size_t held() const noexcept { return held_.size() - begin_; }
+
+private:
+    std::error_code ConvertHeld(std::size_t count, std::string& out) noexcept;
+
+    Conversion conversion_;
+    Options options_;
+    std::size_t piece_size_;
+    std::string held_;           // held_[begin_, end) is not yet converted
+    std::size_t begin_ = 0;
+    std::size_t search_at_ = 0;  // held() that makes the next search worth it
+    GaijiStatus gaiji_ = GaijiStatus::kNone;
+    std::error_code error_;
+    bool finished_ = false;
+};
 
 // True for the types listed in Conversion.
 bool IsAssigned(Conversion conversion) noexcept;

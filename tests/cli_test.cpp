@@ -28,6 +28,7 @@ struct Outcome {
 struct RunOptions {
     std::string input;             // standard input
     rlim_t file_size_limit = 0;    // RLIMIT_FSIZE in bytes, 0: none
+    std::string chunk_size;        // LUMTRAX_CHUNK_SIZE, the command's internal knob
     std::string stdout_path;       // where standard output goes, else captured
     int stderr_fd = -1;            // standard error, else captured
     std::string gaiji_table;       // LUMTRAX_GAIJI_TABLE, else unset
@@ -101,6 +102,7 @@ protected:
             } else {
                 redirect(err.string(), O_WRONLY | O_CREAT | O_TRUNC, 2);
             }
+            if (!options.chunk_size.empty()) setenv("LUMTRAX_CHUNK_SIZE", options.chunk_size.c_str(), 1);
             if (options.file_size_limit > 0) {
                 rlimit limit{options.file_size_limit, options.file_size_limit};
                 if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(122);
@@ -302,14 +304,22 @@ TEST_F(CommandTest, ReportsGaijiAndExitsOneWhenOneWasReplaced) {
     Outcome o = Hex({"--to", "ebcdic"}, "F0 40");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "lumtrax: gaiji converted by the gaiji server\n");
-    o = Hex({"--to", "ebcdic"}, "F0 40 87 40");
+    // Not all that comes back unconverted is a gaiji: 87 40 is one the server
+    // does not know, 2B B0 at the end a cut host pair. A whole file says in
+    // which bytes (between the places where it can be cut) the first is.
+    o = Hex({"--to", "ebcdic"}, "41 20 F0 40 87 40 20 41");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, "2B 41 A1 A2 A3 2C\n");
-    EXPECT_EQ(o.err,
-              "lumtrax: standard input: a gaiji was replaced by the substitute (a black square)\n");
+    EXPECT_EQ(o.out, "C1 40 2B 41 A1 A2 A3 2C 40 C1\n");
+    EXPECT_EQ(o.err, "lumtrax: 1 chunk had characters that could not be converted and were "
+                     "replaced by the substitute (a black square): bytes 2-6 of standard input\n");
+    o = Hex({"--from", "ebcdic"}, "C1 2B B0");
+    EXPECT_NE(o.err.find("1 chunk had characters that could not be converted"), std::string::npos);
     o = Hex({"--to", "ebcdic", "--lines"}, "41 0A F0 40 0A 87 40 0A 87 40");
     EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("in 2 of 4 lines, first in line 3 of standard input"), std::string::npos)
+    EXPECT_NE(o.err.find("lumtrax: 2 lines had characters that could not be converted and were "
+                         "replaced by the substitute (a black square); the first in line 3 of "
+                         "standard input\n"),
+              std::string::npos)
         << o.err;
     EXPECT_NE(o.err.find("gaiji converted by the gaiji server in 1 line\n"), std::string::npos);
 }
@@ -338,6 +348,9 @@ TEST_F(CommandTest, UsageErrorsExitTwo) {
         {"--to", "ebcdic", "-o"},
         {"--check-gaiji-table"},
         {"--check-gaiji-table", "a.tsv", "b.tsv"},
+        {"--to", "ebcdic", "--to", "8bit"},
+        {"--from", "euc", "--from=ebcdic"},
+        {"--to", "ebcdic", "-j", "0"},
     };
     for (const auto& args : cases) {
         std::string joined;
@@ -357,9 +370,13 @@ TEST_F(CommandTest, InputErrorsExitThree) {
     EXPECT_EQ(o.err, "lumtrax: " + Path("missing").string() + ": No such file or directory\n");
     o = Run({"--to", "ebcdic", dir_.string()});
     EXPECT_EQ(o.status, 3);
+    // The offset is that of the digit without its pair, not of what follows it.
     o = Hex({"--to", "ebcdic"}, "41 8");
     EXPECT_EQ(o.status, 3);
-    EXPECT_NE(o.err.find("hex digit without its pair"), std::string::npos);
+    EXPECT_NE(o.err.find("a hex digit without its pair at offset 3, the end"), std::string::npos);
+    o = Hex({"--to", "ebcdic"}, "41 8\n42");
+    EXPECT_EQ(o.err, "lumtrax: standard input: a hex digit without its pair at offset 3 (--hex-in "
+                     "reads pairs like \"C1 2B\")\n");
     o = Hex({"--to", "ebcdic"}, "41 GG");
     EXPECT_EQ(o.status, 3);
     EXPECT_EQ(o.err, "lumtrax: standard input: not hex pairs at offset 3 (--hex-in reads pairs "
@@ -367,21 +384,76 @@ TEST_F(CommandTest, InputErrorsExitThree) {
     EXPECT_EQ(o.out, "");
 }
 
-// A sparse file larger than one call can take is refused before it is read.
-TEST_F(CommandTest, InputTooLargeForOneCallExitsThree) {
+// A file larger than one call can take is converted in chunks; only where no
+// chunk can be cut within that size (here a run opened by an LRSS placeholder
+// that no line end closes) is it refused (the files are sparse: 00 bytes).
+TEST_F(CommandTest, InputTooLargeForOneCallIsCutOrRefused) {
     const fs::path huge = Path("huge");
-    WriteFile(huge, "");
+    WriteFile(huge, "\xA0");
     fs::resize_file(huge, 1ull << 30);
-    Outcome o = Run({"--to", "8bit", huge.string()});
+    Outcome o = Run({"--to", "8bit", "-o", "/dev/null", huge.string()});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    o = Run({"--to", "8bit", "--lrss", "--line-end", "drop", "-o", "/dev/null", huge.string()});
     EXPECT_EQ(o.status, 3);
     EXPECT_EQ(o.err, "lumtrax: " + huge.string() +
-                         ": 1073741824 bytes is too large for one call (at most 920350132 bytes "
-                         "for this conversion); use --lines or --record\n");
-    EXPECT_EQ(o.out, "");
+                         ": from byte offset 0 on, more than 920350132 bytes with a run of "
+                         "double-byte characters open throughout is too large for one call (at "
+                         "most 920350132 bytes for this conversion); use --lines or --record\n");
     o = Run({"--to", "8bit", "--record", "1000000000", huge.string()});
     EXPECT_EQ(o.status, 3);
     EXPECT_EQ(o.err, "lumtrax: --record 1000000000: 1000000000 bytes is too large for one call "
                      "(at most 920350132 bytes for this conversion)\n");
+}
+
+// Neither the output nor the report depends on the number of jobs, nor the
+// output on where a file is cut: the internal LUMTRAX_CHUNK_SIZE makes tiny
+// chunks (and jobs of few lines or records), whose results are those of one
+// call over the file. The text has replacements in many lines and chunks.
+TEST_F(CommandTest, ChunksAndJobsChangeNothing) {
+    std::string sjis;
+    for (int i = 0; i < 2000; ++i) {
+        sjis += "Line \xA0\x88\x9F\x82\xA0\xA0 ";
+        if (i % 300 == 5) sjis += "\x87\x40";  // comes back unconverted
+        if (i % 200 == 7) sjis += "\xF0\x40";  // converted by the server
+        sjis += i % 3 != 0 ? "\x0D\x0A" : "\x5C\x01\x0A\x0A";
+    }
+    const fs::path text = File("text", sjis);
+    // In the host text, a pair that no table and no server knows now and then.
+    std::string host_text;
+    int line = 0;
+    for (const char c : Run({"--to", "ebcdic", text.string()}).out) {
+        host_text += c;
+        if (c == '\x25' && ++line % 300 == 3) host_text += "\x2B\x40\x40\x2C";
+    }
+    const fs::path host = File("host", host_text);
+    const std::vector<std::string> cases[] = {
+        {"--to", "ebcdic", text.string()},
+        {"--to", "8bit", "--lrss", text.string()},
+        {"--to", "ebcdic", "--lrss", "--line-end", "drop", text.string()},  // one run: no cut
+        {"--to", "euc", "--hex-out", text.string(), text.string()},
+        {"--to", "ebcdic", "--lines", "--line-end", "lf", text.string()},
+        {"--to", "8bit", "--record", "13", text.string()},
+        {"--from", "ebcdic", host.string()},
+        {"--from", "ebcdic", "--lines", "--hex-out", host.string()},
+    };
+    for (const auto& args : cases) {
+        SCOPED_TRACE(args[0] + " " + args[1] + " " + args[2]);
+        const Outcome one_call = Run(args);
+        EXPECT_NE(one_call.err.find("could not be converted"), std::string::npos) << one_call.err;
+        RunOptions tiny;
+        tiny.chunk_size = "7";
+        std::vector<std::string> one_job = args, three_jobs = args;
+        one_job.insert(one_job.begin(), {"-j", "1"});
+        three_jobs.insert(three_jobs.begin(), "--jobs=3");
+        const Outcome cut = Run(one_job, tiny);
+        const Outcome parallel = Run(three_jobs, tiny);
+        EXPECT_EQ(cut.status, one_call.status);
+        EXPECT_EQ(cut.out, one_call.out);
+        EXPECT_EQ(parallel.status, cut.status);
+        EXPECT_EQ(parallel.out, cut.out);
+        EXPECT_EQ(parallel.err, cut.err);
+    }
 }
 
 // A line longer than one call can take: read until it is too long, then
@@ -468,7 +540,7 @@ TEST_F(CommandTest, HelpAndVersion) {
     EXPECT_EQ(o.status, 0);
     for (const char* option : {"--from", "--to", "--table-set", "--start", "-t", "--lrss",
                                "--no-shift", "--line-end", "--lines", "--record", "--hex-in",
-                               "--hex-out", "--escape", "-o", "--version", "Examples:",
+                               "--hex-out", "--escape", "-o", "-j", "--jobs", "--version", "Examples:",
                                "Exit status:"}) {
         EXPECT_NE(o.out.find(option), std::string::npos) << option;
     }

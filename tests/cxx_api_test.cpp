@@ -406,7 +406,9 @@ TEST(CxxApi, TextsTooLongForAnIntAreRefused) {
     limit.rlim_cur = limit.rlim_max = test_support::AddressSpaceInUse() + room;
     if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(10);
     GaijiStatus gaiji = GaijiStatus::kReplaced;
-    const std::error_code error = lumtrax::ConvertInto(Conversion::kSjisToEbcdic, text, out, gaiji);
+    // Through a view: the text is copied into the block (a std::string would not be).
+    const std::error_code error =
+        lumtrax::ConvertInto(Conversion::kSjisToEbcdic, std::string_view(text), out, gaiji);
     if (error != Errc::kHeapExhausted) std::_Exit(11);
     if (!out.empty() || gaiji != GaijiStatus::kNone) std::_Exit(12);
     std::_Exit(0);

@@ -1,8 +1,11 @@
 #include "command_line.h"
 
+#include <sched.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
+#include <thread>
 
 #include "failure.h"
 
@@ -63,6 +66,24 @@ unsigned long long ParseNumber(const std::string& option, const std::string& val
     return n;
 }
 
+// An option that cannot hold twice with different values.
+template <typename T>
+void Once(std::optional<T>& slot, const T& value, const std::string& option) {
+    if (slot && !(*slot == value)) Usage(option + " is given twice, with different values");
+    slot = value;
+}
+
+// The CPUs this process may run on.
+unsigned UsableCpus() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    }
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? n : 1;
+}
+
 // One byte as one or two hex digits, with or without 0x.
 unsigned char ParseByte(const std::string& option, const std::string& value) {
     std::string digits = Lower(value);
@@ -103,6 +124,8 @@ struct Raw {
     bool no_shift = false;
     bool lines = false;
     std::optional<std::size_t> record;
+    std::optional<std::string> output;
+    std::optional<unsigned> jobs;
 };
 
 Conversion ChooseConversion(const Raw& raw) {
@@ -177,7 +200,7 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
         if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
             name = arg.substr(0, equals);
             attached = arg.substr(equals + 1);
-        } else if (arg.size() > 2 && arg[1] != '-' && (arg[1] == 'o' || arg[1] == 't')) {
+        } else if (arg.size() > 2 && arg[1] != '-' && (arg[1] == 'o' || arg[1] == 't' || arg[1] == 'j')) {
             name = arg.substr(0, 2);
             attached = arg.substr(2);
         }
@@ -199,27 +222,27 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
             settings.action = Settings::Action::kCheckGaijiTable;
             settings.gaiji_table = value();
         } else if (name == "--from") {
-            raw.from = ParseCode(name, value());
+            Once(raw.from, ParseCode(name, value()), name);
         } else if (name == "--to") {
-            raw.to = ParseCode(name, value());
+            Once(raw.to, ParseCode(name, value()), name);
         } else if (name == "-t" || name == "--type") {
-            raw.type = static_cast<int>(ParseNumber(name, value(), 255));
+            Once(raw.type, static_cast<int>(ParseNumber(name, value(), 255)), "-t");
         } else if (name == "--table-set") {
             const std::string v = value();
             if (v != "0" && v != "1") Usage("--table-set: 0 (lower-case) or 1 (kana), not '" + v + "'");
-            raw.table_set = v == "1" ? 1 : 0;
+            Once(raw.table_set, v == "1" ? 1 : 0, name);
         } else if (name == "--start") {
             const std::string v = Lower(value());
             if (v != "f0" && v != "70") Usage("--start: f0 or 70, not '" + v + "'");
-            raw.start_70 = v == "70";
+            Once(raw.start_70, v == "70", name);
         } else if (name == "--line-end") {
             const std::string v = Lower(value());
             if (v == "keep") {
-                raw.line_end = lumtrax::LineEnd::kKeep;
+                Once(raw.line_end, lumtrax::LineEnd::kKeep, name);
             } else if (v == "lf") {
-                raw.line_end = lumtrax::LineEnd::kLfOnly;
+                Once(raw.line_end, lumtrax::LineEnd::kLfOnly, name);
             } else if (v == "drop") {
-                raw.line_end = lumtrax::LineEnd::kDrop;
+                Once(raw.line_end, lumtrax::LineEnd::kDrop, name);
             } else {
                 Usage("--line-end: keep, lf or drop, not '" + v + "'");
             }
@@ -233,8 +256,9 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
             no_value();
             raw.lines = true;
         } else if (name == "--record") {
-            raw.record = static_cast<std::size_t>(ParseNumber(name, value(), 1ull << 30));
-            if (*raw.record == 0) Usage("--record: a record has at least 1 byte");
+            const auto size = static_cast<std::size_t>(ParseNumber(name, value(), 1ull << 30));
+            if (size == 0) Usage("--record: a record has at least 1 byte");
+            Once(raw.record, size, name);
         } else if (name == "--hex-in") {
             no_value();
             settings.hex_in = true;
@@ -242,10 +266,15 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
             no_value();
             settings.hex_out = true;
         } else if (name == "--escape") {
-            raw.escape = ParseByte(name, value());
+            Once(raw.escape, ParseByte(name, value()), name);
         } else if (name == "-o" || name == "--output") {
-            settings.output = value();
-            if (settings.output.empty()) Usage(name + " needs a file name");
+            const std::string file = value();
+            if (file.empty()) Usage(name + " needs a file name");
+            Once(raw.output, file, "-o");
+        } else if (name == "-j" || name == "--jobs") {
+            const auto jobs = static_cast<unsigned>(ParseNumber(name, value(), 1024));
+            if (jobs == 0) Usage(name + ": at least 1 job");
+            Once(raw.jobs, jobs, "-j");
         } else {
             Usage("unknown option " + arg);
         }
@@ -254,6 +283,8 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
         Usage("--check-gaiji-table FILE checks one table and converts nothing");
     }
     if (settings.action != Settings::Action::kConvert) return settings;
+    settings.output = raw.output.value_or("");
+    settings.jobs = raw.jobs ? *raw.jobs : UsableCpus();
 
     if (raw.escape) {
         if (raw.from || raw.to || raw.type || raw.table_set || raw.start_70 || raw.line_end ||
@@ -310,14 +341,20 @@ How (as the C functions Lumtrax, Lumtrax_LRSS and Lumtrax_NoShift):
   --no-shift              write no shift code or sequence (--to ebcdic, 8bit)
   --line-end keep|lf|drop a CR LF in sjis: kept (default), LF only, dropped
 How much per call:
-  (default)               each FILE whole, in one call; 00 bytes are carried
+  (default)               each FILE whole, with the bytes of one call: it is
+                          converted in chunks, cut only where that gives the
+                          same bytes (no cut inside an open run: the chunk
+                          grows); 00 bytes are carried
   --lines                 each line (up to and with its LF: 0A, or 25 in
                           ebcdic) in its own call, as record files are processed
   --record N              each N bytes in their own call (files without line
                           ends); a shorter last record is converted, with a warning
+  -j, --jobs N            convert on N threads (default: the CPUs this process
+                          may use); the output is the same for every N
 Input and output:
   --hex-in                read hex pairs ("C1 2B B0 A1"); whitespace is ignored
-  --hex-out               write hex pairs, one line for each call
+  --hex-out               write hex pairs, one line for each file (or line,
+                          or record)
   -o, --output FILE       write FILE (through a temporary file renamed into
                           place: a failure never leaves a partial FILE)
   --escape BYTE           write the raw-byte escape 5C 01 BYTE (type 11) and stop
@@ -327,9 +364,13 @@ Input and output:
   --check-gaiji-table FILE  check a gaiji table for the stand-in server: each
                           error with its line (exit status 3 when there is one)
 
-Exit status: 0 done; 1 done, but a gaiji was replaced by the substitute (a black
-square); 2 usage error; 3 input/output error, input not hex, or a text too
-large for one call. Gaiji met are reported on standard error.
+Exit status: 0 done; 1 done, but some characters could not be converted (a
+gaiji the gaiji server does not know, or bytes that are no valid text) and were
+replaced by the substitute (a black square); 2 usage error; 3 input/output
+error, input not hex, or a text too large for one call. Standard error tells
+where the first replacement is, and whether the gaiji server converted gaiji.
+With standard error on a terminal, inputs of 16 MiB and more show a progress
+line.
 
 Examples:
   lumtrax --to ebcdic --hex-out examples/sample.sjis

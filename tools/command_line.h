@@ -28,6 +28,7 @@ struct Settings {
     unsigned char escape_byte = 0;  // for Action::kEscape
     std::string output;             // empty: standard output
     std::string gaiji_table;        // for Action::kCheckGaijiTable
+    unsigned jobs = 1;              // converting threads: -j, else the usable CPUs
     std::vector<std::string> inputs;  // never empty: "-" is standard input
 };
 

@@ -1,6 +1,7 @@
 #include "files.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,7 +80,15 @@ InputFile::~InputFile() {
     if (owned_) close(fd_);
 }
 
-std::size_t InputFile::Read(std::string& out, std::size_t max) {
+std::size_t InputFile::Read(std::string& out, std::size_t max, const std::atomic<bool>* stop) {
+    if (stop != nullptr && known_size_ < 0) {
+        pollfd ready{fd_, POLLIN, 0};
+        for (;;) {
+            const int n = poll(&ready, 1, 100);
+            if (n > 0 || (n < 0 && errno != EINTR)) break;  // ready, or an error read reports
+            if (stop->load()) return 0;
+        }
+    }
     const std::size_t old_size = out.size();
     out.resize(old_size + max);
     for (;;) {

@@ -5,6 +5,7 @@
 #define LUMTRAX_TOOLS_FILES_H
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,8 +24,10 @@ public:
     const std::string& name() const { return name_; }
     // The size of a regular file; -1 when it cannot be known beforehand.
     long long known_size() const { return known_size_; }
-    // Appends up to max bytes to out; returns how many, 0 at the end.
-    std::size_t Read(std::string& out, std::size_t max);
+    // Appends up to max bytes to out; returns how many, 0 at the end. While
+    // a pipe or terminal has nothing to read, gives up (returns 0) once stop
+    // is set.
+    std::size_t Read(std::string& out, std::size_t max, const std::atomic<bool>* stop = nullptr);
 
 private:
     std::string name_;

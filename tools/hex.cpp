@@ -12,6 +12,8 @@ int DigitValue(char c) {
     return -1;
 }
 
+const char kPairsHint[] = " (--hex-in reads pairs like \"C1 2B\")";
+
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
@@ -35,14 +37,17 @@ void HexDecoder::Decode(std::string_view text, std::string& out, const std::stri
         if (value >= 0) {
             if (pending_ < 0) {
                 pending_ = value;
+                pending_offset_ = offset_;
             } else {
                 out += static_cast<char>(pending_ << 4 | value);
                 pending_ = -1;
             }
-        } else if (!IsSpace(c) || pending_ >= 0) {
+        } else if (!IsSpace(c)) {
             throw Failure(kExitInputOutput, name + ": not hex pairs at offset " +
-                                                std::to_string(offset_) +
-                                                " (--hex-in reads pairs like \"C1 2B\")");
+                                                std::to_string(offset_) + kPairsHint);
+        } else if (pending_ >= 0) {  // the digit before the space is the fault
+            throw Failure(kExitInputOutput, name + ": a hex digit without its pair at offset " +
+                                                std::to_string(pending_offset_) + kPairsHint);
         }
         ++offset_;
     }
@@ -50,8 +55,9 @@ void HexDecoder::Decode(std::string_view text, std::string& out, const std::stri
 
 void HexDecoder::Finish(const std::string& name) const {
     if (pending_ >= 0) {
-        throw Failure(kExitInputOutput,
-                      name + ": a hex digit without its pair at the end of the input");
+        throw Failure(kExitInputOutput, name + ": a hex digit without its pair at offset " +
+                                            std::to_string(pending_offset_) +
+                                            ", the end of the input");
     }
 }
 

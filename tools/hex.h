@@ -26,6 +26,7 @@ public:
 private:
     std::uint64_t offset_ = 0;  // of the next character in the hex text
     int pending_ = -1;          // the first digit of a pair, or -1
+    std::uint64_t pending_offset_ = 0;  // where that digit is
 };
 
 }  // namespace lumtrax_cli

@@ -1,5 +1,7 @@
 #include "lines.h"
 
+#include <cstring>
+
 namespace lumtrax_cli {
 namespace {
 
@@ -29,6 +31,7 @@ SourceCode SourceOf(lumtrax::Conversion conversion) {
 }
 
 std::size_t LineScanner::Scan(const std::uint8_t* data, std::size_t size, bool at_end) {
+    if (code_ == SourceCode::kShiftJis) return ScanShiftJis(data, size);
     while (position_ < size) {
         const std::size_t i = position_;
         const std::uint8_t b = data[i];
@@ -72,6 +75,32 @@ std::size_t LineScanner::Scan(const std::uint8_t* data, std::size_t size, bool a
                 position_ += b < 0x80 ? 1 : 2;
                 break;
         }
+    }
+    return 0;
+}
+
+// In Shift-JIS, 0A is neither a lead nor a trail byte: an 0A begins a unit,
+// and ends a line, unless it is the byte that an escape 5C 01 carries. Only
+// where 5C 01 stands before it are the units walked, from the line's start.
+std::size_t LineScanner::ScanShiftJis(const std::uint8_t* data, std::size_t size) {
+    while (searched_ < size) {
+        const void* found = std::memchr(data + searched_, kLf, size - searched_);
+        if (found == nullptr) {
+            searched_ = size;
+            return 0;
+        }
+        const std::size_t lf = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
+        searched_ = lf + 1;
+        if (!escapes_ || lf < 2 || data[lf - 2] != 0x5C || data[lf - 1] != 0x01) return lf + 1;
+        while (position_ < lf) {  // every unit before the LF lies in the data
+            const std::uint8_t b = data[position_];
+            if (IsSjisLead(b) && IsSjisTrail(data[position_ + 1])) {
+                position_ += 2;
+            } else {
+                position_ += b == 0x5C && data[position_ + 1] == 0x01 ? 3 : 1;
+            }
+        }
+        if (position_ == lf) return lf + 1;
     }
     return 0;
 }

@@ -32,15 +32,23 @@ public:
     LineScanner(SourceCode code, bool escapes) : code_(code), escapes_(escapes) {}
 
     std::size_t Scan(const std::uint8_t* data, std::size_t size, bool at_end);
+    // After Scan has found a line: whether its line end is read as the first
+    // byte of a host pair (an LF that begins a unit inside a run), so that
+    // the line ends inside a unit.
+    bool EndsInsideUnit() const { return in_run_; }
     void Restart() {
         position_ = 0;
+        searched_ = 0;
         in_run_ = false;
     }
 
 private:
+    std::size_t ScanShiftJis(const std::uint8_t* data, std::size_t size);
+
     SourceCode code_;
     bool escapes_;             // Shift-JIS: whether 5C 01 X is one unit
     std::size_t position_ = 0; // where the next unit begins
+    std::size_t searched_ = 0; // Shift-JIS: the bytes before it hold no line end
     bool in_run_ = false;      // host codes: inside a run of pairs
 };
 

@@ -1,11 +1,16 @@
 // lumtrax: the command-line converter over the safe C++ interface.
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <memory>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "command_line.h"
@@ -15,16 +20,29 @@
 #include "hex.h"
 #include "lines.h"
 #include "lumtrax.hpp"
+#include "pipeline.h"
+#include "report.h"
 
 namespace lumtrax_cli {
 namespace {
 
-constexpr std::size_t kChunkSize = 1 << 20;
+// How much is read at once; the size of a whole file's chunks, converted
+// one call each where cuts allow, and of the jobs of --lines and --record.
+// (A chunk, its result and the core's working copy then fit a core's
+// cache, which is faster than larger chunks.)
+constexpr std::size_t kReadSize = 1 << 20;
+constexpr std::size_t kChunkSize = 256 << 10;
 constexpr long long kProgressThreshold = 16ll << 20;
 
-std::string SizeText(unsigned long long bytes) {
-    if (bytes < (10ull << 20)) return std::to_string(bytes) + " bytes";
-    return std::to_string(bytes >> 20) + " MiB";
+// The chunk size. LUMTRAX_CHUNK_SIZE, which is internal (the tests set tiny
+// sizes to put cuts and job ends everywhere), changes it; the output does
+// not change with it.
+std::size_t ChunkSize() {
+    const char* value = std::getenv("LUMTRAX_CHUNK_SIZE");
+    if (value == nullptr) return kChunkSize;
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(value, &end, 10);
+    return end != value && *end == '\0' && n > 0 && n <= (64u << 20) ? n : kChunkSize;
 }
 
 // A progress line on standard error while large inputs are read, when
@@ -48,11 +66,6 @@ public:
                     "%)";
         }
         Show(line);
-    }
-
-    // Before a long single call.
-    void Note(const std::string& what) {
-        if (enabled_ && shown_) Show("\rlumtrax: " + what);
     }
 
     void Clear() {
@@ -80,140 +93,121 @@ private:
 // Where a call's text came from: "line 3 of notes.txt", put into words only
 // when a message needs it.
 struct Place {
-    const char* unit;          // "line", "record", or null for a whole file
-    unsigned long long number;
-    const std::string& name;
+    const char* unit;  // "line", "record", or "bytes" for a range of a whole file
+    unsigned long long number;  // of the line or record; the first byte's offset
+    unsigned long long last;    // "bytes": the last byte's offset
+    const std::string* name;
 
-    std::string Text() const {
-        if (unit == nullptr) return name;
-        return std::string(unit) + " " + std::to_string(number) + " of " + name;
+    std::string operator()() const {
+        if (unit[0] == 'b') {
+            return "bytes " + std::to_string(number) + "-" + std::to_string(last) + " of " + *name;
+        }
+        return std::string(unit) + " " + std::to_string(number) + " of " + *name;
     }
 };
 
-// What the calls met of gaiji, for the report on standard error.
-struct GaijiTally {
-    unsigned long long calls = 0;
-    unsigned long long converted = 0;  // calls whose gaiji were all converted
-    unsigned long long replaced = 0;   // calls where a gaiji was replaced
-    std::string first_replaced;        // where the first replacement was
-    unsigned long long cut = 0;        // texts that end inside a unit
-    std::string first_cut;
+// A piece of work: a chunk of a whole file, or the lines or records of a
+// stretch of one.
+struct Job {
+    const std::string* name = nullptr;
+    std::string text;
+    std::vector<std::size_t> ends;  // --lines, --record: where each call's text ends
+    unsigned long long first = 0;   // the first line's or record's number; a chunk's offset
+    bool ends_input = false;        // a chunk that ends its file
+    Tally tally;                    // what the calls met
+    std::string output;
+    std::exception_ptr error;
 
-    void Note(lumtrax::GaijiStatus status, const Place& where) {
-        ++calls;
-        if (status == lumtrax::GaijiStatus::kConverted) ++converted;
-        if (status == lumtrax::GaijiStatus::kReplaced) {
-            if (replaced == 0) first_replaced = where.Text();
-            ++replaced;
-        }
+    // Empty again, keeping the memory of its buffers.
+    void Clear() {
+        text.clear();
+        ends.clear();
+        ends_input = false;
+        tally = Tally();
+        output.clear();
+        error = nullptr;
     }
+};
 
-    void NoteCut(const Place& where) {
-        if (cut++ == 0) first_cut = where.Text();
+Failure TooLarge(const Settings& settings, const std::string& where, const std::string& size,
+                 const char* hint) {
+    return Failure(kExitInputOutput,
+                   where + ": " + size + " is too large for one call (at most " +
+                       std::to_string(lumtrax::MaxTextSize(settings.conversion)) +
+                       " bytes for this conversion)" + hint);
+}
+
+// Converts one call's text and puts the result after the job's output.
+void ConvertCall(const Settings& settings, std::string_view text, const Place& where,
+                 std::string& result, Job& job) {
+    // A chunk without hex goes straight into the job's output.
+    const bool direct = settings.split == Split::kWhole && !settings.hex_out;
+    lumtrax::GaijiStatus gaiji = lumtrax::GaijiStatus::kNone;
+    const std::error_code error = lumtrax::ConvertInto(settings.conversion, text, direct ? job.output : result,
+                                                       gaiji, settings.options);
+    if (error) throw Failure(kExitInputOutput, where() + ": " + error.message());
+    job.tally.Note(gaiji, where);
+    if (direct) return;
+    if (settings.hex_out) {
+        AppendHex(result, job.output);
+        if (settings.split != Split::kWhole) job.output += '\n';  // a whole file's line ends with it
+    } else {
+        job.output += result;
     }
+}
 
-    void Report(const char* unit) const {
-        const std::string units = std::string(unit) + "s";
-        if (cut == 1) {
-            std::fprintf(stderr,
-                         "lumtrax: warning: %s ends inside a character, shift sequence or escape "
-                         "(the byte after it was taken as 00)\n",
-                         first_cut.c_str());
-        } else if (cut > 1) {
-            std::fprintf(stderr,
-                         "lumtrax: warning: %llu %s end inside a character, shift sequence or "
-                         "escape (the byte after each was taken as 00), first in %s\n",
-                         cut, units.c_str(), first_cut.c_str());
-        }
-        if (calls == 1) {
-            if (replaced > 0) {
-                std::fprintf(stderr,
-                             "lumtrax: %s: a gaiji was replaced by the substitute (a black "
-                             "square)\n",
-                             first_replaced.c_str());
-            } else if (converted > 0) {
-                std::fputs("lumtrax: gaiji converted by the gaiji server\n", stderr);
+// The worker's part: every call of the job. Never throws; a failure is kept
+// in the job.
+void ConvertJob(const Settings& settings, Job& job) noexcept {
+    try {
+        thread_local std::string result;
+        if (settings.split == Split::kWhole) {
+            const Place where{"bytes", job.first, job.first + std::max<std::size_t>(job.text.size(), 1) - 1,
+                              job.name};
+            ConvertCall(settings, job.text, where, result, job);
+            if (job.ends_input && settings.conversion != lumtrax::Conversion::kRawByteEscape &&
+                EndsInsideUnit(SourceOf(settings.conversion), !settings.options.lrss,
+                               reinterpret_cast<const std::uint8_t*>(job.text.data()), job.text.size())) {
+                job.tally.NoteCut([&] { return *job.name; });
             }
             return;
         }
-        if (replaced > 0) {
-            std::fprintf(stderr,
-                         "lumtrax: a gaiji was replaced by the substitute (a black square) in %llu "
-                         "of %llu %s, first in %s\n",
-                         replaced, calls, units.c_str(), first_replaced.c_str());
+        const bool lines = settings.split == Split::kLines;
+        std::size_t start = 0;
+        for (std::size_t k = 0; k < job.ends.size(); ++k) {
+            const std::string_view text = std::string_view(job.text).substr(start, job.ends[k] - start);
+            const Place where{lines ? "line" : "record", job.first + k, 0, job.name};
+            ConvertCall(settings, text, where, result, job);
+            // The reader knows where lines end inside a unit.
+            if (!lines && settings.conversion != lumtrax::Conversion::kRawByteEscape &&
+                EndsInsideUnit(SourceOf(settings.conversion), !settings.options.lrss,
+                               reinterpret_cast<const std::uint8_t*>(text.data()), text.size())) {
+                job.tally.NoteCut(where);
+            }
+            start = job.ends[k];
         }
-        if (converted > 0) {
-            std::fprintf(stderr, "lumtrax: gaiji converted by the gaiji server in %llu %s\n",
-                         converted, converted == 1 ? unit : units.c_str());
-        }
+    } catch (...) {
+        job.error = std::current_exception();
     }
-};
-
-class Converter {
-public:
-    Converter(const Settings& settings, Output& output)
-        : settings_(settings), output_(output), source_(SourceOf(settings.conversion)) {}
-
-    // Converts one text as one call and writes the result.
-    void Convert(std::string_view text, const Place& where) {
-        lumtrax::GaijiStatus gaiji = lumtrax::GaijiStatus::kNone;
-        const std::error_code error =
-            lumtrax::ConvertInto(settings_.conversion, text, result_, gaiji, settings_.options);
-        if (error == lumtrax::Errc::kTooLong) {
-            throw TooLarge(where.Text(), std::to_string(text.size()) + " bytes", "");
-        }
-        if (error) throw Failure(kExitInputOutput, where.Text() + ": " + error.message());
-        tally_.Note(gaiji, where);
-        if (settings_.conversion != lumtrax::Conversion::kRawByteEscape &&
-            EndsInsideUnit(source_, !settings_.options.lrss,
-                           reinterpret_cast<const std::uint8_t*>(text.data()), text.size())) {
-            tally_.NoteCut(where);
-        }
-        if (settings_.hex_out) {
-            hex_.clear();
-            AppendHex(result_, hex_);
-            hex_ += '\n';
-            output_.Write(hex_);
-        } else {
-            output_.Write(result_);
-        }
-    }
-
-    // size: "N bytes", or "more than N bytes" when reading stopped there.
-    Failure TooLarge(const std::string& where, const std::string& size, const char* hint) const {
-        return Failure(kExitInputOutput,
-                       where + ": " + size + " is too large for one call (at most " +
-                           std::to_string(lumtrax::MaxTextSize(settings_.conversion)) +
-                           " bytes for this conversion)" + hint);
-    }
-
-    const GaijiTally& tally() const { return tally_; }
-
-private:
-    const Settings& settings_;
-    Output& output_;
-    SourceCode source_;
-    std::string result_;
-    std::string hex_;
-    GaijiTally tally_;
-};
+}
 
 // Reads an input piece by piece, decoding hex when asked.
 class Reader {
 public:
-    Reader(InputFile& input, bool hex, Progress& progress)
-        : input_(input), hex_(hex), progress_(progress) {}
+    Reader(InputFile& input, bool hex, Progress& progress, const std::atomic<bool>& stop)
+        : input_(input), hex_(hex), progress_(progress), stop_(stop) {}
 
-    // Appends the next piece to out; false at the end of the input.
-    bool Next(std::string& out) {
+    // Appends the next piece, of up to max bytes read, to out; false at the
+    // end of the input.
+    bool Next(std::string& out, std::size_t max = kReadSize) {
         std::size_t n = 0;
         if (hex_) {
             raw_.clear();
-            n = input_.Read(raw_, kChunkSize);
+            n = input_.Read(raw_, max, &stop_);
             decoder_.Decode(raw_, out, input_.name());
             if (n == 0) decoder_.Finish(input_.name());
         } else {
-            n = input_.Read(out, kChunkSize);
+            n = input_.Read(out, max, &stop_);
         }
         progress_.Advance(n);
         return n > 0;
@@ -223,97 +217,205 @@ private:
     InputFile& input_;
     bool hex_;
     Progress& progress_;
+    const std::atomic<bool>& stop_;
     std::string raw_;
     HexDecoder decoder_;
 };
 
-void ConvertWhole(InputFile& input, const Settings& settings, Converter& converter,
-                  Progress& progress) {
-    const std::size_t limit = lumtrax::MaxTextSize(settings.conversion);
-    if (!settings.hex_in && input.known_size() >= 0 &&
-        static_cast<unsigned long long>(input.known_size()) > limit) {
-        throw converter.TooLarge(input.name(), std::to_string(input.known_size()) + " bytes",
-                                 "; use --lines or --record");
+using Submit = Pipeline<Job>::Submit;
+
+// What the readers need of the pipeline: where jobs go, and jobs to fill.
+struct Jobs {
+    const Submit& submit;
+    Pipeline<Job>& pipeline;
+
+    std::unique_ptr<Job> New(const InputFile& input, unsigned long long first) const {
+        std::unique_ptr<Job> job = pipeline.Spare();
+        job->Clear();
+        job->name = &input.name();
+        job->first = first;
+        return job;
     }
-    Reader reader(input, settings.hex_in, progress);
-    std::string text;
-    if (input.known_size() > 0 && !settings.hex_in) {
-        text.reserve(static_cast<std::size_t>(input.known_size()));
-    }
-    while (reader.Next(text)) {
-        if (text.size() > limit) {
-            throw converter.TooLarge(input.name(), "more than " + std::to_string(limit) + " bytes",
-                                     "; use --lines or --record");
+};
+
+// A whole file, in chunks of about the chunk size, cut only where the
+// chunks' results put together are the result of one call (lumtrax::FindCut);
+// where there is no such cut, the chunk grows, up to the most one call takes.
+bool ReadWhole(InputFile& input, const Settings& settings, Reader& reader, const Jobs& jobs) {
+    const lumtrax::Conversion conversion = settings.conversion;
+    const std::size_t chunk = ChunkSize();
+    const std::size_t most = lumtrax::MaxTextSize(conversion);
+    // The job's text is what has been read and not yet handed on. It is read
+    // a byte past the chunk size, so that a cut lies near its end and little
+    // of it moves on to the next job.
+    std::unique_ptr<Job> job = jobs.New(input, 0);
+    std::size_t search_at = 0;  // after a search without a cut: when the text has doubled
+    for (bool more = true; more;) {
+        std::string& text = job->text;
+        more = reader.Next(text, text.size() <= chunk ? chunk + 1 - text.size() : kReadSize);
+        if (conversion == lumtrax::Conversion::kRawByteEscape) {  // the escape of the first byte
+            if (text.size() > 1) text.resize(1);
+            continue;
+        }
+        while (job->text.size() > chunk && (job->text.size() >= search_at || job->text.size() > most)) {
+            const std::size_t cut = lumtrax::FindCut(conversion, job->text, chunk, settings.options);
+            if (cut > most || (cut == 0 && job->text.size() > most)) {
+                throw TooLarge(settings, input.name(),
+                               "from byte offset " + std::to_string(job->first) + " on, more than " +
+                                   std::to_string(most) + " bytes with a run of double-byte "
+                                   "characters open throughout",
+                               "; use --lines or --record");
+            }
+            if (cut == 0) {
+                search_at = 2 * job->text.size();
+                break;
+            }
+            std::unique_ptr<Job> next = jobs.New(input, job->first + cut);
+            next->text.assign(job->text, cut, std::string::npos);
+            job->text.resize(cut);
+            search_at = 0;
+            if (!jobs.submit(std::move(job))) return false;
+            job = std::move(next);
         }
     }
-    progress.Note("converting " + SizeText(text.size()) + " in one call");
-    converter.Convert(text, Place{nullptr, 0, input.name()});
+    job->ends_input = true;
+    return jobs.submit(std::move(job));
 }
 
-void ConvertLines(InputFile& input, const Settings& settings, Converter& converter,
-                  Progress& progress) {
+bool ReadLines(InputFile& input, const Settings& settings, Reader& reader, const Jobs& jobs) {
     const std::size_t limit = lumtrax::MaxTextSize(settings.conversion);
+    const std::size_t batch = ChunkSize();
     LineScanner scanner(SourceOf(settings.conversion), !settings.options.lrss);
-    Reader reader(input, settings.hex_in, progress);
     std::string buffer;
     unsigned long long line = 0;
-    bool more = true;
-    while (more) {
+    auto job = jobs.New(input, 1);
+    // Puts the line into the job, and the job on its way once it is large.
+    auto add = [&](std::size_t start, std::size_t n, bool cut) {
+        job->text.append(buffer, start, n);
+        job->ends.push_back(job->text.size());
+        ++line;
+        if (cut) job->tally.NoteCut(Place{"line", line, 0, job->name});
+        if (job->text.size() < batch) return true;
+        const bool going = jobs.submit(std::move(job));
+        job = jobs.New(input, line + 1);
+        return going;
+    };
+    for (bool more = true; more;) {
         more = reader.Next(buffer);
         const auto* data = reinterpret_cast<const std::uint8_t*>(buffer.data());
         std::size_t start = 0;
         for (;;) {
             const std::size_t n = scanner.Scan(data + start, buffer.size() - start, !more);
             if (n == 0) break;
-            converter.Convert(std::string_view(buffer).substr(start, n),
-                              Place{"line", ++line, input.name()});
+            if (!add(start, n, scanner.EndsInsideUnit())) return false;
             start += n;
             scanner.Restart();
         }
         if (!more && start < buffer.size()) {  // a last line without its line end
-            converter.Convert(std::string_view(buffer).substr(start),
-                              Place{"line", ++line, input.name()});
+            const bool cut = settings.conversion != lumtrax::Conversion::kRawByteEscape &&
+                             EndsInsideUnit(SourceOf(settings.conversion), !settings.options.lrss,
+                                            data + start, buffer.size() - start);
+            if (!add(start, buffer.size() - start, cut)) return false;
             start = buffer.size();
         }
         buffer.erase(0, start);
         if (buffer.size() > limit) {
-            throw converter.TooLarge("line " + std::to_string(line + 1) + " of " + input.name(),
-                                     "more than " + std::to_string(limit) + " bytes",
-                                     "; use --record");
+            throw TooLarge(settings, "line " + std::to_string(line + 1) + " of " + input.name(),
+                           "more than " + std::to_string(limit) + " bytes", "; use --record");
         }
     }
+    return job->ends.empty() || jobs.submit(std::move(job));
 }
 
-void ConvertRecords(InputFile& input, const Settings& settings, Converter& converter,
-                    Progress& progress) {
+bool ReadRecords(InputFile& input, const Settings& settings, Reader& reader, const Jobs& jobs) {
     const std::size_t size = settings.record_size;
-    if (size > lumtrax::MaxTextSize(settings.conversion)) {
-        throw converter.TooLarge("--record " + std::to_string(size), std::to_string(size) + " bytes",
-                                 "");
-    }
-    Reader reader(input, settings.hex_in, progress);
+    const std::size_t per_job = std::max<std::size_t>(1, ChunkSize() / size);
     std::string buffer;
     unsigned long long record = 0;
-    bool more = true;
-    while (more) {
+    auto job = jobs.New(input, 1);
+    auto add = [&](std::size_t start, std::size_t n) {
+        job->text.append(buffer, start, n);
+        job->ends.push_back(job->text.size());
+        ++record;
+        if (job->ends.size() < per_job) return true;
+        const bool going = jobs.submit(std::move(job));
+        job = jobs.New(input, record + 1);
+        return going;
+    };
+    for (bool more = true; more;) {
         more = reader.Next(buffer);
         std::size_t start = 0;
-        while (buffer.size() - start >= size) {
-            converter.Convert(std::string_view(buffer).substr(start, size),
-                              Place{"record", ++record, input.name()});
-            start += size;
+        for (; buffer.size() - start >= size; start += size) {
+            if (!add(start, size)) return false;
         }
         if (!more && start < buffer.size()) {
             const std::size_t rest = buffer.size() - start;
-            const Place where{"record", ++record, input.name()};
             std::fprintf(stderr, "lumtrax: %s has %zu bytes, not %zu; converted as it is\n",
-                         where.Text().c_str(), rest, size);
-            converter.Convert(std::string_view(buffer).substr(start), where);
+                         Place{"record", record + 1, 0, &input.name()}().c_str(), rest, size);
+            if (!add(start, rest)) return false;
             start = buffer.size();
         }
         buffer.erase(0, start);
     }
+    return job->ends.empty() || jobs.submit(std::move(job));
 }
+
+// In a chunk whose conversion replaced something, the smallest piece between
+// safe cuts that still does: where the first replacement lies.
+std::pair<std::size_t, std::size_t> FirstReplacement(const Settings& settings, std::string_view text) {
+    std::size_t from = 0;
+    std::size_t to = text.size();
+    std::string scratch;
+    for (;;) {
+        const std::string_view rest = text.substr(from);
+        const std::size_t cut = lumtrax::FindCut(settings.conversion, rest,
+                                                 std::max<std::size_t>(1, (to - from) / 2), settings.options);
+        if (cut == 0 || from + cut >= to) break;
+        lumtrax::GaijiStatus gaiji = lumtrax::GaijiStatus::kNone;
+        if (lumtrax::ConvertInto(settings.conversion, rest.substr(0, cut), scratch, gaiji, settings.options)) break;
+        if (gaiji == lumtrax::GaijiStatus::kReplaced) {
+            to = from + cut;
+        } else {
+            from += cut;
+        }
+    }
+    return {from, to};
+}
+
+// The writer's part, in input order: the output, and the tally merged.
+class Writer {
+public:
+    Writer(const Settings& settings, Output& output) : settings_(settings), output_(output) {}
+
+    void Write(Job& job) {
+        if (job.error) std::rethrow_exception(job.error);
+        const bool whole = settings_.split == Split::kWhole;
+        if (whole && settings_.hex_out) {  // one line of hex for each file
+            if (!job.output.empty() && line_open_) output_.Write(" ");
+            output_.Write(job.output);
+            line_open_ = line_open_ || !job.output.empty();
+            if (job.ends_input) {
+                output_.Write("\n");
+                line_open_ = false;
+            }
+        } else {
+            output_.Write(job.output);
+        }
+        if (whole && tally_.replaced == 0 && job.tally.replaced > 0) {
+            const auto [from, to] = FirstReplacement(settings_, job.text);
+            job.tally.first_replaced = Place{"bytes", job.first + from, job.first + to - 1, job.name}();
+        }
+        tally_.Add(job.tally);
+    }
+
+    const Tally& tally() const { return tally_; }
+
+private:
+    const Settings& settings_;
+    Output& output_;
+    Tally tally_;
+    bool line_open_ = false;
+};
 
 void PrintVersion() {
     const lumtrax::GaijiServerInfo server = lumtrax::GaijiServer(0);
@@ -336,43 +438,52 @@ int Run(const std::vector<std::string>& args) {
     if (settings.action == Settings::Action::kCheckGaijiTable) return CheckGaijiTable(settings.gaiji_table);
     InstallSignalHandlers();
     Output output(settings.output);
-    Converter converter(settings, output);
     if (settings.action == Settings::Action::kEscape) {
-        const std::string name = "--escape";
-        converter.Convert(std::string(1, static_cast<char>(settings.escape_byte)),
-                          Place{nullptr, 0, name});
+        const lumtrax::Result escape =
+            lumtrax::Convert(settings.conversion, std::string(1, static_cast<char>(settings.escape_byte)));
+        std::string text = escape.text;
+        if (settings.hex_out) {
+            text.clear();
+            AppendHex(escape.text, text);
+            text += '\n';
+        }
+        output.Write(text);
         output.Commit();
         return kExitOk;
     }
+    if (settings.split == Split::kRecords && settings.record_size > lumtrax::MaxTextSize(settings.conversion)) {
+        const std::string size = std::to_string(settings.record_size);
+        throw TooLarge(settings, "--record " + size, size + " bytes", "");
+    }
 
-    std::vector<std::unique_ptr<InputFile>> owned;
+    std::vector<std::unique_ptr<InputFile>> inputs;
     long long total = 0;
     for (const std::string& path : settings.inputs) {
-        owned.push_back(std::make_unique<InputFile>(path));
-        const long long size = owned.back()->known_size();
+        inputs.push_back(std::make_unique<InputFile>(path));
+        const long long size = inputs.back()->known_size();
         total = total < 0 || size < 0 ? -1 : total + size;
     }
     Progress progress(total);
-    for (auto& input : owned) {
-        switch (settings.split) {
-            case Split::kWhole:
-                ConvertWhole(*input, settings, converter, progress);
-                break;
-            case Split::kLines:
-                ConvertLines(*input, settings, converter, progress);
-                break;
-            case Split::kRecords:
-                ConvertRecords(*input, settings, converter, progress);
-                break;
+    Writer writer(settings, output);
+    Pipeline<Job> pipeline(settings.jobs, [&settings](Job& job) { ConvertJob(settings, job); });
+    const auto read = [&](const Submit& submit) {
+        for (auto& input : inputs) {
+            Reader reader(*input, settings.hex_in, progress, pipeline.stopping());
+            const Jobs jobs{submit, pipeline};
+            const bool going = settings.split == Split::kWhole   ? ReadWhole(*input, settings, reader, jobs)
+                               : settings.split == Split::kLines ? ReadLines(*input, settings, reader, jobs)
+                                                                 : ReadRecords(*input, settings, reader, jobs);
+            if (!going) return;
         }
-    }
+    };
+    pipeline.Run(read, [&writer](Job& job) { writer.Write(job); });
     progress.Clear();
     output.Commit();
     const char* unit = settings.split == Split::kLines     ? "line"
                        : settings.split == Split::kRecords ? "record"
-                                                           : "file";
-    converter.tally().Report(unit);
-    return converter.tally().replaced > 0 ? kExitGaijiReplaced : kExitOk;
+                                                           : "chunk";
+    writer.tally().Report(unit);
+    return writer.tally().replaced > 0 ? kExitGaijiReplaced : kExitOk;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "api/dispatch.h"
+#include "cxx/append.h"
 #include "api/growth.h"
 #include "gaiji/gaiji_server.h"
 #include "simd/kernels.h"
@@ -113,10 +114,9 @@ std::size_t MaxResultSize(Conversion conversion, std::size_t size) noexcept {
     return DestinationCapacity(static_cast<std::int32_t>(conversion), size) - 1;
 }
 
-std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
-                            GaijiStatus& gaiji, const Options& options) noexcept {
+std::error_code AppendConverted(Conversion conversion, std::string_view text, bool terminated,
+                                std::string& out, GaijiStatus& gaiji, const Options& options) noexcept {
     gaiji = GaijiStatus::kNone;
-    out.clear();
     const std::int32_t type = static_cast<std::int32_t>(conversion);
     if (!IsAssignedType(type)) return Errc::kUnassignedType;
     // The escape is built from the first byte alone.
@@ -124,19 +124,27 @@ std::error_code ConvertInto(Conversion conversion, std::string_view text, std::s
     const std::size_t size = text.size();
     if (size > MaxTextSize(conversion)) return Errc::kTooLong;
 
-    // One block: the text, the 00 after it, then the destination.
+    // After what out holds, the destination; unless the text is followed by
+    // a 00 already, a copy of the text and a 00 go before it.
+    const bool copy = !terminated || size == 0;
+    const std::size_t kept = out.size();
     const std::size_t capacity = DestinationCapacity(type, size);
     try {
-        out.resize(size + 1 + capacity);
+        out.resize(kept + (copy ? size + 1 : 0) + capacity);
     } catch (const std::bad_alloc&) {
         return Errc::kHeapExhausted;
     } catch (const std::length_error&) {
         return Errc::kHeapExhausted;
     }
-    std::uint8_t* const source = reinterpret_cast<std::uint8_t*>(&out[0]);
-    if (size > 0) std::memcpy(source, text.data(), size);
-    source[size] = 0x00;
-    std::uint8_t* const destination = source + size + 1;
+    std::uint8_t* const block = reinterpret_cast<std::uint8_t*>(&out[kept]);
+    const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(text.data());
+    std::uint8_t* destination = block;
+    if (copy) {
+        if (size > 0) std::memcpy(block, text.data(), size);
+        block[size] = 0x00;
+        source = block;
+        destination = block + size + 1;
+    }
 
     // The core reads a length of 0 as "compute it"; a negative one is its
     // empty text.
@@ -146,13 +154,26 @@ std::error_code ConvertInto(Conversion conversion, std::string_view text, std::s
         ConvertDispatch(type, destination, source, length, static_cast<std::int32_t>(options.line_end),
                         &status, options.lrss, options.shift);
     if (result < 0) {  // not reached: the type is assigned and the length fits
-        out.clear();
+        out.resize(kept);
         return Errc::kTooLong;
     }
-    std::memmove(source, destination, static_cast<std::size_t>(result));
-    out.resize(static_cast<std::size_t>(result));
+    if (destination != block) std::memmove(block, destination, static_cast<std::size_t>(result));
+    out.resize(kept + static_cast<std::size_t>(result));
     gaiji = static_cast<GaijiStatus>(status);
     return {};
+}
+
+std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
+                            GaijiStatus& gaiji, const Options& options) noexcept {
+    out.clear();
+    return AppendConverted(conversion, text, false, out, gaiji, options);
+}
+
+std::error_code detail::ConvertTerminatedInto(Conversion conversion, std::string_view text,
+                                              std::string& out, GaijiStatus& gaiji,
+                                              const Options& options) noexcept {
+    out.clear();
+    return AppendConverted(conversion, text, true, out, gaiji, options);
 }
 
 Result Convert(Conversion conversion, std::string_view text, const Options& options) noexcept {

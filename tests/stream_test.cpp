@@ -1,0 +1,228 @@
+// Converting in pieces (FindCut, StreamConverter) against one call of
+// Convert over the whole text: the same bytes and the same status, for every
+// conversion, line-end mode and export flag, fed in pieces of any size.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lumtrax.hpp"
+
+namespace {
+
+using lumtrax::Conversion;
+using lumtrax::Errc;
+using lumtrax::GaijiStatus;
+using lumtrax::LineEnd;
+using lumtrax::Options;
+using lumtrax::StreamConverter;
+
+std::string Bytes(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 3) {
+        bytes += static_cast<char>(std::stoul(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string hex;
+    char digits[4];
+    for (unsigned char b : bytes) {
+        std::snprintf(digits, sizeof digits, hex.empty() ? "%02X" : " %02X", b);
+        hex += digits;
+    }
+    return hex;
+}
+
+// Texts made of what makes cuts hard: double-byte characters and gaiji (87 40
+// is one the server does not know), escapes (one carrying 0A), CR LF and lone
+// CR and LF, LRSS placeholders and a run across a line end, host shift codes
+// and pairs, 8-bit sequences, EUC prefixes, lone lead bytes, 00, any byte, and
+// long runs of pairs whose bytes could each begin a pair, which do not show
+// where their characters begin.
+std::string RandomText(std::mt19937& random, std::size_t size) {
+    static const char* const kPieces[] = {
+        "A", "1 ", "\xB1", "\x88\x9F", "\x82\xA0\x82\xA2", "\xF0\x40", "\x87\x40", "\x5C\x01",
+        "\x5C\x01\x0A", "\x5C", "\x01", "\x0D\x0A", "\x0D", "\x0A", "\xA0",
+        "\xA0\x88\x9F\x0D\x0A\x88\x9F\xA0", "\x2B\xB0\xA1\x2C", "\x2B", "\x2C", "\x25", "\xB0\xA1",
+        "\x93\xF0\xB0\xA1\x93\xF1", "\x93\x70", "\x93\xF1", "\x93", "\x8E\xB1", "\x8E", "\x88", "\xFC"};
+    constexpr std::size_t kCount = sizeof kPieces / sizeof kPieces[0];
+    std::string text;
+    while (text.size() < size) {
+        const std::size_t pick = random() % (kCount + 2);
+        if (pick < kCount) {
+            text += kPieces[pick];
+        } else if (pick == kCount && random() % 8 == 0) {
+            for (std::size_t n = 100 + random() % 300; n > 0; --n) {
+                text += static_cast<char>(0xE0 + random() % 29);
+                text += static_cast<char>(0x81 + random() % 31);
+            }
+        } else if (pick == kCount) {
+            text += '\0';
+        } else {
+            text += static_cast<char>(random() & 0xFF);
+        }
+    }
+    return text;
+}
+
+struct Config {
+    Conversion conversion;
+    Options options;
+    Conversion forward;  // for a host source: the conversion that makes well-formed text
+};
+
+std::vector<Config> AllConfigs() {
+    const Conversion kConversions[][2] = {
+        {Conversion::kSjisToEbcdic, Conversion::kSjisToEbcdic},
+        {Conversion::kSjisToEbcdicKana, Conversion::kSjisToEbcdicKana},
+        {Conversion::kSjisToEightBit, Conversion::kSjisToEightBit},
+        {Conversion::kSjisToEightBit70, Conversion::kSjisToEightBit70},
+        {Conversion::kSjisToEuc, Conversion::kSjisToEuc},
+        {Conversion::kEbcdicToSjis, Conversion::kSjisToEbcdic},
+        {Conversion::kEbcdicKanaToSjis, Conversion::kSjisToEbcdicKana},
+        {Conversion::kEightBitToSjis, Conversion::kSjisToEightBit70},
+        {Conversion::kEucToSjis, Conversion::kSjisToEuc},
+        {Conversion::kRawByteEscape, Conversion::kRawByteEscape}};
+    const Options kFlags[] = {{LineEnd::kKeep, false, true},    // Lumtrax
+                              {LineEnd::kKeep, true, true},     // Lumtrax_LRSS
+                              {LineEnd::kKeep, false, false},   // Lumtrax_NoShift
+                              {LineEnd::kKeep, true, false}};   // both flags
+    std::vector<Config> configs;
+    for (const auto& pair : kConversions) {
+        for (Options options : kFlags) {
+            for (LineEnd line_end : {LineEnd::kKeep, LineEnd::kLfOnly, LineEnd::kDrop}) {
+                options.line_end = line_end;
+                configs.push_back({pair[0], options, pair[1]});
+            }
+        }
+    }
+    return configs;
+}
+
+// Feeds text in random pieces of up to about twice piece_size bytes.
+void ExpectOneCallsResult(const Config& config, const std::string& text, std::size_t piece_size,
+                          std::mt19937& random) {
+    const lumtrax::Result whole = lumtrax::Convert(config.conversion, text, config.options);
+    ASSERT_TRUE(whole.ok());
+    StreamConverter stream(config.conversion, config.options, piece_size);
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t n = std::min(text.size() - at, random() % (2 * piece_size + 2));
+        ASSERT_FALSE(stream.Feed(std::string_view(text).substr(at, n), out));
+        at += n;
+    }
+    ASSERT_FALSE(stream.Finish(out));
+    ASSERT_EQ(Hex(out), Hex(whole.text)) << "text " << Hex(text) << ", pieces of " << piece_size;
+    ASSERT_EQ(stream.gaiji(), whole.gaiji) << "text " << Hex(text);
+    // A std::string is converted where it lies, followed by its own 00.
+    std::string in_place;
+    GaijiStatus gaiji = GaijiStatus::kNone;
+    ASSERT_FALSE(lumtrax::ConvertInto(config.conversion, text, in_place, gaiji, config.options));
+    ASSERT_EQ(in_place, whole.text);
+}
+
+TEST(Stream, GivesTheBytesAndStatusOfOneCall) {
+    std::mt19937 random(20261208);
+    for (const Config& config : AllConfigs()) {
+        SCOPED_TRACE("type " + std::to_string(static_cast<int>(config.conversion)) + " lrss " +
+                     std::to_string(config.options.lrss) + " shift " +
+                     std::to_string(config.options.shift) + " line end " +
+                     std::to_string(static_cast<int>(config.options.line_end)));
+        for (int round = 0; round < 12; ++round) {
+            // Tiny pieces put a cut attempt at every byte; pieces above the
+            // few hundred bytes that FindCut looks at first make it find its
+            // footing in the middle of a text.
+            const bool tiny = round % 2 == 0;
+            const std::size_t piece_size = tiny ? 1 + random() % 6 : 300 + random() % 900;
+            std::string text = RandomText(random, tiny ? 200 : 4000);
+            if (round % 4 >= 2 && config.forward != config.conversion) {
+                text = lumtrax::Convert(config.forward, text).text;  // well-formed host text
+            }
+            ExpectOneCallsResult(config, text, piece_size, random);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(Stream, CutsOnlyWhereTheRuleAllows) {
+    Options lrss_drop;
+    lrss_drop.lrss = true;
+    lrss_drop.line_end = LineEnd::kDrop;
+    Options lrss;
+    lrss.lrss = true;
+    Options drop;
+    drop.line_end = LineEnd::kDrop;
+    Options no_shift;
+    no_shift.shift = false;
+    const struct {
+        Conversion conversion;
+        Options options;
+        const char* text;
+        std::size_t limit;
+        std::size_t cut;
+    } cases[] = {
+        {Conversion::kSjisToEbcdic, {}, "41 88 9F 42", 3, 1},         // not in the pair, nor after it
+        {Conversion::kSjisToEbcdic, no_shift, "41 88 9F 42", 3, 3},   // no run without shift codes
+        {Conversion::kSjisToEbcdic, {}, "41 0D 0A 42", 2, 1},         // not in CR LF
+        {Conversion::kSjisToEbcdic, {}, "5C 01 0A 42", 2, 3},         // nor in an escape: the next one
+        {Conversion::kSjisToEbcdic, drop, "88 9F 0D 0A 88 9F 41 42", 6, 7},  // dropped: run open
+        {Conversion::kSjisToEbcdic, lrss, "88 9F 41 0D 0A 42", 4, 5},  // LRSS: 41 leaves it open, CR LF closes it
+        {Conversion::kSjisToEbcdic, lrss_drop, "88 9F 41 0D 0A 42", 4, 0},  // dropped: no cut
+        {Conversion::kSjisToEightBit, lrss_drop, "A0 88 9F 0D 0A 88 9F A0 41", 7, 8},
+        {Conversion::kEbcdicToSjis, {}, "C1 2B B0 A1 2C C2", 3, 1},
+        {Conversion::kEightBitToSjis, {}, "41 93 F0 B0 A1 93 F1 42", 6, 1},
+        {Conversion::kEucToSjis, {}, "B0 A1 8E B1 41", 3, 2},
+        {Conversion::kRawByteEscape, {}, "41 42", 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(lumtrax::FindCut(c.conversion, Bytes(c.text), c.limit, c.options), c.cut);
+    }
+}
+
+TEST(Stream, HoldsLittleWhereCutsAreNearAndGrowsWhereARunStaysOpen) {
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text += "\x88\x9F\x82\xA0 word\x0D\x0A";
+    StreamConverter stream(Conversion::kSjisToEbcdic, {}, 1000);
+    std::string out;
+    std::size_t most_held = 0;
+    for (std::size_t at = 0; at < text.size(); at += 700) {
+        ASSERT_FALSE(stream.Feed(std::string_view(text).substr(at, 700), out));
+        most_held = std::max(most_held, stream.held());
+    }
+    EXPECT_LE(most_held, 1000u + 700u);
+    // LRSS with line ends dropped: the run opened by the first A0 never closes.
+    Options lrss_drop;
+    lrss_drop.lrss = true;
+    lrss_drop.line_end = LineEnd::kDrop;
+    StreamConverter open_run(Conversion::kSjisToEbcdic, lrss_drop, 1000);
+    out.clear();
+    ASSERT_FALSE(open_run.Feed("\xA0" + text, out));
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(open_run.held(), text.size() + 1);
+}
+
+TEST(Stream, UnassignedTypesAndTheEscape) {
+    StreamConverter stream(static_cast<Conversion>(8));
+    std::string out;
+    EXPECT_EQ(stream.Feed("A", out), Errc::kUnassignedType);
+    EXPECT_EQ(stream.Finish(out), Errc::kUnassignedType);
+    // The escape is built from the first byte of the text; Finish ends a text.
+    StreamConverter escape(Conversion::kRawByteEscape);
+    ASSERT_FALSE(escape.Feed("", out));
+    ASSERT_FALSE(escape.Feed("AB", out));
+    ASSERT_FALSE(escape.Finish(out));
+    ASSERT_FALSE(escape.Finish(out));  // an empty text: its escape carries 00
+    EXPECT_EQ(Hex(out), "5C 01 41 5C 01 00");
+    EXPECT_EQ(lumtrax::MergeGaiji(GaijiStatus::kReplaced, GaijiStatus::kConverted),
+              GaijiStatus::kReplaced);
+    EXPECT_EQ(lumtrax::MergeGaiji(GaijiStatus::kNone, GaijiStatus::kConverted),
+              GaijiStatus::kConverted);
+}
+
+}  // namespace
