@@ -1,7 +1,7 @@
 # Type hints of the compiled part, lumtrax._lumtrax.
 import mmap
 import sys
-from typing import Iterable, List, Literal, Optional, Tuple, Union
+from typing import Iterable, Iterator, List, Literal, Optional, Tuple, Union
 
 from ._types import Conversion, GaijiStatus
 
@@ -13,12 +13,17 @@ else:
 _ConversionArg = Union[Conversion, str, int]
 _LineEnd = Literal["keep", "lf", "drop"]
 
-class Result(Tuple[bytes, GaijiStatus]):
-    """Result(data, gaiji): the outcome of one conversion (also a tuple)."""
+class Result:
+    """Result(data, gaiji): the outcome of one conversion; unpacks, indexes
+    and compares as the tuple (data, gaiji)."""
+    def __init__(self, data: bytes, gaiji: Union[GaijiStatus, int]) -> None: ...
     @property
     def data(self) -> bytes: ...
     @property
     def gaiji(self) -> GaijiStatus: ...
+    def __len__(self) -> Literal[2]: ...
+    def __getitem__(self, index: int) -> Union[bytes, GaijiStatus]: ...
+    def __iter__(self) -> Iterator[Union[bytes, GaijiStatus]]: ...
 
 def convert(data: _Buffer, conversion: _ConversionArg, *, line_end: _LineEnd = "keep",
             lrss: bool = False, shift: bool = True) -> Result: ...

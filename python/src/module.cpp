@@ -7,6 +7,7 @@
 // any other buffer only the part after its last safe cut is copied. The GIL
 // is released while a large text, or a large batch of records, is converted.
 #include <pybind11/pybind11.h>
+#include <structmember.h>
 
 #include <atomic>
 #include <cstdint>
@@ -38,7 +39,8 @@ constexpr std::size_t kCopyAtMost = 4 * 1024;
 // What the package defines in Python (lumtrax/_types.py), fetched at import.
 struct Types {
     PyObject* parse_conversion = nullptr;  // _types._conversion(obj) -> int, or raises
-    PyObject* gaiji[3] = {};               // the GaijiStatus members
+    PyObject* gaiji_status = nullptr;      // the enumeration
+    PyObject* gaiji[3] = {};               // its members
     PyObject* error = nullptr;
     PyObject* unassigned = nullptr;
     PyObject* too_long = nullptr;
@@ -210,21 +212,132 @@ std::error_code AppendText(Conversion conversion, const Text& text, const Option
     return error;
 }
 
-// A Result, or nullptr with the Python error set.
+// lumtrax.Result: the converted bytes and the gaiji status. A plain object
+// of two fields, not a tuple and not tracked by the garbage collector
+// (neither field can refer back to it): convert_many makes one a record, and
+// a structseq or a class of pybind11 costs several times as much to make and
+// to free. It unpacks, indexes, compares and hashes as the tuple (data, gaiji).
+struct ResultObject {
+    PyObject_HEAD
+    PyObject* data;
+    PyObject* gaiji;
+};
+
+// A Result, or nullptr with the Python error set; takes both references.
+PyObject* MakeResult(PyObject* data, PyObject* gaiji) {
+    auto* result = PyObject_New(ResultObject, types.result);
+    if (result == nullptr) {
+        Py_DECREF(data);
+        Py_DECREF(gaiji);
+        return nullptr;
+    }
+    result->data = data;
+    result->gaiji = gaiji;
+    return reinterpret_cast<PyObject*>(result);
+}
+
 PyObject* NewResult(const char* data, std::size_t size, GaijiStatus gaiji) {
     PyObject* bytes = PyBytes_FromStringAndSize(data, static_cast<Py_ssize_t>(size));
     if (bytes == nullptr) return nullptr;
-    PyObject* result = PyStructSequence_New(types.result);
-    if (result == nullptr) {
-        Py_DECREF(bytes);
-        return nullptr;
-    }
     PyObject* status = types.gaiji[static_cast<int>(gaiji)];
     Py_INCREF(status);
-    PyStructSequence_SET_ITEM(result, 0, bytes);
-    PyStructSequence_SET_ITEM(result, 1, status);
-    return result;
+    return MakeResult(bytes, status);
 }
+
+ResultObject* AsResult(PyObject* self) { return reinterpret_cast<ResultObject*>(self); }
+
+PyObject* ResultAsTuple(PyObject* self) { return PyTuple_Pack(2, AsResult(self)->data, AsResult(self)->gaiji); }
+
+PyObject* ResultNew(PyTypeObject*, PyObject* args, PyObject* kwargs) {
+    static const char* names[] = {"data", "gaiji", nullptr};
+    PyObject* data = nullptr;
+    PyObject* gaiji = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "SO:Result", const_cast<char**>(names), &data, &gaiji)) {
+        return nullptr;
+    }
+    PyObject* status = PyObject_CallOneArg(types.gaiji_status, gaiji);
+    if (status == nullptr) return nullptr;
+    Py_INCREF(data);
+    return MakeResult(data, status);
+}
+
+void ResultDealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    Py_DECREF(AsResult(self)->data);
+    Py_DECREF(AsResult(self)->gaiji);
+    PyObject_Free(self);
+    Py_DECREF(type);
+}
+
+PyObject* ResultRepr(PyObject* self) {
+    return PyUnicode_FromFormat("lumtrax.Result(data=%R, gaiji=%R)", AsResult(self)->data, AsResult(self)->gaiji);
+}
+
+PyObject* ResultCompare(PyObject* self, PyObject* other, int op) {
+    const bool result = PyObject_TypeCheck(other, types.result);
+    if (!result && !PyTuple_Check(other)) Py_RETURN_NOTIMPLEMENTED;
+    PyObject* mine = ResultAsTuple(self);
+    PyObject* theirs = result ? ResultAsTuple(other) : (Py_INCREF(other), other);
+    PyObject* answer = mine != nullptr && theirs != nullptr ? PyObject_RichCompare(mine, theirs, op) : nullptr;
+    Py_XDECREF(mine);
+    Py_XDECREF(theirs);
+    return answer;
+}
+
+Py_hash_t ResultHash(PyObject* self) {
+    PyObject* tuple = ResultAsTuple(self);
+    if (tuple == nullptr) return -1;
+    const Py_hash_t hash = PyObject_Hash(tuple);
+    Py_DECREF(tuple);
+    return hash;
+}
+
+Py_ssize_t ResultLength(PyObject*) { return 2; }
+
+PyObject* ResultItem(PyObject* self, Py_ssize_t index) {
+    if (index < 0 || index > 1) {
+        PyErr_SetString(PyExc_IndexError, "Result index out of range");
+        return nullptr;
+    }
+    PyObject* item = index == 0 ? AsResult(self)->data : AsResult(self)->gaiji;
+    Py_INCREF(item);
+    return item;
+}
+
+PyObject* ResultReduce(PyObject* self, PyObject*) {
+    return Py_BuildValue("(O(OO))", Py_TYPE(self), AsResult(self)->data, AsResult(self)->gaiji);
+}
+
+PyMemberDef result_members[] = {
+    {"data", T_OBJECT_EX, offsetof(ResultObject, data), READONLY, "the converted bytes"},
+    {"gaiji", T_OBJECT_EX, offsetof(ResultObject, gaiji), READONLY,
+     "what the conversion met of gaiji (GaijiStatus)"},
+    {nullptr, 0, 0, 0, nullptr},
+};
+PyMethodDef result_methods[] = {
+    {"__reduce__", ResultReduce, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+PyType_Slot result_slots[] = {
+    {Py_tp_doc, const_cast<char*>(
+                    "Result(data, gaiji): the outcome of one conversion.\n\n"
+                    "data is the converted bytes; gaiji a GaijiStatus: NONE (no gaiji met),\n"
+                    "CONVERTED (every gaiji converted by the gaiji server) or REPLACED (at\n"
+                    "least one unit replaced by the substitute, a black square). A Result\n"
+                    "unpacks and compares as the tuple (data, gaiji):\n"
+                    "data, gaiji = lumtrax.convert(...).")},
+    {Py_tp_new, reinterpret_cast<void*>(ResultNew)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(ResultDealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(ResultRepr)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(ResultCompare)},
+    {Py_tp_hash, reinterpret_cast<void*>(ResultHash)},
+    {Py_sq_length, reinterpret_cast<void*>(ResultLength)},
+    {Py_sq_item, reinterpret_cast<void*>(ResultItem)},
+    {Py_tp_members, result_members},
+    {Py_tp_methods, result_methods},
+    {0, nullptr},
+};
+PyType_Spec result_spec = {"lumtrax.Result", sizeof(ResultObject), 0, Py_TPFLAGS_DEFAULT, result_slots};
 
 py::object Steal(PyObject* object) {
     if (object == nullptr) throw py::error_already_set();
@@ -367,6 +480,85 @@ py::object ConvertMany(py::handle records, py::handle conversion_name, py::handl
         start = ends[i];
     }
     return list;
+}
+
+// convert and convert_many are called once a record by some programs: they
+// take their arguments by the vectorcall protocol, without pybind11's
+// dispatch, which costs more than converting a short record.
+const char kConvertDoc[] =
+    "convert(data, conversion, *, line_end='keep', lrss=False, shift=True)\n--\n\n"
+    "Converts data as one call of the conversion core and returns a Result\n"
+    "(.data, the converted bytes; .gaiji, a GaijiStatus).\n\n"
+    "data: any bytes-like object (bytes, bytearray, memoryview, mmap, ...),\n"
+    "  read where it lies. It is converted as if a 00 byte followed it.\n"
+    "conversion: a lumtrax.Conversion, its name ('sjis_to_ebcdic', any\n"
+    "  case; '8bit' for 'eightbit') or its type number.\n"
+    "line_end: what becomes of a CR LF out of Shift-JIS: 'keep', 'lf'\n"
+    "  (LF only) or 'drop'. Ignored by the conversions into Shift-JIS.\n"
+    "lrss: LRSS mode: A0 in Shift-JIS stands for each shift code or sequence.\n"
+    "shift: False writes no shift code or sequence at all.\n\n"
+    "Raises lumtrax.UnassignedTypeError for a conversion that is not\n"
+    "assigned, lumtrax.TextTooLongError for a text longer than one call\n"
+    "takes (lumtrax.max_text_size), lumtrax.ArgumentError for an argument\n"
+    "of the wrong type or value. The GIL is released while a text of 16 KiB\n"
+    "or more is converted.\n\n"
+    "  >>> lumtrax.convert(b'A\\x88\\x9f', 'sjis_to_ebcdic')\n"
+    "  lumtrax.Result(data=b'\\xc1+\\xb0\\xa1,', gaiji=<GaijiStatus.NONE: 0>)";
+const char kConvertManyDoc[] =
+    "convert_many(records, conversion, *, line_end='keep', lrss=False, shift=True)\n--\n\n"
+    "Converts each record of an iterable of bytes-like objects as its own\n"
+    "call, all in one call into the core, and returns a list of Results in\n"
+    "the same order. The arguments and errors are those of convert(); an\n"
+    "error names the record (counted from 0) and converts none. The GIL is\n"
+    "released while the records are converted, when they hold 16 KiB or more.";
+
+using Implementation = py::object (*)(py::handle, py::handle, py::handle, py::handle, py::handle);
+
+// Takes (first, conversion, *, line_end, lrss, shift) as Python would and
+// calls the implementation, turning what it throws into the Python error.
+PyObject* CallFast(const char* name, const char* first, Implementation implementation, PyObject* const* args,
+                   Py_ssize_t count, PyObject* keywords) {
+    static PyObject* const keep = PyUnicode_InternFromString("keep");
+    const char* const names[] = {first, "conversion", "line_end", "lrss", "shift"};
+    PyObject* values[] = {nullptr, nullptr, keep, Py_False, Py_True};
+    if (count > 2) {
+        return PyErr_Format(PyExc_TypeError, "%s() takes 2 positional arguments but %zd were given", name, count);
+    }
+    for (Py_ssize_t i = 0; i < count; ++i) values[i] = args[i];
+    const Py_ssize_t named = keywords == nullptr ? 0 : PyTuple_GET_SIZE(keywords);
+    for (Py_ssize_t k = 0; k < named; ++k) {
+        PyObject* keyword = PyTuple_GET_ITEM(keywords, k);
+        std::size_t slot = 0;
+        while (slot < 5 && PyUnicode_CompareWithASCIIString(keyword, names[slot]) != 0) ++slot;
+        if (slot == 5) return PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", name, keyword);
+        if (static_cast<Py_ssize_t>(slot) < count) {
+            return PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", name, names[slot]);
+        }
+        values[slot] = args[count + k];
+    }
+    for (std::size_t slot = 0; slot < 2; ++slot) {
+        if (values[slot] == nullptr) {
+            return PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s'", name, names[slot]);
+        }
+    }
+    try {
+        return implementation(values[0], values[1], values[2], values[3], values[4]).release().ptr();
+    } catch (py::error_already_set& error) {
+        error.restore();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& error) {
+        PyErr_SetString(PyExc_RuntimeError, error.what());
+    }
+    return nullptr;
+}
+
+PyObject* FastConvert(PyObject*, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
+    return CallFast("convert", "data", Convert, args, count, keywords);
+}
+
+PyObject* FastConvertMany(PyObject*, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
+    return CallFast("convert_many", "records", ConvertMany, args, count, keywords);
 }
 
 // Where the first unit of a text lies whose conversion is replaced by the
@@ -701,22 +893,6 @@ PyObject* Attribute(const py::module_& module, const char* name) {
     return py::object(module.attr(name)).release().ptr();  // kept for the life of the process
 }
 
-PyStructSequence_Field result_fields[] = {
-    {"data", "the converted bytes (bytes)"},
-    {"gaiji", "what the conversion met of gaiji (GaijiStatus)"},
-    {nullptr, nullptr},
-};
-PyStructSequence_Desc result_desc = {
-    "lumtrax.Result",
-    "Result(data, gaiji): the outcome of one conversion.\n\n"
-    "data is the converted bytes; gaiji a GaijiStatus: NONE (no gaiji met),\n"
-    "CONVERTED (every gaiji converted by the gaiji server) or REPLACED (at\n"
-    "least one unit replaced by the substitute, a black square). A Result is\n"
-    "also a tuple: data, gaiji = lumtrax.convert(...).",
-    result_fields,
-    2,
-};
-
 }  // namespace
 
 PYBIND11_MODULE(_lumtrax, m) {
@@ -725,44 +901,25 @@ PYBIND11_MODULE(_lumtrax, m) {
 
     const py::module_ defined = py::module_::import("lumtrax._types");
     types.parse_conversion = Attribute(defined, "_conversion");
-    const py::object gaiji = defined.attr("GaijiStatus");
+    py::object gaiji = defined.attr("GaijiStatus");
     for (int i = 0; i < 3; ++i) types.gaiji[i] = gaiji(i).release().ptr();
     types.error = Attribute(defined, "Error");
     types.unassigned = Attribute(defined, "UnassignedTypeError");
     types.too_long = Attribute(defined, "TextTooLongError");
     types.argument = Attribute(defined, "ArgumentError");
-    types.result = PyStructSequence_NewType(&result_desc);
+    types.gaiji_status = gaiji.release().ptr();
+    types.result = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&result_spec));
     if (types.result == nullptr) throw py::error_already_set();
     m.add_object("Result", py::handle(reinterpret_cast<PyObject*>(types.result)));
 
-    m.def("convert", &Convert, py::arg("data"), py::arg("conversion"), py::kw_only(), py::arg("line_end") = "keep",
-          py::arg("lrss") = false, py::arg("shift") = true,
-          "convert(data, conversion, *, line_end='keep', lrss=False, shift=True)\n--\n\n"
-          "Converts data as one call of the conversion core and returns a Result\n"
-          "(.data, the converted bytes; .gaiji, a GaijiStatus).\n\n"
-          "data: any bytes-like object (bytes, bytearray, memoryview, mmap, ...),\n"
-          "  read where it lies. It is converted as if a 00 byte followed it.\n"
-          "conversion: a lumtrax.Conversion, its name ('sjis_to_ebcdic', any\n"
-          "  case; '8bit' for 'eightbit') or its type number.\n"
-          "line_end: what becomes of a CR LF out of Shift-JIS: 'keep', 'lf'\n"
-          "  (LF only) or 'drop'. Ignored by the conversions into Shift-JIS.\n"
-          "lrss: LRSS mode: A0 in Shift-JIS stands for each shift code or sequence.\n"
-          "shift: False writes no shift code or sequence at all.\n\n"
-          "Raises lumtrax.UnassignedTypeError for a conversion that is not\n"
-          "assigned, lumtrax.TextTooLongError for a text longer than one call\n"
-          "takes (lumtrax.max_text_size), lumtrax.ArgumentError for an argument\n"
-          "of the wrong type or value. The GIL is released while a text of 16 KiB\n"
-          "or more is converted.\n\n"
-          "  >>> lumtrax.convert(b'A\\x88\\x9f', 'sjis_to_ebcdic')\n"
-          "  lumtrax.Result(data=b'\\xc1+\\xb0\\xa1,', gaiji=<GaijiStatus.NONE: 0>)");
-    m.def("convert_many", &ConvertMany, py::arg("records"), py::arg("conversion"), py::kw_only(),
-          py::arg("line_end") = "keep", py::arg("lrss") = false, py::arg("shift") = true,
-          "convert_many(records, conversion, *, line_end='keep', lrss=False, shift=True)\n--\n\n"
-          "Converts each record of an iterable of bytes-like objects as its own\n"
-          "call, all in one call into the core, and returns a list of Results in\n"
-          "the same order. The arguments and errors are those of convert(); an\n"
-          "error names the record (counted from 0) and converts none. The GIL is\n"
-          "released while the records are converted, when they hold 16 KiB or more.");
+    static PyMethodDef fast_functions[] = {
+        {"convert", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(FastConvert)),
+         METH_FASTCALL | METH_KEYWORDS, kConvertDoc},
+        {"convert_many", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(FastConvertMany)),
+         METH_FASTCALL | METH_KEYWORDS, kConvertManyDoc},
+        {nullptr, nullptr, 0, nullptr},
+    };
+    if (PyModule_AddFunctions(m.ptr(), fast_functions) != 0) throw py::error_already_set();
     m.def("_first_bad", &PyFirstBad, py::arg("data"), py::arg("conversion"), py::arg("decodable") = false,
           "_first_bad(data, conversion, decodable=False)\n--\n\n"
           "(offset, replaced): where the first unit of data lies that the\n"
