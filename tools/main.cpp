@@ -137,9 +137,11 @@ Failure TooLarge(const Settings& settings, const std::string& where, const std::
                        " bytes for this conversion)" + hint);
 }
 
-// Converts one call's text and puts the result after the job's output.
-void ConvertCall(const Settings& settings, std::string_view text, const Place& where,
-                 std::string& result, Job& job) {
+// Converts one call's text and puts the result after the job's output. A
+// chunk's text is a std::string, which is converted where it lies.
+template <typename Text>
+void ConvertCall(const Settings& settings, const Text& text, const Place& where, std::string& result,
+                 Job& job) {
     // A chunk without hex goes straight into the job's output.
     const bool direct = settings.split == Split::kWhole && !settings.hex_out;
     lumtrax::GaijiStatus gaiji = lumtrax::GaijiStatus::kNone;

@@ -194,10 +194,11 @@ std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t li
     const std::size_t end = std::min(limit, last);
     const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
     const Walk walk = WalkOf(conversion, options);
-    // Near end first; farther back while that does not settle it; from the
-    // beginning, whose state is known, at last, and past end if need be.
+    // Near end first; farther back while that does not settle it (a text
+    // that has not shown its state in 64 KiB rarely shows it in more); from
+    // the beginning, whose state is known, at last, and past end if need be.
     for (std::size_t window = 256;; window *= 16) {
-        if (window >= end) return CutFrom(walk, s, Position{0, false}, end, last);
+        if (window >= end || window > (64u << 10)) return CutFrom(walk, s, Position{0, false}, end, last);
         Position agreed{};
         if (Synchronise(walk, s, end - window, end, agreed)) {
             if (const std::size_t cut = CutFrom(walk, s, agreed, end, end)) return cut;
