@@ -12,15 +12,19 @@ record through the C interface); convert_many() on all records; convert() a
 record at a time and on the whole text; Python's own Shift-JIS <-> EUC-JP
 codecs (decode then encode) beside types 3 and 7; the lumtrax-euc codec on
 str; and Python's cp932 codec, the pivot of the lumtrax codecs. Times are CPU
-times (as Google Benchmark reports them); each figure is the best of several
-passes (of lumtrax_bench: of its five repetitions), which on a machine that
-others load is the least disturbed. Prints Markdown tables and whether the
-targets are met.
+times (as Google Benchmark reports them). lumtrax_bench and the Python jobs
+run in turns, four rounds of each, and each figure is the best of all its
+passes, the least disturbed on a machine that others load. Prints Markdown
+tables, the page faults of a pass of convert_many, and whether the targets
+are met. Python's own allocator returns freed arenas to the system, and the
+next batch faults them in again; PYTHONMALLOC=malloc keeps them, which shows
+what the conversions cost without that (bench/README.md has both).
 """
 
 import codecs
 import json
 import os
+import resource
 import subprocess
 import sys
 import tempfile
@@ -32,7 +36,8 @@ import lumtrax  # noqa: E402
 
 TYPES = [0, 3, 4, 7]  # as lumtrax_bench's targets; 4 and 7 read what 0 and 3 made
 SOURCE_OF = {4: 0, 7: 3}
-PASSES = 7
+PASSES = 3  # a round
+ROUNDS = 4
 
 
 def corpus(*args):
@@ -41,38 +46,39 @@ def corpus(*args):
 
 
 def cpu_seconds(job, passes=PASSES):
-    """The least CPU time of a pass of job. What a pass made lives until the
-    next one has made its own, as the results of one batch do in a loop over
-    batches."""
-    times, kept = [], None
+    """The least CPU time of a pass of job, and the fewest page faults. What
+    a pass made lives until the next one has made its own, as the results of
+    one batch do in a loop over batches."""
+    times, faults, kept = [], [], None
     for _ in range(passes):
+        before = resource.getrusage(resource.RUSAGE_SELF).ru_minflt
         start = time.thread_time()
         made = job()
         times.append(time.thread_time() - start)
+        faults.append(resource.getrusage(resource.RUSAGE_SELF).ru_minflt - before)
         kept = made  # noqa: F841 - freed once the next pass has made its own
-    return min(times)
+    return min(times), min(faults)
 
 
 def cxx_times():
-    """lumtrax_bench's records (ns a call) and whole (MB/s) for TYPES."""
+    """One repetition of lumtrax_bench's records (ns a call) and whole (MB/s)
+    jobs for TYPES."""
     pattern = "(records|whole)/japanese/type(%s)/lumtrax$" % "|".join(map(str, TYPES))
     with tempfile.NamedTemporaryFile(suffix=".json") as out:
         subprocess.run([os.path.join(BUILD, "bin", "lumtrax_bench"), f"--benchmark_filter={pattern}",
                         f"--benchmark_out={out.name}", "--benchmark_out_format=json",
-                        "--benchmark_repetitions=5"],
+                        "--benchmark_repetitions=1"],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         report = json.load(out)
-    records, whole = {}, {}
+    times = {}
     for run in report["benchmarks"]:
-        if run["run_type"] != "iteration":
-            continue
         job, _, kind, _ = run["run_name"].split("/")
         number = int(kind[len("type"):])
         if job == "records":
-            records[number] = min(records.get(number, 1e18), 1e9 / run["items_per_second"])
+            times[("cxx records", number)] = 1e9 / run["items_per_second"]
         else:
-            whole[number] = max(whole.get(number, 0), run["bytes_per_second"] / 1e6)
-    return records, whole
+            times[("cxx whole", number)] = run["bytes_per_second"] / 1e6
+    return times
 
 
 def main():
@@ -86,40 +92,56 @@ def main():
     n = len(records)
     print(f"japanese text: {len(text)} bytes, {n} records of {sum(map(len, records)) / n:.0f} bytes on average;"
           f" kernels {lumtrax.simd_level()}, lumtrax {lumtrax.__version__}, Python {sys.version.split()[0]}")
-
-    cxx_records, cxx_whole = cxx_times()
-    rows = {}
-    for number in TYPES:
-        whole, recs = sources[number]
-        rows[number] = {
-            "many": cpu_seconds(lambda: lumtrax.convert_many(recs, number)) / n * 1e9,
-            "each": cpu_seconds(lambda: [lumtrax.convert(r, number) for r in recs], 3) / n * 1e9,
-            "whole": len(whole) / cpu_seconds(lambda: lumtrax.convert(whole, number)) / 1e6,
-        }
-
-    # Python's own, for the EUC job: Shift-JIS -> str -> EUC-JP and back.
     euc_text, euc_records = sources[7]
-    own = {
-        3: (cpu_seconds(lambda: [r.decode("shift_jis").encode("euc_jp") for r in records], 3) / n * 1e9,
-            len(text) / cpu_seconds(lambda: text.decode("shift_jis").encode("euc_jp"), 3) / 1e6),
-        7: (cpu_seconds(lambda: [r.decode("euc_jp").encode("shift_jis") for r in euc_records], 3) / n * 1e9,
-            len(euc_text) / cpu_seconds(lambda: euc_text.decode("euc_jp").encode("shift_jis"), 3) / 1e6),
-    }
-    # The lumtrax-euc codec on str, and its pivot, Python's cp932.
     string = text.decode("cp932")
     strings = [r.decode("cp932") for r in records]
-    pivot = {
-        "lumtrax-euc encode": (cpu_seconds(lambda: [s.encode("lumtrax-euc") for s in strings], 3),
-                               cpu_seconds(lambda: string.encode("lumtrax-euc"), 3)),
-        "lumtrax-euc decode": (cpu_seconds(lambda: [r.decode("lumtrax-euc") for r in euc_records], 3),
-                               cpu_seconds(lambda: euc_text.decode("lumtrax-euc"), 3)),
-        "cp932 encode": (cpu_seconds(lambda: [s.encode("cp932") for s in strings], 3),
-                         cpu_seconds(lambda: string.encode("cp932"), 3)),
-        "cp932 decode": (cpu_seconds(lambda: [r.decode("cp932") for r in records], 3),
-                         cpu_seconds(lambda: text.decode("cp932"), 3)),
-        "euc_jp encode (Python's own)": (cpu_seconds(lambda: [s.encode("euc_jp") for s in strings], 3),
-                                         cpu_seconds(lambda: string.encode("euc_jp"), 3)),
-    }
+
+    # What is timed: ns a record for lists, MB/s of source for whole texts.
+    jobs = {}
+    for number in TYPES:
+        whole, recs = sources[number]
+        jobs[("many", number)] = (lambda recs=recs, number=number: lumtrax.convert_many(recs, number), recs)
+        jobs[("each", number)] = (lambda recs=recs, number=number: [lumtrax.convert(r, number) for r in recs], recs)
+        jobs[("whole", number)] = (lambda whole=whole, number=number: lumtrax.convert(whole, number), whole)
+    # Python's own, for the EUC job: Shift-JIS -> str -> EUC-JP and back.
+    jobs[("own", 3)] = (lambda: [r.decode("shift_jis").encode("euc_jp") for r in records], records)
+    jobs[("own whole", 3)] = (lambda: text.decode("shift_jis").encode("euc_jp"), text)
+    jobs[("own", 7)] = (lambda: [r.decode("euc_jp").encode("shift_jis") for r in euc_records], records)
+    jobs[("own whole", 7)] = (lambda: euc_text.decode("euc_jp").encode("shift_jis"), euc_text)
+    # The lumtrax-euc codec on str, and its pivot, Python's cp932.
+    for name, each, whole in [
+        ("lumtrax-euc encode", lambda: [s.encode("lumtrax-euc") for s in strings],
+         lambda: string.encode("lumtrax-euc")),
+        ("lumtrax-euc decode", lambda: [r.decode("lumtrax-euc") for r in euc_records],
+         lambda: euc_text.decode("lumtrax-euc")),
+        ("cp932 encode", lambda: [s.encode("cp932") for s in strings], lambda: string.encode("cp932")),
+        ("cp932 decode", lambda: [r.decode("cp932") for r in records], lambda: text.decode("cp932")),
+        ("euc_jp encode (Python's own)", lambda: [s.encode("euc_jp") for s in strings],
+         lambda: string.encode("euc_jp")),
+    ]:
+        jobs[("codec", name)] = (each, records)
+        jobs[("codec whole", name)] = (whole, text)
+
+    # Rounds of lumtrax_bench and of the Python jobs in turn, so that a change
+    # in the load of the machine falls on both; the best of all rounds.
+    best, faults = {}, {}
+    for _ in range(ROUNDS):
+        for key, value in cxx_times().items():
+            better = min if key[0] == "cxx records" else max
+            best[key] = better(best.get(key, value), value)
+        for key, (job, source) in jobs.items():
+            seconds, faults[key] = cpu_seconds(job)
+            if isinstance(source, list):
+                value, better = seconds / len(source) * 1e9, min
+            else:
+                value, better = len(source) / seconds / 1e6, max
+            best[key] = better(best.get(key, value), value)
+    cxx_records = {t: best[("cxx records", t)] for t in TYPES}
+    cxx_whole = {t: best[("cxx whole", t)] for t in TYPES}
+    rows = {t: {"many": best[("many", t)], "each": best[("each", t)], "whole": best[("whole", t)]} for t in TYPES}
+    own = {t: (best[("own", t)], best[("own whole", t)]) for t in (3, 7)}
+    pivot = {name: (best[("codec", name)], best[("codec whole", name)])
+             for kind, name in best if kind == "codec"}
     load_after = os.getloadavg()
 
     print("\nRecords, ns a record (CPU time); whole text, MB/s of source:\n")
@@ -142,8 +164,12 @@ def main():
     print("\nThe codecs on str, and their pivot (CPU time):\n")
     print("| codec | ns a record | whole text MB/s |")
     print("|---|---:|---:|")
-    for name, (per_records, per_whole) in pivot.items():
-        print(f"| {name} | {per_records / n * 1e9:.1f} | {len(text) / per_whole / 1e6:.0f} |")
+    for name, (per_record, rate) in pivot.items():
+        print(f"| {name} | {per_record:.1f} | {rate:.0f} |")
+
+    print("\nPage faults a pass of convert_many (all records): " +
+          ", ".join(f"type {t} {faults[('many', t)]}" for t in TYPES) +
+          f" (allocator: {os.environ.get('PYTHONMALLOC', 'pymalloc')})")
 
     print("\nTargets:\n")
     for number in TYPES:

@@ -11,7 +11,7 @@ handler keeps the substitute and applies to the CP932 form.
 
 import codecs
 
-from ._lumtrax import Stream, _first_bad
+from ._lumtrax import Stream, _first_bad, convert, max_text_size
 from ._types import Conversion, GaijiStatus
 
 # name: (into the host code, out of it)
@@ -31,19 +31,29 @@ _REPLACED = "the gaiji server could not convert this character (it would be repl
 _UNDECODABLE = "this code converts to a Shift-JIS code that CP932 does not define"
 
 
-def _encode(name, conversion, text, errors):
+_REPLACED_STATUS = GaijiStatus.REPLACED  # looked up once: enum attributes are slow
+
+
+def _encode(name, conversion, limit, text, errors):
     """text in the host code, converted as one text."""
     try:
         sjis = text.encode("cp932", errors)
     except UnicodeEncodeError as error:
         raise UnicodeEncodeError(name, error.object, error.start, error.end,
                                  "not a CP932 character") from None
-    stream = Stream(conversion)
-    host = stream.feed(sjis) + stream.finish()
-    if errors == "strict" and stream.gaiji is GaijiStatus.REPLACED:
-        index = len(sjis[:stream.first_replaced].decode("cp932"))
-        raise UnicodeEncodeError(name, text, index, index + 1, _REPLACED)
-    return host
+    if len(sjis) <= limit:
+        host, gaiji = convert(sjis, conversion)
+        if gaiji is not _REPLACED_STATUS or errors != "strict":
+            return host
+        at = _first_bad(sjis, conversion)[0]
+    else:  # longer than one call takes: in pieces, as one call would convert it
+        stream = Stream(conversion)
+        host = stream.feed(sjis) + stream.finish()
+        if stream.gaiji is not _REPLACED_STATUS or errors != "strict":
+            return host
+        at = stream.first_replaced
+    index = len(sjis[:at].decode("cp932"))
+    raise UnicodeEncodeError(name, text, index, index + 1, _REPLACED)
 
 
 def _decode_step(name, conversion, stream, sjis, errors, whole=None):
@@ -70,15 +80,30 @@ def _decode_step(name, conversion, stream, sjis, errors, whole=None):
 
 def _codec_info(name, into_host, out_of_host):
     display_name = name.replace("_", "-")
+    into_limit, out_of_limit = max_text_size(into_host), max_text_size(out_of_host)
 
     def encode(text, errors="strict"):
-        return _encode(display_name, into_host, text, errors), len(text)
+        return _encode(display_name, into_host, into_limit, text, errors), len(text)
 
     def decode(data, errors="strict"):
-        stream = Stream(out_of_host)
-        text = _decode_step(display_name, out_of_host, stream, stream.feed(data), errors, data)
-        text += _decode_step(display_name, out_of_host, stream, stream.finish(), errors, data)
-        return text, memoryview(data).nbytes
+        size = len(data) if type(data) is bytes else memoryview(data).nbytes
+        if size > out_of_limit:  # in pieces, as one call would convert it
+            stream = Stream(out_of_host)
+            text = _decode_step(display_name, out_of_host, stream, stream.feed(data), errors, data)
+            text += _decode_step(display_name, out_of_host, stream, stream.finish(), errors, data)
+            return text, size
+        sjis, gaiji = convert(data, out_of_host)
+        if errors != "strict":
+            return sjis.decode("cp932", errors), size
+        try:
+            if gaiji is not _REPLACED_STATUS:
+                return sjis.decode("cp932"), size
+        except UnicodeDecodeError:
+            pass
+        at, replaced = _first_bad(data, out_of_host, True)
+        data = bytes(data)
+        raise UnicodeDecodeError(display_name, data, at, min(at + 2, len(data)),
+                                 _REPLACED if replaced else _UNDECODABLE)
 
     class IncrementalEncoder(codecs.IncrementalEncoder):
         """Converts each call's text completely, as a text of its own.
@@ -92,7 +117,7 @@ def _codec_info(name, into_host, out_of_host):
         """
 
         def encode(self, input, final=False):
-            return _encode(display_name, into_host, input, self.errors)
+            return _encode(display_name, into_host, into_limit, input, self.errors)
 
     class IncrementalDecoder(codecs.IncrementalDecoder):
         """Converts with lumtrax.Stream: exactly what one call over the whole

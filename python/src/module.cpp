@@ -153,7 +153,6 @@ public:
     ~Buffers() {
         for (Py_buffer& view : views_) PyBuffer_Release(&view);
     }
-    void Reserve(std::size_t count) { views_.reserve(count); }
 
     // The text of object; what names it in a message ("data", "record 3").
     Text Take(PyObject* object, const char* what, std::size_t index = SIZE_MAX) {
