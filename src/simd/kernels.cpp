@@ -24,7 +24,8 @@ struct CpuidRegisters {
 
 CpuidRegisters Cpuid(unsigned leaf, unsigned subleaf) {
     CpuidRegisters r;
-    if (__get_cpuid_max(0, nullptr) < leaf) return r;
+    // GCC declares __get_cpuid_max unsigned, clang int.
+    if (static_cast<unsigned>(__get_cpuid_max(0, nullptr)) < leaf) return r;
     __cpuid_count(leaf, subleaf, r.eax, r.ebx, r.ecx, r.edx);
     return r;
 }
