@@ -29,7 +29,7 @@ using lumtrax::Conversion;
 using lumtrax::GaijiStatus;
 using lumtrax::Options;
 
-namespace {
+namespace lumtrax_python {
 
 // Below these sizes a conversion is shorter than giving the GIL away and
 // taking it back, and a copy is cheaper than looking for a cut.
@@ -690,6 +690,21 @@ private:
     bool finished_ = false;
 };
 
+// One step of a converter that Feed and Finish share: the bytes taken from
+// data (none for Finish), converted by convert(bytes, out) with the GIL
+// released when they are many, by one thread at a time.
+template <typename Convert>
+std::string Step(bool& busy, PyObject* data, Convert&& convert, std::error_code& error) {
+    InUse in_use(busy);
+    Buffers buffers;
+    const Text text = data != nullptr ? buffers.Take(data, "data") : Text{};
+    std::string out;
+    std::optional<py::gil_scoped_release> unlocked;
+    if (text.bytes.size() >= kReleaseGilAt) unlocked.emplace();
+    error = convert(text.bytes, out);
+    return out;
+}
+
 py::object OptionalInt(const std::optional<std::size_t>& value) {
     return value ? py::object(py::int_(*value)) : py::object(py::none());
 }
@@ -718,16 +733,10 @@ public:
 
 private:
     py::bytes Step(PyObject* data, bool finish) {
-        InUse in_use(busy_);
-        Buffers buffers;
-        const Text text = data != nullptr ? buffers.Take(data, "data") : Text{};
-        std::string out;
         std::error_code error;
-        {
-            std::optional<py::gil_scoped_release> unlocked;
-            if (text.bytes.size() >= kReleaseGilAt) unlocked.emplace();
-            error = core_.Step(text.bytes, finish, out);
-        }
+        const std::string out = lumtrax_python::Step(
+            busy_, data, [&](std::string_view bytes, std::string& to) { return core_.Step(bytes, finish, to); },
+            error);
         if (error) RaiseError(error, conversion_, "a part of the text without a safe cut", core_.held().size());
         return Bytes(out);
     }
@@ -770,18 +779,13 @@ public:
 
 private:
     py::bytes Step(PyObject* data, bool finish) {
-        InUse in_use(busy_);
-        Buffers buffers;
-        const Text text = data != nullptr ? buffers.Take(data, "data") : Text{};
-        std::string out;
         std::error_code error;
-        {
-            std::optional<py::gil_scoped_release> unlocked;
-            if (text.bytes.size() >= kReleaseGilAt) unlocked.emplace();
-            error = record_ > 0 ? Records(text.bytes, finish, out)
-                    : lines_    ? Lines(text.bytes, finish, out)
-                                : Whole(text.bytes, finish, out);
-        }
+        const std::string out = lumtrax_python::Step(
+            busy_, data,
+            [&](std::string_view bytes, std::string& to) {
+                return record_ > 0 ? Records(bytes, finish, to) : lines_ ? Lines(bytes, finish, to) : Whole(bytes, finish, to);
+            },
+            error);
         if (error) RaiseError(error, conversion_, what_, what_size_);
         return Bytes(out);
     }
@@ -892,9 +896,10 @@ PyObject* Attribute(const py::module_& module, const char* name) {
     return py::object(module.attr(name)).release().ptr();  // kept for the life of the process
 }
 
-}  // namespace
+}  // namespace lumtrax_python
 
 PYBIND11_MODULE(_lumtrax, m) {
+    using namespace lumtrax_python;
     py::options doc_options;
     doc_options.disable_function_signatures();  // the docstrings carry signatures of their own
 
