@@ -115,6 +115,7 @@ Result Convert(Conversion conversion, const void* text, std::size_t size,
 [[nodiscard]] std::error_code ConvertInto(Conversion conversion, std::string_view text,
                                           std::string& out, GaijiStatus& gaiji,
                                           const Options& options = {}) noexcept;
+
 namespace detail {
 std::error_code ConvertTerminatedInto(Conversion conversion, std::string_view text,
                                       std::string& out, GaijiStatus& gaiji,
@@ -163,10 +164,12 @@ std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t li
                     const Options& options = {}) noexcept;
 
 // Converts a text that is fed in pieces of any size, with the bytes and the
-// status of one call over the whole text. It converts a part as soon as about
-// piece_size bytes are held and a safe cut is found in them; where there is
-// none it holds more, up to MaxTextSize bytes (then Errc::kTooLong). A text
-// longer than MaxTextSize can be converted this way when it has safe cuts.
+// status of one call over the whole text. Once it holds more than piece_size
+// bytes it converts them up to the last safe cut before piece_size (or the
+// first one after it); where the text it holds has none, it holds more and
+// looks again once it holds twice as much, up to MaxTextSize bytes (then
+// Errc::kTooLong). A text longer than MaxTextSize can be converted this way
+// when it has safe cuts.
 //
 //   lumtrax::StreamConverter stream(lumtrax::Conversion::kSjisToEbcdic);
 //   std::string out;
@@ -178,7 +181,8 @@ std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t li
 // out keeps what was appended before the error.
 class StreamConverter {
 public:
-    static constexpr std::size_t kDefaultPieceSize = std::size_t{1} << 20;
+    // A piece, its result and the core's working copy fit a core's cache.
+    static constexpr std::size_t kDefaultPieceSize = std::size_t{256} << 10;
 
     // piece_size: how many bytes to convert in one call where cuts allow
     // (at least 1; tests use tiny sizes to put cuts everywhere).

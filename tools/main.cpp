@@ -118,13 +118,13 @@ struct Job {
     std::string output;
     std::exception_ptr error;
 
-    // Empty again, keeping the memory of its buffers.
+    // Empty again, keeping the memory of its buffers. The output is left to
+    // the worker, which writes over it (see ConvertJob).
     void Clear() {
         text.clear();
         ends.clear();
         ends_input = false;
         tally = Tally();
-        output.clear();
         error = nullptr;
     }
 };
@@ -163,6 +163,9 @@ void ConvertCall(const Settings& settings, const Text& text, const Place& where,
 void ConvertJob(const Settings& settings, Job& job) noexcept {
     try {
         thread_local std::string result;
+        // A chunk's result is written over the output of the job's last use,
+        // which thus need not be filled with zeros first; the rest appends.
+        if (settings.split != Split::kWhole || settings.hex_out) job.output.clear();
         if (settings.split == Split::kWhole) {
             const Place where{"bytes", job.first, job.first + std::max<std::size_t>(job.text.size(), 1) - 1,
                               job.name};

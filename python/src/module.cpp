@@ -159,7 +159,9 @@ public:
         if (PyBytes_Check(object)) {  // immutable, and kept alive by the caller
             return {{PyBytes_AS_STRING(object), static_cast<std::size_t>(PyBytes_GET_SIZE(object))}, true};
         }
-        if (PyUnicode_Check(object)) Fail(object, what, index, " (encode text with a codec, e.g. text.encode(\"lumtrax-ebcdic\"))");
+        if (PyUnicode_Check(object)) {
+            Fail(object, what, index, " (encode text with a codec, e.g. text.encode(\"lumtrax-ebcdic\"))");
+        }
         // A buffer keeps a bytearray from being resized while it is read.
         Py_buffer view;
         if (PyObject_GetBuffer(object, &view, PyBUF_SIMPLE) != 0) {
@@ -177,8 +179,8 @@ private:
     [[noreturn]] static void Fail(PyObject* object, const char* what, std::size_t index, const char* hint) {
         std::string name = what;
         if (index != SIZE_MAX) name += " " + std::to_string(index);
-        Raise(types.argument, name + " must be a bytes-like object (bytes, bytearray, memoryview, mmap, ...), not " +
-                                  TypeName(object) + hint);
+        Raise(types.argument, name + " must be a bytes-like object (bytes, bytearray, memoryview, mmap, ...), " +
+                                  "not " + TypeName(object) + hint);
     }
 
     std::vector<Py_buffer> views_;
@@ -193,7 +195,9 @@ std::error_code AppendText(Conversion conversion, const Text& text, const Option
     // The escape is made of the first byte alone.
     const std::string_view bytes =
         conversion == Conversion::kRawByteEscape ? text.bytes.substr(0, 1) : text.bytes;
-    if (text.terminated || bytes.empty()) return lumtrax::AppendConverted(conversion, bytes, true, out, gaiji, options);
+    if (text.terminated || bytes.empty()) {
+        return lumtrax::ConvertAfter(conversion, bytes, true, out, out.size(), gaiji, options);
+    }
     std::size_t cut = 0;
     if (bytes.size() > kCopyAtMost && bytes.size() <= lumtrax::MaxTextSize(conversion)) {
         cut = lumtrax::FindCut(conversion, bytes, bytes.size() - 1, options);
@@ -201,12 +205,13 @@ std::error_code AppendText(Conversion conversion, const Text& text, const Option
     GaijiStatus first = GaijiStatus::kNone;
     if (cut > 0) {
         if (const std::error_code error =
-                lumtrax::AppendConverted(conversion, bytes.substr(0, cut), true, out, first, options)) {
+                lumtrax::ConvertAfter(conversion, bytes.substr(0, cut), true, out, out.size(), first, options)) {
             return error;
         }
     }
     copied_bytes.fetch_add(bytes.size() - cut, std::memory_order_relaxed);
-    const std::error_code error = lumtrax::AppendConverted(conversion, bytes.substr(cut), false, out, gaiji, options);
+    const std::error_code error =
+        lumtrax::ConvertAfter(conversion, bytes.substr(cut), false, out, out.size(), gaiji, options);
     gaiji = lumtrax::MergeGaiji(first, gaiji);
     return error;
 }
@@ -356,7 +361,8 @@ void CheckSize(Conversion conversion, const Text& text, const What& what) {
 }
 std::string TheText() { return "the text"; }
 
-py::object Convert(py::handle data, py::handle conversion_name, py::handle line_end, py::handle lrss, py::handle shift) {
+py::object Convert(py::handle data, py::handle conversion_name, py::handle line_end, py::handle lrss,
+                   py::handle shift) {
     const Conversion conversion = ParseConversion(conversion_name);
     const Options options = ParseOptions(line_end, lrss, shift);
     Buffers buffers;
@@ -529,7 +535,9 @@ PyObject* CallFast(const char* name, const char* first, Implementation implement
         PyObject* keyword = PyTuple_GET_ITEM(keywords, k);
         std::size_t slot = 0;
         while (slot < 5 && PyUnicode_CompareWithASCIIString(keyword, names[slot]) != 0) ++slot;
-        if (slot == 5) return PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", name, keyword);
+        if (slot == 5) {
+            return PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", name, keyword);
+        }
         if (static_cast<Py_ssize_t>(slot) < count) {
             return PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", name, names[slot]);
         }
@@ -574,11 +582,11 @@ struct Bad {
 std::optional<Bad> FirstBad(Conversion conversion, std::string_view text, const Options& options,
                             bool decodable) {
     std::string out;
-    auto replaced = [&](std::size_t length) {
-        out.clear();
+    auto replaced = [&](std::size_t length) {  // out is written over
+        const bool in_place = length < text.size();
         GaijiStatus gaiji = GaijiStatus::kNone;
         const std::error_code error =
-            lumtrax::AppendConverted(conversion, text.substr(0, length), length < text.size(), out, gaiji, options);
+            lumtrax::ConvertAfter(conversion, text.substr(0, length), in_place, out, 0, gaiji, options);
         return !error && gaiji == GaijiStatus::kReplaced;
     };
     auto bad = [&](std::size_t length) {
@@ -721,7 +729,9 @@ public:
         InUse in_use(busy_);
         core_.Reset();
     }
-    py::object gaiji() const { return py::reinterpret_borrow<py::object>(types.gaiji[static_cast<int>(core_.gaiji())]); }
+    py::object gaiji() const {
+        return py::reinterpret_borrow<py::object>(types.gaiji[static_cast<int>(core_.gaiji())]);
+    }
     py::object first_replaced() const { return OptionalInt(core_.first_replaced()); }
     std::size_t held_size() const { return core_.finished() ? 0 : core_.held().size(); }
     py::bytes held() const {
@@ -783,7 +793,9 @@ private:
         const std::string out = lumtrax_python::Step(
             busy_, data,
             [&](std::string_view bytes, std::string& to) {
-                return record_ > 0 ? Records(bytes, finish, to) : lines_ ? Lines(bytes, finish, to) : Whole(bytes, finish, to);
+                return record_ > 0 ? Records(bytes, finish, to)
+                       : lines_    ? Lines(bytes, finish, to)
+                                   : Whole(bytes, finish, to);
             },
             error);
         if (error) RaiseError(error, conversion_, what_, what_size_);
@@ -807,7 +819,8 @@ private:
     // One line or record: one call, with a 00 after it, as the command makes it.
     std::error_code Call(std::string_view text, bool ends_inside, std::string& out) {
         GaijiStatus gaiji = GaijiStatus::kNone;
-        if (const std::error_code error = lumtrax::AppendConverted(conversion_, text, false, out, gaiji, options_)) {
+        if (const std::error_code error =
+                lumtrax::ConvertAfter(conversion_, text, false, out, out.size(), gaiji, options_)) {
             what_ = (lines_ ? "line " : "record ") + std::to_string(calls_ + 1);
             what_size_ = text.size();
             return error;
@@ -955,7 +968,8 @@ PYBIND11_MODULE(_lumtrax, m) {
                        "characters open); a text without such cuts is held until it has one.\n"
                        "A text longer than one call takes converts this way when it has cuts.\n"
                        "After finish(), the next feed() begins a new text.")
-        .def(py::init<py::handle, py::handle, py::handle, py::handle, std::size_t>(), py::arg("conversion"), py::kw_only(),
+        .def(py::init<py::handle, py::handle, py::handle, py::handle, std::size_t>(), py::arg("conversion"),
+             py::kw_only(),
              py::arg("line_end") = "keep", py::arg("lrss") = false, py::arg("shift") = true,
              py::arg("piece_size") = lumtrax::StreamConverter::kDefaultPieceSize)
         .def("feed", &Stream::Feed, py::arg("data"),

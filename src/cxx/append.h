@@ -10,12 +10,14 @@
 
 namespace lumtrax {
 
-// As ConvertInto, but the result is appended to out. terminated says that a
-// 00 follows the text (as one follows a std::string's bytes): then the text
-// is converted where it lies, else from a copy. On error out keeps what it
-// held and gaiji is kNone.
-std::error_code AppendConverted(Conversion conversion, std::string_view text, bool terminated,
-                                std::string& out, GaijiStatus& gaiji, const Options& options) noexcept;
+// As ConvertInto, but the result goes after the first kept bytes of out,
+// which stay (kept = out.size() appends). terminated says that a 00 follows
+// the text (as one follows a std::string's bytes): then the text is
+// converted where it lies, else from a copy. On error out holds its kept
+// bytes and gaiji is kNone.
+std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool terminated,
+                             std::string& out, std::size_t kept, GaijiStatus& gaiji,
+                             const Options& options) noexcept;
 
 }  // namespace lumtrax
 

@@ -114,27 +114,33 @@ std::size_t MaxResultSize(Conversion conversion, std::size_t size) noexcept {
     return DestinationCapacity(static_cast<std::int32_t>(conversion), size) - 1;
 }
 
-std::error_code AppendConverted(Conversion conversion, std::string_view text, bool terminated,
-                                std::string& out, GaijiStatus& gaiji, const Options& options) noexcept {
+std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool terminated,
+                             std::string& out, std::size_t kept, GaijiStatus& gaiji,
+                             const Options& options) noexcept {
     gaiji = GaijiStatus::kNone;
+    const auto fail = [&](Errc error) {
+        out.resize(kept);
+        return make_error_code(error);
+    };
     const std::int32_t type = static_cast<std::int32_t>(conversion);
-    if (!IsAssignedType(type)) return Errc::kUnassignedType;
+    if (!IsAssignedType(type)) return fail(Errc::kUnassignedType);
     // The escape is built from the first byte alone.
     if (conversion == Conversion::kRawByteEscape) text = text.substr(0, 1);
     const std::size_t size = text.size();
-    if (size > MaxTextSize(conversion)) return Errc::kTooLong;
+    if (size > MaxTextSize(conversion)) return fail(Errc::kTooLong);
 
-    // After what out holds, the destination; unless the text is followed by
-    // a 00 already, a copy of the text and a 00 go before it.
+    // After the bytes of out that are kept, the destination (what out holds
+    // there already is written over, so only the part that grows is filled
+    // with zeros); unless the text is followed by a 00, a copy of the text
+    // and a 00 go before it.
     const bool copy = !terminated || size == 0;
-    const std::size_t kept = out.size();
     const std::size_t capacity = DestinationCapacity(type, size);
     try {
         out.resize(kept + (copy ? size + 1 : 0) + capacity);
     } catch (const std::bad_alloc&) {
-        return Errc::kHeapExhausted;
+        return fail(Errc::kHeapExhausted);
     } catch (const std::length_error&) {
-        return Errc::kHeapExhausted;
+        return fail(Errc::kHeapExhausted);
     }
     std::uint8_t* const block = reinterpret_cast<std::uint8_t*>(&out[kept]);
     const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(text.data());
@@ -153,10 +159,7 @@ std::error_code AppendConverted(Conversion conversion, std::string_view text, bo
     const std::int32_t result =
         ConvertDispatch(type, destination, source, length, static_cast<std::int32_t>(options.line_end),
                         &status, options.lrss, options.shift);
-    if (result < 0) {  // not reached: the type is assigned and the length fits
-        out.resize(kept);
-        return Errc::kTooLong;
-    }
+    if (result < 0) return fail(Errc::kTooLong);  // not reached: the type is assigned and the length fits
     if (destination != block) std::memmove(block, destination, static_cast<std::size_t>(result));
     out.resize(kept + static_cast<std::size_t>(result));
     gaiji = static_cast<GaijiStatus>(status);
@@ -165,15 +168,13 @@ std::error_code AppendConverted(Conversion conversion, std::string_view text, bo
 
 std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
                             GaijiStatus& gaiji, const Options& options) noexcept {
-    out.clear();
-    return AppendConverted(conversion, text, false, out, gaiji, options);
+    return ConvertAfter(conversion, text, false, out, 0, gaiji, options);
 }
 
 std::error_code detail::ConvertTerminatedInto(Conversion conversion, std::string_view text,
                                               std::string& out, GaijiStatus& gaiji,
                                               const Options& options) noexcept {
-    out.clear();
-    return AppendConverted(conversion, text, true, out, gaiji, options);
+    return ConvertAfter(conversion, text, true, out, 0, gaiji, options);
 }
 
 Result Convert(Conversion conversion, std::string_view text, const Options& options) noexcept {

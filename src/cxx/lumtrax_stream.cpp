@@ -221,8 +221,8 @@ void StreamConverter::Reset() noexcept {
 
 std::error_code StreamConverter::ConvertHeld(std::size_t count, std::string& out) noexcept {
     GaijiStatus gaiji = GaijiStatus::kNone;
-    error_ = AppendConverted(conversion_, std::string_view(held_).substr(begin_, count), false, out,
-                             gaiji, options_);
+    error_ = ConvertAfter(conversion_, std::string_view(held_).substr(begin_, count), false, out,
+                          out.size(), gaiji, options_);
     if (error_) return error_;
     gaiji_ = MergeGaiji(gaiji_, gaiji);
     begin_ += count;
