@@ -60,5 +60,8 @@ def __getattr__(name):
     if name == "dask":
         import importlib
 
-        return importlib.import_module(".dask", __name__)
+        try:
+            return importlib.import_module(".dask", __name__)
+        except ImportError as error:  # hasattr(lumtrax, "dask") is then False
+            raise AttributeError(f"lumtrax.dask is not available: {error}") from error
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
