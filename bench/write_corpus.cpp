@@ -1,10 +1,11 @@
 // Writes one of the benchmark's texts to standard output, for benchmarks of
-// the lumtrax command (bench/cli):
+// the lumtrax command (bench/cli) and of the Python package (bench/python.py):
 //
-//   lumtrax_corpus japanese|ascii|kanji [BYTES]
+//   lumtrax_corpus japanese|ascii|kanji [BYTES] [records]
 //
 // The text is the one lumtrax_bench converts (4 MiB by default), made from
-// the same fixed seed.
+// the same fixed seed. With "records", its records instead, as lumtrax_bench
+// cuts them, one a line (a record holds no 0A).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,7 +14,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s japanese|ascii|kanji [BYTES]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s japanese|ascii|kanji [BYTES] [records]\n", argv[0]);
         return 2;
     }
     const std::string name = argv[1];
@@ -27,7 +28,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::size_t size = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 4u << 20;
-    const corpus::Bytes text = corpus::MakeText(kind, size);
+    corpus::Bytes text = corpus::MakeText(kind, size);
+    if (argc > 3 && std::string(argv[3]) == "records") {
+        corpus::Bytes lines;
+        for (const corpus::Bytes& record : corpus::SplitRecords(text)) {
+            lines.insert(lines.end(), record.begin(), record.end());
+            lines.push_back(0x0A);
+        }
+        text.swap(lines);
+    }
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
         std::perror(argv[0]);
         return 1;

@@ -1,0 +1,79 @@
+"""The enumerations and exceptions of lumtrax, shared with the compiled part."""
+
+import enum
+
+
+class Conversion(enum.IntEnum):
+    """The conversions, numbered as the C interface numbers its types.
+
+    A function that takes a conversion also takes its name, in any case, with
+    '8bit' for 'eightbit' ('sjis_to_ebcdic', 'sjis_to_8bit'), or its number.
+    """
+
+    SJIS_TO_EBCDIC = 0  #: EBCDIC host code, lower-case table set
+    SJIS_TO_EBCDIC_KANA = 1  #: EBCDIC host code, kana table set
+    SJIS_TO_EIGHTBIT = 2  #: 8-bit host code, runs opened by 93 F0
+    SJIS_TO_EUC = 3
+    EBCDIC_TO_SJIS = 4  #: lower-case table set
+    EBCDIC_KANA_TO_SJIS = 5  #: kana table set
+    EIGHTBIT_TO_SJIS = 6  #: reads runs opened by 93 F0 and by 93 70
+    EUC_TO_SJIS = 7
+    SJIS_TO_EIGHTBIT_70 = 10  #: 8-bit host code, runs opened by 93 70
+    RAW_BYTE_ESCAPE = 11  #: 5C 01 X from the text's first byte X
+
+
+class GaijiStatus(enum.IntEnum):
+    """What a conversion met of user-defined characters (gaiji)."""
+
+    NONE = 0  #: no gaiji
+    CONVERTED = 1  #: every gaiji was converted by the gaiji server
+    REPLACED = 2  #: at least one unit was replaced by the substitute (a black square)
+
+
+class Error(Exception):
+    """The base of the errors lumtrax raises."""
+
+
+class UnassignedTypeError(Error, ValueError):
+    """A conversion that is not assigned: an unknown name or type number."""
+
+
+class TextTooLongError(Error, ValueError):
+    """A text longer than one call of its conversion takes (see max_text_size)."""
+
+
+class ArgumentError(Error, TypeError, ValueError):
+    """An argument of the wrong type or value, such as str where bytes belong."""
+
+
+def _conversion_names():
+    names = {}
+    for member in Conversion:
+        name = member.name.lower()
+        names[name] = member
+        names[name.replace("eightbit", "8bit")] = member
+    return names
+
+
+_NAMES = _conversion_names()
+
+
+def _conversion(value):
+    """The Conversion that value names, or the error it deserves."""
+    if isinstance(value, str):
+        member = _NAMES.get(value.strip().lower().replace("-", "_"))
+        if member is None:
+            raise UnassignedTypeError(
+                f"no conversion is named {value!r}; the names are "
+                + ", ".join(m.name.lower() for m in Conversion))
+        return member
+    if isinstance(value, int) and not isinstance(value, bool):
+        try:
+            return Conversion(value)
+        except ValueError:
+            raise UnassignedTypeError(
+                f"conversion type {value} is not assigned; the types are "
+                + ", ".join(str(int(m)) for m in Conversion)) from None
+    raise ArgumentError(
+        "conversion must be a lumtrax.Conversion, its name or its number, not "
+        + type(value).__name__)

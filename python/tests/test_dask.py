@@ -1,0 +1,105 @@
+"""lumtrax.dask on a real cluster of two worker processes, against the
+lumtrax command on the same files."""
+
+import os
+import random
+import subprocess
+
+import pytest
+
+distributed = pytest.importorskip("distributed")
+import dask.bag  # noqa: E402
+
+import lumtrax  # noqa: E402
+import lumtrax.dask  # noqa: E402
+from lumtrax import Conversion as C, GaijiStatus as G  # noqa: E402
+
+COMMAND = os.environ.get("LUMTRAX_COMMAND", "")
+# Debian's distributed starts its event loop in a way tornado now warns about.
+pytestmark = pytest.mark.filterwarnings("ignore::DeprecationWarning:tornado")
+
+
+@pytest.fixture(scope="module")
+def client():
+    with distributed.LocalCluster(processes=True, n_workers=2, threads_per_worker=1,
+                                  dashboard_address=None) as cluster:
+        with distributed.Client(cluster) as client:
+            yield client
+
+
+@pytest.fixture(scope="module")
+def files(tmp_path_factory):
+    """Shift-JIS lines with gaiji (F040, which the stand-in server converts,
+    and 87 40, which it does not), their EBCDIC and 8-bit host forms, and a
+    host text with an LF inside a run that is never closed."""
+    rng = random.Random(12)
+    words = ["日本語", "漢字かな", "ABC", "ｶﾅ", "\ue000", "①", " 123 "]
+    lines = ["".join(rng.choice(words) for _ in range(rng.randint(0, 30))) + "\r\n" for _ in range(40_000)]
+    sjis = "".join(lines).encode("cp932")
+    folder = tmp_path_factory.mktemp("in")
+    paths = {
+        "notes.sjis": sjis,  # 1.7 MB: converted whole in several pieces
+        "short.sjis": sjis[:5000] + b"\x88",  # ends inside a character
+        "host.ebc": lumtrax.convert(sjis, C.SJIS_TO_EBCDIC).data + b"\x2b\xb0\xa1\x25\xb0\xa1\x25",
+        "host.8bit": lumtrax.convert(sjis[:100_000], C.SJIS_TO_EIGHTBIT).data,
+    }
+    for name, data in paths.items():
+        (folder / name).write_bytes(data)
+    return {name: str(folder / name) for name in paths}, lines
+
+
+CASES = [  # files, conversion, options of convert_files, options of the command
+    (["notes.sjis", "short.sjis"], C.SJIS_TO_EBCDIC, {}, []),
+    (["notes.sjis", "short.sjis"], C.SJIS_TO_EUC, {"lines": True}, ["--lines"]),
+    (["notes.sjis"], C.SJIS_TO_EIGHTBIT_70, {"line_end": "drop"}, ["--line-end", "drop"]),
+    (["host.ebc"], C.EBCDIC_TO_SJIS, {"lines": True}, ["--lines"]),
+    (["host.8bit", "host.ebc"], C.EIGHTBIT_TO_SJIS, {"record": 80}, ["--record", "80"]),
+]
+
+
+@pytest.mark.skipif(not COMMAND, reason="LUMTRAX_COMMAND names no lumtrax command")
+@pytest.mark.parametrize("names, conversion, options, command_options", CASES)
+def test_files_come_out_as_the_command_writes_them(client, files, tmp_path, names, conversion, options,
+                                                   command_options):
+    paths = [files[0][name] for name in names]
+    results = lumtrax.dask.convert_files(paths, conversion, tmp_path / "out", client=client, **options)
+    assert [r.path for r in results] == paths
+    for result in results:
+        expected = tmp_path / "expected"
+        subprocess.run([COMMAND, "-t", str(int(conversion)), *command_options, "-o", str(expected), result.path],
+                       stderr=subprocess.DEVNULL, check=False)
+        output = open(result.output, "rb").read()
+        assert output == expected.read_bytes(), result
+        assert (result.size, result.output_size) == (os.path.getsize(result.path), len(output))
+
+
+def test_the_summary_counts_the_calls(client, files, tmp_path):
+    paths, lines = files
+    per_line, whole = (lumtrax.dask.convert_files([paths["notes.sjis"]], C.SJIS_TO_EUC, tmp_path / name,
+                                                  client=client, lines=lines_)[0]
+                       for name, lines_ in (("lines", True), ("whole", False)))
+    replaced = [line for line in lines if "①" in line]
+    first = "".join(lines).encode("cp932").index("①".encode("cp932"))
+    assert (per_line.calls, per_line.replaced, per_line.first_replaced) == (len(lines), len(replaced), first)
+    assert per_line.converted == sum("\ue000" in line and "①" not in line for line in lines)
+    assert (whole.calls, whole.gaiji, whole.replaced, whole.first_replaced) == (1, G.REPLACED, 1, first)
+    short = lumtrax.dask.convert_file(paths["short.sjis"], C.SJIS_TO_EBCDIC, tmp_path / "short")
+    assert short.ends_inside == 1
+
+
+def test_a_bag_of_records(client):
+    records = [("行%d: 日本語\ue000" % i).encode("cp932") for i in range(1000)] + [b"", "①".encode("cp932")]
+    bag = dask.bag.from_sequence(records, npartitions=4)
+    results = lumtrax.dask.convert_bag(bag, "sjis_to_ebcdic").compute()
+    assert results == lumtrax.convert_many(records, C.SJIS_TO_EBCDIC)
+    assert results[-1].gaiji is G.REPLACED
+
+
+def test_errors_come_back_to_the_caller(client, files, tmp_path):
+    with pytest.raises(lumtrax.ArgumentError, match="same file name"):
+        lumtrax.dask.convert_files(["a/x", "b/x"], 0, tmp_path, client=client)
+    with pytest.raises(lumtrax.ArgumentError, match="record must be"):
+        lumtrax.dask.convert_files([files[0]["notes.sjis"]], 0, tmp_path, record=0, client=client)
+    with pytest.raises(FileNotFoundError):
+        lumtrax.dask.convert_files([str(tmp_path / "missing")], 0, tmp_path / "out", client=client)
+    assert not os.listdir(tmp_path / "out")  # no partial file
