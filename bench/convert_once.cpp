@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     const std::uint8_t empty[1] = {0x00};
     Lumtrax(type, dst.data(), empty, LUMTRAX_LINE_END_KEEP, &status);
     const long total = ConvertPieces(type, pieces, mode, rounds, dst.data(), &status);
-    std::printf("level %s, %zu calls, %zu Shift-JIS bytes, %ld bytes written, status %d\n",
-                lumtrax::ActiveSimdLevel(), pieces.size() * rounds, sjis_bytes * rounds, total, status);
+    std::printf("level %s, %zu calls, %zu Shift-JIS bytes, %ld bytes written, status %d\n", lumtrax::ActiveSimdLevel(),
+                pieces.size() * rounds, sjis_bytes * rounds, total, status);
     return 0;
 }

@@ -153,8 +153,8 @@ bool WriteTsv(const std::string& path, const std::string& level, const std::vect
     out.precision(9);
     out << "level\tjob\tconverter\tbytes\tcalls\tmedian\tfastest\tslowest\n";
     for (const Measurement& m : measurements) {
-        out << level << '\t' << m.job << '\t' << m.converter << '\t' << m.bytes << '\t' << m.calls << '\t'
-            << m.median << '\t' << m.fastest << '\t' << m.slowest << '\n';
+        out << level << '\t' << m.job << '\t' << m.converter << '\t' << m.bytes << '\t' << m.calls << '\t' << m.median
+            << '\t' << m.fastest << '\t' << m.slowest << '\n';
     }
     return static_cast<bool>(out);
 }
@@ -179,8 +179,7 @@ std::vector<std::pair<std::string, bool>> SimdFlags() {
         }
     }
     std::vector<std::pair<std::string, bool>> result;
-    for (const char* name :
-         {"sse2", "ssse3", "avx2", "bmi2", "avx512bw", "avx512vl", "avx512vbmi", "avx512vbmi2"}) {
+    for (const char* name : {"sse2", "ssse3", "avx2", "bmi2", "avx512bw", "avx512vl", "avx512vbmi", "avx512vbmi2"}) {
         // The kernel spells some of them avx512_vbmi2.
         std::string spelled = name;
         if (spelled.rfind("avx512", 0) == 0) spelled.insert(6, "_");

@@ -13,12 +13,12 @@
 namespace harness {
 
 struct Options {
-    int rounds = 5;                      // samples per converter and job
-    double min_sample_seconds = 0.020;   // a sample repeats its pass at least this long
-    std::string filter;                  // a regular expression searched in the job names
-    std::string tsv_path;                // where the measurements go as tab-separated lines
-    bool cpu_time = false;               // the thread's CPU time instead of the steady clock
-    bool level_only = false;             // print the SIMD level in use and stop
+    int rounds = 5;                     // samples per converter and job
+    double min_sample_seconds = 0.020;  // a sample repeats its pass at least this long
+    std::string filter;                 // a regular expression searched in the job names
+    std::string tsv_path;               // where the measurements go as tab-separated lines
+    bool cpu_time = false;              // the thread's CPU time instead of the steady clock
+    bool level_only = false;            // print the SIMD level in use and stop
 };
 
 // Reads the command line into options. Returns false after printing the

@@ -139,9 +139,8 @@ constexpr const char* kIcuEuc = "euc-jp-2007";
 
 // A rival's job for a reverse type reads the text that its own forward
 // conversion made, so that it converts text it understands.
-void AddRivalPair(std::vector<std::pair<int, RivalJob>>& jobs, const Text& sjis, int forward_type,
-                  int reverse_type, std::unique_ptr<rivals::Converter> forward,
-                  std::unique_ptr<rivals::Converter> reverse) {
+void AddRivalPair(std::vector<std::pair<int, RivalJob>>& jobs, const Text& sjis, int forward_type, int reverse_type,
+                  std::unique_ptr<rivals::Converter> forward, std::unique_ptr<rivals::Converter> reverse) {
     Text host = Transform(sjis, RivalForward(*forward));
     // The rival must bring the text back unchanged, or it is not doing the same job.
     const Text back = Transform(host, RivalForward(*reverse));
@@ -172,8 +171,7 @@ Workload MakeWorkload(corpus::Kind kind) {
     }
     AddRivalPair(w.icu, w.sjis, 0, 4, rivals::OpenIcu(kIcuShiftJis, kIcuEbcdic),
                  rivals::OpenIcu(kIcuEbcdic, kIcuShiftJis));
-    AddRivalPair(w.icu, w.sjis, 3, 7, rivals::OpenIcu(kIcuShiftJis, kIcuEuc),
-                 rivals::OpenIcu(kIcuEuc, kIcuShiftJis));
+    AddRivalPair(w.icu, w.sjis, 3, 7, rivals::OpenIcu(kIcuShiftJis, kIcuEuc), rivals::OpenIcu(kIcuEuc, kIcuShiftJis));
     AddRivalPair(w.iconv, w.sjis, 3, 7, rivals::OpenIconv("SHIFT_JIS", "EUC-JP"),
                  rivals::OpenIconv("EUC-JP", "SHIFT_JIS"));
     return w;
@@ -196,8 +194,8 @@ std::function<void()> WholePlain(const Text& text, int type) {
 std::function<void()> WholeLrss(const Text& text, int type) {
     return [&text, type] {
         int status = 0;
-        Keep(Lumtrax_LRSS(type, Destination(), text.whole.data(), static_cast<int>(text.size()),
-                          LUMTRAX_LINE_END_KEEP, &status));
+        Keep(Lumtrax_LRSS(type, Destination(), text.whole.data(), static_cast<int>(text.size()), LUMTRAX_LINE_END_KEEP,
+                          &status));
     };
 }
 

@@ -16,8 +16,7 @@ public:
     }
     ~Iconv() override { iconv_close(cd_); }
 
-    long Convert(std::uint8_t* dst, std::size_t capacity, const std::uint8_t* src,
-                 std::size_t len) override {
+    long Convert(std::uint8_t* dst, std::size_t capacity, const std::uint8_t* src, std::size_t len) override {
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
         char* in = const_cast<char*>(reinterpret_cast<const char*>(src));
         char* out = reinterpret_cast<char*>(dst);
@@ -47,16 +46,14 @@ public:
         ucnv_close(target_);
     }
 
-    long Convert(std::uint8_t* dst, std::size_t capacity, const std::uint8_t* src,
-                 std::size_t len) override {
+    long Convert(std::uint8_t* dst, std::size_t capacity, const std::uint8_t* src, std::size_t len) override {
         UErrorCode error = U_ZERO_ERROR;
         char* out = reinterpret_cast<char*>(dst);
         const char* in = reinterpret_cast<const char*>(src);
         UChar* pivot_source = pivot_.data();
         UChar* pivot_target = pivot_.data();
-        ucnv_convertEx(target_, source_, &out, out + capacity, &in, in + len, pivot_.data(),
-                       &pivot_source, &pivot_target, pivot_.data() + pivot_.size(), true, true,
-                       &error);
+        ucnv_convertEx(target_, source_, &out, out + capacity, &in, in + len, pivot_.data(), &pivot_source,
+                       &pivot_target, pivot_.data() + pivot_.size(), true, true, &error);
         if (U_FAILURE(error)) return -1;
         return static_cast<long>(out - reinterpret_cast<char*>(dst));
     }
@@ -72,12 +69,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Converter> OpenIconv(const char* from, const char* to) {
-    return std::make_unique<Iconv>(from, to);
-}
+std::unique_ptr<Converter> OpenIconv(const char* from, const char* to) { return std::make_unique<Iconv>(from, to); }
 
-std::unique_ptr<Converter> OpenIcu(const char* from, const char* to) {
-    return std::make_unique<Icu>(from, to);
-}
+std::unique_ptr<Converter> OpenIcu(const char* from, const char* to) { return std::make_unique<Icu>(from, to); }
 
 }  // namespace rivals

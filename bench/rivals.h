@@ -17,8 +17,7 @@ public:
     virtual ~Converter() = default;
     // Converts len bytes of src into dst (capacity bytes) from a reset state
     // and returns the bytes written, or -1 on an error.
-    virtual long Convert(std::uint8_t* dst, std::size_t capacity, const std::uint8_t* src,
-                         std::size_t len) = 0;
+    virtual long Convert(std::uint8_t* dst, std::size_t capacity, const std::uint8_t* src, std::size_t len) = 0;
     virtual std::string Describe() const = 0;
 };
 

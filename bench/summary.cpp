@@ -94,7 +94,8 @@ void Tables::PrintWhole() const {
             const Measurement* icu = Find(plain, "icu");
             const Measurement* iconv = Find(plain, "iconv");
             std::printf("| %s | %d | %s | %s | %s | %s | %s | %s | %s | %s |\n", text.c_str(), type,
-                        Fixed(MegabytesPerSecond(ours), 0).c_str(), Fixed(Times(ours, Find(plain, "memcpy")), 2).c_str(),
+                        Fixed(MegabytesPerSecond(ours), 0).c_str(),
+                        Fixed(Times(ours, Find(plain, "memcpy")), 2).c_str(),
                         Fixed(MegabytesPerSecond(ours_lrss), 0).c_str(),
                         Fixed(Times(ours_lrss, Find(lrss, "memcpy")), 2).c_str(),
                         Fixed(MegabytesPerSecond(icu), 0).c_str(), Fixed(Times(ours, icu), 2).c_str(),
@@ -197,16 +198,14 @@ void Tables::PrintTargets() const {
                     const double ratio = Times(Find(job, "lumtrax"), Find(job, "icu"));
                     if (ratio > 0) times.push_back({"type " + std::to_string(type), ratio});
                 }
-                Judge(best, std::string(">= 10x ICU, ") + scope + ", " + text + " text", times, true, kTimesIcu,
-                      "x");
+                Judge(best, std::string(">= 10x ICU, ") + scope + ", " + text + " text", times, true, kTimesIcu, "x");
             }
         }
     }
     if (ssse3) {
         Judge("ssse3", "japanese whole text, every type >= 1.5 GB/s", WholeRates("japanese"), true, 1.5, " GB/s");
         for (const std::string& text : texts_) {
-            Judge("ssse3", text + " records, types 0 3 4 7 < 120 ns per call", RecordTimes(text), false, 120.0,
-                  " ns");
+            Judge("ssse3", text + " records, types 0 3 4 7 < 120 ns per call", RecordTimes(text), false, 120.0, " ns");
         }
     }
     if (avx2) {
@@ -214,7 +213,8 @@ void Tables::PrintTargets() const {
     }
     if (!level_.best && !ssse3 && !avx2) std::printf("(no target names this level)\n");
     if (!level_.best) {
-        std::printf("(the targets at the best level are judged by a run without LUMTRAX_SIMD; bench/levels runs both)\n");
+        std::printf(
+            "(the targets at the best level are judged by a run without LUMTRAX_SIMD; bench/levels runs both)\n");
     }
 }
 

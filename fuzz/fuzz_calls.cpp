@@ -32,8 +32,7 @@ private:
 std::size_t TextUpToNul(const Bytes& raw) {
     if (raw.empty()) return 0;
     const void* nul = std::memchr(raw.data(), 0x00, raw.size());
-    return nul != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - raw.data())
-                          : raw.size();
+    return nul != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - raw.data()) : raw.size();
 }
 
 // The bytes a caller passes: the text the call is to read and whatever the
@@ -91,8 +90,8 @@ void CheckRefusal(const Outcome& outcome, const Block& dst, bool status_given) {
     if (dst.get() != nullptr) Require(dst.get()[0] == kUntouched, "a refused call writes nothing");
 }
 
-void CheckConversion(const Request& request, const Outcome& outcome, const Block& src,
-                     const Block& dst, bool status_given) {
+void CheckConversion(const Request& request, const Outcome& outcome, const Block& src, const Block& dst,
+                     bool status_given) {
     if (status_given) {
         Require(outcome.status >= 0 && outcome.status <= 2, "the status is 0, 1 or 2");
     }
@@ -133,9 +132,9 @@ void CheckEveryLevel(const Request& request, const Bytes& source, const Outcome&
         if (!source.empty()) std::memcpy(src.get(), source.data(), source.size());
         Block dst(Room(request, source), false);
         int status = kUnset;
-        const int result = lumtrax::ConvertDispatch(lumtrax::KernelsOf(static_cast<lumtrax::SimdLevel>(level)),
-                                                    request.type, dst.get(), src.get(), len, request.mode, &status,
-                                                    lrss, shift);
+        const int result =
+            lumtrax::ConvertDispatch(lumtrax::KernelsOf(static_cast<lumtrax::SimdLevel>(level)), request.type,
+                                     dst.get(), src.get(), len, request.mode, &status, lrss, shift);
         Require(result == outcome.result, "every kernel level gives the result of the plain loops");
         Require(request.null_status || status == outcome.status, "every kernel level gives the same status");
         Require(result <= 0 || std::memcmp(dst.get(), outcome.text.data(), static_cast<std::size_t>(result)) == 0,

@@ -10,11 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "codes/ebcdic_host.h"
+#include "codes/shift_jis.h"
 #include "fuzz_calls.h"
 #include "lumtrax.h"
 #include "tables/host_tables.h"
-#include "codes/ebcdic_host.h"
-#include "codes/shift_jis.h"
 
 namespace {
 
@@ -109,9 +109,7 @@ void RequireBack(const fuzz::Outcome& there, const fuzz::Outcome& back, const By
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const Bytes plain = PlainText(Bytes(data, data + size));
-    const struct {
-        int out, back;
-    } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
+    const struct { int out, back; } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
     for (const auto& pair : pairs) {
         const fuzz::Outcome there = Plain(pair.out, plain);
         RequireBack(there, Plain(pair.back, there.text), plain);

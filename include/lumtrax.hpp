@@ -69,8 +69,8 @@ enum class GaijiStatus : int {
 // a Shift-JIS text open and close runs that are written without shift codes.
 struct Options {
     LineEnd line_end = LineEnd::kKeep;
-    bool lrss = false;   // LRSS mode: A0 stands for each shift code or sequence
-    bool shift = true;   // false: write no shift code or sequence
+    bool lrss = false;  // LRSS mode: A0 stands for each shift code or sequence
+    bool shift = true;  // false: write no shift code or sequence
 };
 
 enum class Errc : int {
@@ -106,29 +106,25 @@ struct [[nodiscard]] Result {
 // its last byte gets 00 as its second byte); an empty text gives an empty
 // result, except for kRawByteEscape, which then carries 00.
 Result Convert(Conversion conversion, std::string_view text, const Options& options = {}) noexcept;
-Result Convert(Conversion conversion, const void* text, std::size_t size,
-               const Options& options = {}) noexcept;
+Result Convert(Conversion conversion, const void* text, std::size_t size, const Options& options = {}) noexcept;
 
 // As Convert, into out: its content is replaced by the result (its capacity
 // is reused, so a loop over records allocates only while records grow), and
 // the gaiji status is stored in gaiji. On error out is empty and gaiji kNone.
-[[nodiscard]] std::error_code ConvertInto(Conversion conversion, std::string_view text,
-                                          std::string& out, GaijiStatus& gaiji,
-                                          const Options& options = {}) noexcept;
+[[nodiscard]] std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
+                                          GaijiStatus& gaiji, const Options& options = {}) noexcept;
 
 namespace detail {
-std::error_code ConvertTerminatedInto(Conversion conversion, std::string_view text,
-                                      std::string& out, GaijiStatus& gaiji,
-                                      const Options& options) noexcept;
+std::error_code ConvertTerminatedInto(Conversion conversion, std::string_view text, std::string& out,
+                                      GaijiStatus& gaiji, const Options& options) noexcept;
 }  // namespace detail
 
 // The same for a std::string, which is converted where it lies, without a
 // copy: the 00 that follows its bytes is the byte after the text. text and
 // out must be different strings.
 template <typename String, std::enable_if_t<std::is_same_v<String, std::string>, int> = 0>
-[[nodiscard]] std::error_code ConvertInto(Conversion conversion, const String& text,
-                                          std::string& out, GaijiStatus& gaiji,
-                                          const Options& options = {}) noexcept {
+[[nodiscard]] std::error_code ConvertInto(Conversion conversion, const String& text, std::string& out,
+                                          GaijiStatus& gaiji, const Options& options = {}) noexcept {
     return detail::ConvertTerminatedInto(conversion, text, out, gaiji, options);
 }
 
@@ -209,7 +205,7 @@ private:
     Conversion conversion_;
     Options options_;
     std::size_t piece_size_;
-    std::string held_;           // held_[begin_, end) is not yet converted
+    std::string held_;  // held_[begin_, end) is not yet converted
     std::size_t begin_ = 0;
     std::size_t search_at_ = 0;  // held() that makes the next search worth it
     GaijiStatus gaiji_ = GaijiStatus::kNone;

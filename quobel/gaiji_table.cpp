@@ -14,8 +14,8 @@ namespace forms = lumtrax::code_forms;
 constexpr int kCodeColumns = 4;
 constexpr const char* kColumnNames[kCodeColumns] = {"Shift-JIS", "EBCDIC host", "8-bit host", "EUC"};
 // The host code of each column after the first.
-constexpr HostCodeKind kColumnKinds[kCodeColumns - 1] = {
-    HostCodeKind::kEbcdicHost, HostCodeKind::kEightBitHost, HostCodeKind::kEuc};
+constexpr HostCodeKind kColumnKinds[kCodeColumns - 1] = {HostCodeKind::kEbcdicHost, HostCodeKind::kEightBitHost,
+                                                         HostCodeKind::kEuc};
 
 std::string Hex(BytePair pair) {
     static const char kDigits[] = "0123456789ABCDEF";
@@ -133,7 +133,8 @@ std::string HostCodeFault(HostCodeKind kind, BytePair text, BytePair* answer) {
     if (reading != forms::Reading::kServer) return ReadingReason(reading);
     if (!forms::AnswerFor(kind, text, record, answer)) {
         return "it does not come back as itself: the conversion out of Shift-JIS writes the gaiji "
-               "server's answer " + Hex(*answer) + " as " + Hex(forms::WrittenAnswer(kind, *answer));
+               "server's answer " +
+               Hex(*answer) + " as " + Hex(forms::WrittenAnswer(kind, *answer));
     }
     return "";
 }
@@ -186,8 +187,7 @@ std::unique_ptr<GaijiTable> GaijiTable::Parse(std::string_view text, std::vector
         entry_lines = true;
         const std::vector<std::string_view> fields = Split(line, [](char c) { return c == '\t'; });
         if (fields.size() != kCodeColumns && fields.size() != kCodeColumns + 1) {
-            fail(number, std::to_string(fields.size()) +
-                             (fields.size() == 1 ? " column" : " columns") +
+            fail(number, std::to_string(fields.size()) + (fields.size() == 1 ? " column" : " columns") +
                              ": a gaiji's line holds its Shift-JIS, EBCDIC host, 8-bit host and EUC codes "
                              "and an optional name, separated by tabs");
             continue;
@@ -199,7 +199,8 @@ std::unique_ptr<GaijiTable> GaijiTable::Parse(std::string_view text, std::vector
             const std::string column = std::string(kColumnNames[c]) + " code ";
             const std::string_view field = fields[static_cast<std::size_t>(c)];
             if (!ParseCode(field, &codes[c])) {
-                fail(number, column + "\"" + std::string(field) + "\" is not two bytes in hex (four digits, like F040)");
+                fail(number,
+                     column + "\"" + std::string(field) + "\" is not two bytes in hex (four digits, like F040)");
                 whole = false;
                 continue;
             }

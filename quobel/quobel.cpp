@@ -116,8 +116,7 @@ void Write(BytePair code, unsigned char* result) {
 
 extern "C" {
 
-GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetHOST(int, const unsigned char* record, unsigned char* result,
-                                               int kind) {
+GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetHOST(int, const unsigned char* record, unsigned char* result, int kind) {
     if (record == nullptr || result == nullptr || !IsKnownKind(kind) || record[0] == 0x00) return 0;
     const quobel::ServerTable& server = quobel::TheServerTable();
     if (server.state == QUOBEL_TABLE_REFUSED) return 0;
@@ -140,8 +139,7 @@ GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetHOST(int, const unsigned char* record,
     return GAIJI_CONVERTED;
 }
 
-GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetSJIS(int, const unsigned char* record, unsigned char* result,
-                                               int kind) {
+GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetSJIS(int, const unsigned char* record, unsigned char* result, int kind) {
     if (record == nullptr || result == nullptr || !IsKnownKind(kind) || record[0] == 0x00) return 0;
     const quobel::ServerTable& server = quobel::TheServerTable();
     if (server.state == QUOBEL_TABLE_REFUSED) return 0;
@@ -166,9 +164,8 @@ GAIJI_PUBLIC int GAIJI_WINAPI GaijiConvGetVersion(void) { return 0x00010000; }
 GAIJI_PUBLIC int QuobelGaijiTable(char* text, int size) {
     const quobel::ServerTable& server = quobel::TheServerTable();
     if (text != nullptr && size > 0) {
-        const char* line = server.description.empty()
-                               ? "refused (out of memory while loading it); every gaiji fails"
-                               : server.description.c_str();
+        const char* line = server.description.empty() ? "refused (out of memory while loading it); every gaiji fails"
+                                                      : server.description.c_str();
         const std::size_t n = std::min(std::strlen(line), static_cast<std::size_t>(size) - 1);
         std::memcpy(text, line, n);
         text[n] = '\0';

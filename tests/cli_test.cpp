@@ -35,13 +35,13 @@ struct Outcome {
 };
 
 struct RunOptions {
-    std::string input;             // standard input
-    rlim_t file_size_limit = 0;    // RLIMIT_FSIZE in bytes, 0: none
-    std::string chunk_size;        // LUMTRAX_CHUNK_SIZE, the command's internal knob
-    std::string stdout_path;       // where standard output goes, else captured
-    int stderr_fd = -1;            // standard error, else captured
-    std::string gaiji_table;       // LUMTRAX_GAIJI_TABLE, else unset
-    std::string simd;              // LUMTRAX_SIMD, else as the test runs
+    std::string input;           // standard input
+    rlim_t file_size_limit = 0;  // RLIMIT_FSIZE in bytes, 0: none
+    std::string chunk_size;      // LUMTRAX_CHUNK_SIZE, the command's internal knob
+    std::string stdout_path;     // where standard output goes, else captured
+    int stderr_fd = -1;          // standard error, else captured
+    std::string gaiji_table;     // LUMTRAX_GAIJI_TABLE, else unset
+    std::string simd;            // LUMTRAX_SIMD, else as the test runs
 };
 
 std::string ReadFile(const fs::path& path) {
@@ -105,8 +105,7 @@ protected:
                 close(fd);
             };
             redirect(in.string(), O_RDONLY, 0);
-            redirect(options.stdout_path.empty() ? out.string() : options.stdout_path,
-                     O_WRONLY | O_CREAT | O_TRUNC, 1);
+            redirect(options.stdout_path.empty() ? out.string() : options.stdout_path, O_WRONLY | O_CREAT | O_TRUNC, 1);
             if (options.stderr_fd >= 0) {
                 if (dup2(options.stderr_fd, 2) < 0) _exit(121);
             } else {
@@ -162,8 +161,8 @@ const char kSampleHost[] =
 std::string Sample() { return ReadFile(fs::path(LUMTRAX_SOURCE_DIR) / "examples/sample.sjis"); }
 
 TEST_F(CommandTest, ConvertsTheBundledSampleToTheEbcdicHostCodeInHex) {
-    const Outcome o = Run({"--from", "sjis", "--to", "ebcdic", "--hex-out",
-                           std::string(LUMTRAX_SOURCE_DIR) + "/examples/sample.sjis"});
+    const Outcome o = Run(
+        {"--from", "sjis", "--to", "ebcdic", "--hex-out", std::string(LUMTRAX_SOURCE_DIR) + "/examples/sample.sjis"});
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, kSampleHost);
     EXPECT_EQ(o.err, "");
@@ -240,9 +239,10 @@ TEST_F(CommandTest, EachFileIsItsOwnCall) {
     const fs::path b = File("b", Bytes("9F 42"));
     const Outcome o = Run({"--to", "ebcdic", "--hex-out", a.string(), b.string()});
     // The lead byte that ends the first file is not joined with the second's.
-    EXPECT_EQ(o.out, "C1 28\n" "2B DD A3 2C\n");
-    EXPECT_NE(o.err.find("warning: " + a.string() + " ends inside a character"), std::string::npos)
-        << o.err;
+    EXPECT_EQ(o.out,
+              "C1 28\n"
+              "2B DD A3 2C\n");
+    EXPECT_NE(o.err.find("warning: " + a.string() + " ends inside a character"), std::string::npos) << o.err;
 }
 
 TEST_F(CommandTest, LinesAreConvertedEachInItsOwnCall) {
@@ -250,7 +250,9 @@ TEST_F(CommandTest, LinesAreConvertedEachInItsOwnCall) {
     const std::string text = "41 88 9F 0D 0A 88 9F 0A 42";
     EXPECT_EQ(Hex({"--to", "ebcdic", "--line-end", "drop"}, text).out, "C1 2B B0 A1 B0 A1 2C 25 C2\n");
     EXPECT_EQ(Hex({"--to", "ebcdic", "--line-end", "drop", "--lines"}, text).out,
-              "C1 2B B0 A1 2C\n" "2B B0 A1 2C 25\n" "C2\n");
+              "C1 2B B0 A1 2C\n"
+              "2B B0 A1 2C 25\n"
+              "C2\n");
     // Well-formed text: the same bytes as one call.
     const std::string three = Sample() + Sample() + Sample();
     const fs::path file = File("three", three);
@@ -267,15 +269,23 @@ TEST_F(CommandTest, LinesAreConvertedEachInItsOwnCall) {
 
 TEST_F(CommandTest, LinesEndOnlyWhereAUnitBegins) {
     // The byte an escape carries is no line end.
-    EXPECT_EQ(Hex({"--to", "ebcdic", "--lines"}, "41 5C 01 0A 42 0A 43").out, "C1 0A C2 25\n" "C3\n");
+    EXPECT_EQ(Hex({"--to", "ebcdic", "--lines"}, "41 5C 01 0A 42 0A 43").out,
+              "C1 0A C2 25\n"
+              "C3\n");
     // Nor is the second byte of a host pair; 25 ends a line of the EBCDIC host code.
     EXPECT_EQ(Hex({"--from", "ebcdic", "--lines"}, "2B B0 A1 2C 25 C1 25 C2").out,
-              "88 9F 0A\n" "41 0A\n" "42\n");
+              "88 9F 0A\n"
+              "41 0A\n"
+              "42\n");
     const std::string pair_with_25 = Hex({"--from", "ebcdic", "--lines"}, "2B B0 25 2C 25 C1").out;
     EXPECT_EQ(std::count(pair_with_25.begin(), pair_with_25.end(), '\n'), 2) << pair_with_25;
     EXPECT_EQ(pair_with_25.substr(pair_with_25.size() - 4), "\n41\n") << pair_with_25;
-    EXPECT_EQ(Hex({"--from", "8bit", "--lines"}, "93 F0 B0 A1 93 F1 0A 41").out, "88 9F 0A\n" "41\n");
-    EXPECT_EQ(Hex({"--from", "euc", "--lines"}, "B0 A1 0A 41 0A").out, "88 9F 0A\n" "41 0A\n");
+    EXPECT_EQ(Hex({"--from", "8bit", "--lines"}, "93 F0 B0 A1 93 F1 0A 41").out,
+              "88 9F 0A\n"
+              "41\n");
+    EXPECT_EQ(Hex({"--from", "euc", "--lines"}, "B0 A1 0A 41 0A").out,
+              "88 9F 0A\n"
+              "41 0A\n");
 }
 
 TEST_F(CommandTest, LongLinesAcrossReadChunks) {
@@ -295,19 +305,24 @@ TEST_F(CommandTest, LongLinesAcrossReadChunks) {
 
 TEST_F(CommandTest, RecordsAreConvertedEachWithItsLength) {
     EXPECT_EQ(Hex({"--to", "ebcdic", "--record", "3"}, "41 88 9F 88 9F 41").out,
-              "C1 2B B0 A1 2C\n" "2B B0 A1 2C C1\n");
-    EXPECT_EQ(Hex({"--from", "ebcdic", "--record", "2"}, "C1 00 C2 25").out, "41 00\n" "42 0A\n");
+              "C1 2B B0 A1 2C\n"
+              "2B B0 A1 2C C1\n");
+    EXPECT_EQ(Hex({"--from", "ebcdic", "--record", "2"}, "C1 00 C2 25").out,
+              "41 00\n"
+              "42 0A\n");
     // A shorter last record is converted, and said so.
     const Outcome last = Hex({"--from", "ebcdic", "--record", "3"}, "C1 C2 C3 C4");
     EXPECT_EQ(last.status, 0);
-    EXPECT_EQ(last.out, "41 42 43\n" "44\n");
-    EXPECT_NE(last.err.find("record 2 of standard input has 1 bytes, not 3"), std::string::npos)
-        << last.err;
+    EXPECT_EQ(last.out,
+              "41 42 43\n"
+              "44\n");
+    EXPECT_NE(last.err.find("record 2 of standard input has 1 bytes, not 3"), std::string::npos) << last.err;
     // A record that cuts a double-byte character is warned about.
     const Outcome cut = Hex({"--to", "ebcdic", "--record", "2"}, "41 88 9F 42");
-    EXPECT_EQ(cut.out, "C1 28\n" "2B DD A3 2C\n");
-    EXPECT_NE(cut.err.find("warning: record 1 of standard input ends inside a character"),
-              std::string::npos)
+    EXPECT_EQ(cut.out,
+              "C1 28\n"
+              "2B DD A3 2C\n");
+    EXPECT_NE(cut.err.find("warning: record 1 of standard input ends inside a character"), std::string::npos)
         << cut.err;
 }
 
@@ -321,8 +336,9 @@ TEST_F(CommandTest, ReportsGaijiAndExitsOneWhenOneWasReplaced) {
     o = Hex({"--to", "ebcdic"}, "41 20 F0 40 87 40 20 41");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "C1 40 2B 41 A1 A2 A3 2C 40 C1\n");
-    EXPECT_EQ(o.err, "lumtrax: 1 chunk had characters that could not be converted and were "
-                     "replaced by the substitute (a black square): bytes 2-6 of standard input\n");
+    EXPECT_EQ(o.err,
+              "lumtrax: 1 chunk had characters that could not be converted and were "
+              "replaced by the substitute (a black square): bytes 2-6 of standard input\n");
     o = Hex({"--from", "ebcdic"}, "C1 2B B0");
     EXPECT_NE(o.err.find("1 chunk had characters that could not be converted"), std::string::npos);
     o = Hex({"--to", "ebcdic", "--lines"}, "41 0A F0 40 0A 87 40 0A 87 40");
@@ -386,12 +402,14 @@ TEST_F(CommandTest, InputErrorsExitThree) {
     EXPECT_EQ(o.status, 3);
     EXPECT_NE(o.err.find("a hex digit without its pair at offset 3, the end"), std::string::npos);
     o = Hex({"--to", "ebcdic"}, "41 8\n42");
-    EXPECT_EQ(o.err, "lumtrax: standard input: a hex digit without its pair at offset 3 (--hex-in "
-                     "reads pairs like \"C1 2B\")\n");
+    EXPECT_EQ(o.err,
+              "lumtrax: standard input: a hex digit without its pair at offset 3 (--hex-in "
+              "reads pairs like \"C1 2B\")\n");
     o = Hex({"--to", "ebcdic"}, "41 GG");
     EXPECT_EQ(o.status, 3);
-    EXPECT_EQ(o.err, "lumtrax: standard input: not hex pairs at offset 3 (--hex-in reads pairs "
-                     "like \"C1 2B\")\n");
+    EXPECT_EQ(o.err,
+              "lumtrax: standard input: not hex pairs at offset 3 (--hex-in reads pairs "
+              "like \"C1 2B\")\n");
     EXPECT_EQ(o.out, "");
 }
 
@@ -404,8 +422,9 @@ TEST_F(CommandTest, InputTooLargeForOneCallIsCutOrRefused) {
     fs::resize_file(huge, 1ull << 30);
     Outcome o = Run({"--to", "8bit", "--record", "1000000000", huge.string()});
     EXPECT_EQ(o.status, 3);
-    EXPECT_EQ(o.err, "lumtrax: --record 1000000000: 1000000000 bytes is too large for one call "
-                     "(at most 920350132 bytes for this conversion)\n");
+    EXPECT_EQ(o.err,
+              "lumtrax: --record 1000000000: 1000000000 bytes is too large for one call "
+              "(at most 920350132 bytes for this conversion)\n");
 #if LUMTRAX_SANITIZED
     // Converting and walking a gigabyte at the sanitizers' pace takes minutes
     // and reaches no code that the smaller tests do not.
@@ -515,8 +534,7 @@ TEST_F(CommandTest, FailedWriteLeavesNoOutputFile) {
     EXPECT_EQ(o.status, 3);
     EXPECT_NE(o.err.find("cannot write " + Path("no/such/out").string()), std::string::npos) << o.err;
     // A failure after part of the output was written: the second input is missing.
-    o = Run({"--to", "ebcdic", "--lines", "-o", Path("out").string(), in.string(),
-             Path("missing").string()});
+    o = Run({"--to", "ebcdic", "--lines", "-o", Path("out").string(), in.string(), Path("missing").string()});
     EXPECT_EQ(o.status, 3);
     EXPECT_EQ(Names(), std::vector<std::string>{"in.sjis"});
     // An existing output file is left as it was.
@@ -554,10 +572,9 @@ TEST_F(CommandTest, FullDeviceIsAWriteError) {
 TEST_F(CommandTest, HelpAndVersion) {
     Outcome o = Run({"--help"});
     EXPECT_EQ(o.status, 0);
-    for (const char* option : {"--from", "--to", "--table-set", "--start", "-t", "--lrss",
-                               "--no-shift", "--line-end", "--lines", "--record", "--hex-in",
-                               "--hex-out", "--escape", "-o", "-j", "--jobs", "--version", "Examples:",
-                               "Exit status:"}) {
+    for (const char* option :
+         {"--from", "--to", "--table-set", "--start", "-t", "--lrss", "--no-shift", "--line-end", "--lines", "--record",
+          "--hex-in", "--hex-out", "--escape", "-o", "-j", "--jobs", "--version", "Examples:", "Exit status:"}) {
         EXPECT_NE(o.out.find(option), std::string::npos) << option;
     }
     o = Run({"--version"});
@@ -583,7 +600,8 @@ TEST_F(CommandTest, GaijiTables) {
     Outcome o = Run({"--check-gaiji-table", example});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, loaded);
-    const std::string bad = File("bad.tsv", "fallback off\nF040\t69A1\tC921\tFEA1\nF041\t69A1\tC922\tFEA2\n\nF042 69A3\n").string();
+    const std::string bad =
+        File("bad.tsv", "fallback off\nF040\t69A1\tC921\tFEA1\nF041\t69A1\tC922\tFEA2\n\nF042 69A3\n").string();
     const std::string duplicate = "line 3: EBCDIC host code 69A1 is already on line 2";
     o = Run({"--check-gaiji-table", bad});
     EXPECT_EQ(o.status, 3);
@@ -638,8 +656,9 @@ TEST_F(CommandTest, BadInputGivesItsDocumentedResult) {
     Outcome o = Hex({"--to", "ebcdic"}, "41 88");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "C1 28\n");
-    EXPECT_EQ(o.err, "lumtrax: warning: standard input ends inside a character, shift sequence or "
-                     "escape (the byte after it was taken as 00)\n");
+    EXPECT_EQ(o.err,
+              "lumtrax: warning: standard input ends inside a character, shift sequence or "
+              "escape (the byte after it was taken as 00)\n");
     o = Hex({"--from", "ebcdic"}, "C1 2B B0");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "41 81 A1\n");

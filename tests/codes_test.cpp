@@ -2,8 +2,8 @@
 
 #include "codes/ebcdic_host.h"
 #include "codes/eightbit_host.h"
-#include "codes/shift_jis.h"
 #include "codes/euc.h"
+#include "codes/shift_jis.h"
 
 namespace {
 
@@ -42,12 +42,11 @@ struct PairCase {
 
 TEST(SjisClasses, Boundaries) {
     const PairCase cases[] = {
-        {0x87, 0x9F, true, false},  {0x87, 0x40, true, true},   {0x87, 0x9E, true, true},
-        {0x87, 0x7F, false, false}, {0x81, 0x7F, false, false}, {0x81, 0x80, true, false},
-        {0xED, 0x40, true, true},   {0xEE, 0xFC, true, true},   {0xF0, 0x40, false, true},
-        {0xF9, 0xFC, false, true},  {0xFA, 0x40, false, true},  {0xFC, 0xFC, false, true},
-        {0xE0, 0x3F, false, false}, {0x81, 0xFD, false, false}, {0x80, 0x40, false, false},
-        {0xA0, 0x40, false, false}, {0xFD, 0x40, false, false}, {0xEF, 0xFC, true, false},
+        {0x87, 0x9F, true, false},  {0x87, 0x40, true, true},   {0x87, 0x9E, true, true},   {0x87, 0x7F, false, false},
+        {0x81, 0x7F, false, false}, {0x81, 0x80, true, false},  {0xED, 0x40, true, true},   {0xEE, 0xFC, true, true},
+        {0xF0, 0x40, false, true},  {0xF9, 0xFC, false, true},  {0xFA, 0x40, false, true},  {0xFC, 0xFC, false, true},
+        {0xE0, 0x3F, false, false}, {0x81, 0xFD, false, false}, {0x80, 0x40, false, false}, {0xA0, 0x40, false, false},
+        {0xFD, 0x40, false, false}, {0xEF, 0xFC, true, false},
     };
     for (const PairCase& c : cases) {
         EXPECT_EQ(IsSjisKanji(c.lead, c.trail), c.kanji) << std::hex << int{c.lead} << " " << int{c.trail};
@@ -57,9 +56,8 @@ TEST(SjisClasses, Boundaries) {
 
 TEST(SjisToJis, Examples) {
     const std::uint8_t cases[][4] = {
-        {0x81, 0x40, 0x21, 0x21}, {0x81, 0x80, 0x21, 0x60}, {0x81, 0x9F, 0x22, 0x21},
-        {0x88, 0x9F, 0x30, 0x21}, {0x9F, 0xFC, 0x5E, 0x7E}, {0xE0, 0x40, 0x5F, 0x21},
-        {0xEF, 0xFC, 0x7E, 0x7E}, {0x87, 0x9F, 0x2E, 0x21},
+        {0x81, 0x40, 0x21, 0x21}, {0x81, 0x80, 0x21, 0x60}, {0x81, 0x9F, 0x22, 0x21}, {0x88, 0x9F, 0x30, 0x21},
+        {0x9F, 0xFC, 0x5E, 0x7E}, {0xE0, 0x40, 0x5F, 0x21}, {0xEF, 0xFC, 0x7E, 0x7E}, {0x87, 0x9F, 0x2E, 0x21},
     };
     for (const auto& c : cases) {
         const BytePair jis = SjisToJis(c[0], c[1]);
@@ -80,8 +78,8 @@ TEST(SjisToJis, IsInvertedByJisToSjisOverTheWholeKanjiClass) {
             ++pairs;
             const BytePair jis = SjisToJis(l, t);
             ASSERT_TRUE(IsJisByte(jis.lead) && IsJisByte(jis.trail));
-            const BytePair back = JisToSjis(static_cast<std::uint8_t>(jis.lead | 0x80),
-                                            static_cast<std::uint8_t>(jis.trail | 0x80));
+            const BytePair back =
+                JisToSjis(static_cast<std::uint8_t>(jis.lead | 0x80), static_cast<std::uint8_t>(jis.trail | 0x80));
             ASSERT_EQ(back.lead, l);
             ASSERT_EQ(back.trail, t);
             EXPECT_EQ(JisToSjis(jis.lead, jis.trail).trail, t);
@@ -109,15 +107,14 @@ TEST(PairClasses, AreDisjointAndCoverTheSquare) {
         for (int trail = 0; trail < 256; ++trail) {
             const auto l = static_cast<std::uint8_t>(lead);
             const auto t = static_cast<std::uint8_t>(trail);
-            const int out_classes = IsJisAreaPair(l, t) + IsJisOpenAreaPair(l, t) +
-                                    IsHighLeadPair(l, t) + IsHighTrailPair(l, t);
-            const int in_classes = IsHostJisPair(l, t) + IsHostOpenAreaPair(l, t) +
-                                   IsHostLowLeadPair(l, t) + IsHostLowTrailPair(l, t);
+            const int out_classes =
+                IsJisAreaPair(l, t) + IsJisOpenAreaPair(l, t) + IsHighLeadPair(l, t) + IsHighTrailPair(l, t);
+            const int in_classes =
+                IsHostJisPair(l, t) + IsHostOpenAreaPair(l, t) + IsHostLowLeadPair(l, t) + IsHostLowTrailPair(l, t);
             ASSERT_LE(out_classes, 1);
             ASSERT_LE(in_classes, 1);
             ASSERT_EQ(IsJisAreaPair(l, t) || IsJisOpenAreaPair(l, t), IsJisByte(l) && IsJisByte(t));
-            ASSERT_EQ(IsHostJisPair(l, t) || IsHostOpenAreaPair(l, t),
-                      IsHighJisByte(l) && IsHighJisByte(t));
+            ASSERT_EQ(IsHostJisPair(l, t) || IsHostOpenAreaPair(l, t), IsHighJisByte(l) && IsHighJisByte(t));
             // The host JIS area is the JIS area with the high bits set.
             if (IsJisByte(l) && IsJisByte(t)) {
                 ASSERT_EQ(IsJisAreaPair(l, t),
@@ -135,8 +132,8 @@ TEST(PairClasses, EbcdicRecordUndoesTheHostPair) {
         for (int trail = 0; trail < 256; ++trail) {
             const auto l = static_cast<std::uint8_t>(lead);
             const auto t = static_cast<std::uint8_t>(trail);
-            const bool classed = IsJisAreaPair(l, t) || IsJisOpenAreaPair(l, t) ||
-                                 IsHighLeadPair(l, t) || IsHighTrailPair(l, t);
+            const bool classed =
+                IsJisAreaPair(l, t) || IsJisOpenAreaPair(l, t) || IsHighLeadPair(l, t) || IsHighTrailPair(l, t);
             if (!classed) continue;
             const BytePair host = EbcdicHostPair(l, t);
             if (IsHostJisPair(host.lead, host.trail)) continue;  // converted by arithmetic
@@ -160,8 +157,8 @@ TEST(PairClasses, EachCodesKanjiFormComesBack) {
             if (!IsSjisKanji(l, t)) continue;
             const BytePair jis = SjisToJis(l, t);
             const BytePair host = EightBitKanji(jis.lead, jis.trail);
-            const BytePair back = IsEightBitSpace(host.lead, host.trail) ? kSjisIdeographicSpace
-                                                                       : JisToSjis(host.lead, host.trail);
+            const BytePair back =
+                IsEightBitSpace(host.lead, host.trail) ? kSjisIdeographicSpace : JisToSjis(host.lead, host.trail);
             ASSERT_TRUE(IsEightBitJisPair(host.lead, host.trail) || IsEightBitSpace(host.lead, host.trail));
             ASSERT_TRUE(back.lead == l && back.trail == t) << std::hex << lead << " " << trail;
             ++eight_bit;

@@ -19,8 +19,7 @@
 #include "lumtrax.hpp"
 
 #if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
-    __has_feature(memory_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
 #define LUMTRAX_SANITIZED_HEAP 1
 #endif
 #endif
@@ -36,11 +35,10 @@ using lumtrax::GaijiStatus;
 using lumtrax::LineEnd;
 using lumtrax::Options;
 
-const Conversion kAll[] = {
-    Conversion::kSjisToEbcdic,   Conversion::kSjisToEbcdicKana, Conversion::kSjisToEightBit,
-    Conversion::kSjisToEuc,      Conversion::kEbcdicToSjis,     Conversion::kEbcdicKanaToSjis,
-    Conversion::kEightBitToSjis, Conversion::kEucToSjis,        Conversion::kSjisToEightBit70,
-    Conversion::kRawByteEscape};
+const Conversion kAll[] = {Conversion::kSjisToEbcdic,   Conversion::kSjisToEbcdicKana, Conversion::kSjisToEightBit,
+                           Conversion::kSjisToEuc,      Conversion::kEbcdicToSjis,     Conversion::kEbcdicKanaToSjis,
+                           Conversion::kEightBitToSjis, Conversion::kEucToSjis,        Conversion::kSjisToEightBit70,
+                           Conversion::kRawByteEscape};
 
 std::string Bytes(const std::string& hex) {
     std::string bytes;
@@ -78,11 +76,11 @@ std::string ConvertHex(Conversion c, const std::string& hex, const Options& opti
 // gaiji, escapes, line ends, placeholders, shift codes and sequences, EUC
 // prefixes, 00, and any byte at all.
 std::string RandomText(std::mt19937& random, std::size_t pieces) {
-    static const char* const kPieces[] = {
-        "\x41", "\x61", "\xB1", "\x88\x9F", "\x82\xA0", "\x81\x40", "\xF0\x40", "\x87\x40",
-        "\xFA\x40", "\x5C\x01", "\x5C", "\x01", "\x0D\x0A", "\x0D", "\x0A", "\xA0", "\x2B",
-        "\x2C", "\xB0\xA1", "\x93\xF0", "\x93\x70", "\x93\xF1", "\x93", "\x8E", "\x20\x20",
-        "\xA1\x21", "\x25", "\x88", "\xE0", "\xFC"};
+    static const char* const kPieces[] = {"\x41",     "\x61",     "\xB1",     "\x88\x9F", "\x82\xA0", "\x81\x40",
+                                          "\xF0\x40", "\x87\x40", "\xFA\x40", "\x5C\x01", "\x5C",     "\x01",
+                                          "\x0D\x0A", "\x0D",     "\x0A",     "\xA0",     "\x2B",     "\x2C",
+                                          "\xB0\xA1", "\x93\xF0", "\x93\x70", "\x93\xF1", "\x93",     "\x8E",
+                                          "\x20\x20", "\xA1\x21", "\x25",     "\x88",     "\xE0",     "\xFC"};
     constexpr std::size_t kCount = sizeof kPieces / sizeof kPieces[0];
     std::string text;
     for (std::size_t i = 0; i < pieces; ++i) {
@@ -164,8 +162,7 @@ TEST(CxxApi, AgreesWithTheCExportsOnRandomTexts) {
         for (Conversion c : kAll) {
             const int type = static_cast<int>(c);
             for (int mode : {0, 1, 2}) {
-                SCOPED_TRACE(Hex(text) + " type " + std::to_string(type) + " mode " +
-                             std::to_string(mode));
+                SCOPED_TRACE(Hex(text) + " type " + std::to_string(type) + " mode " + std::to_string(mode));
                 std::vector<unsigned char> dst(3 * text.size() + 8);
                 int status = 7;
                 Options options;
@@ -181,8 +178,7 @@ TEST(CxxApi, AgreesWithTheCExportsOnRandomTexts) {
                 // The other two exports compute the length: compare where it
                 // comes out as the text's own.
                 const bool sjis = type == 0 || type == 1 || type == 2 || type == 3 || type == 10;
-                const std::size_t computed =
-                    sjis ? lumtrax::EscapedLength(src) : std::strlen(source.c_str());
+                const std::size_t computed = sjis ? lumtrax::EscapedLength(src) : std::strlen(source.c_str());
                 if (computed != text.size() || type == 11) continue;
                 for (bool shift : {true, false}) {
                     options.lrss = false;
@@ -192,8 +188,7 @@ TEST(CxxApi, AgreesWithTheCExportsOnRandomTexts) {
                     ASSERT_GE(expected, 0);
                     result = lumtrax::Convert(c, text, options);
                     ASSERT_TRUE(result.ok());
-                    EXPECT_EQ(Hex(result.text),
-                              Hex(std::string(dst.begin(), dst.begin() + expected)));
+                    EXPECT_EQ(Hex(result.text), Hex(std::string(dst.begin(), dst.begin() + expected)));
                     EXPECT_EQ(static_cast<int>(result.gaiji), status);
                 }
             }
@@ -219,15 +214,14 @@ TEST(CxxApi, GrowthRuleHoldsWithAGuardPastTheEnd) {
                 for (int mode : {0, 1, 2}) {
                     std::vector<std::uint8_t> dst(room + kGuardSize, kGuard);
                     std::int32_t status = 0;
-                    const std::int32_t n = lumtrax::ConvertDispatch(
-                        static_cast<std::int32_t>(c), dst.data(), src,
-                        static_cast<std::int32_t>(text.size()), mode, &status, (flags & 1) != 0,
-                        (flags & 2) != 0);
+                    const std::int32_t n = lumtrax::ConvertDispatch(static_cast<std::int32_t>(c), dst.data(), src,
+                                                                    static_cast<std::int32_t>(text.size()), mode,
+                                                                    &status, (flags & 1) != 0, (flags & 2) != 0);
                     ASSERT_GE(n, 0);
                     ASSERT_LT(static_cast<std::size_t>(n), room) << Hex(text);
                     for (std::size_t i = room; i < dst.size(); ++i) {
-                        ASSERT_EQ(dst[i], kGuard) << "past the bound: type " << static_cast<int>(c)
-                                                  << " flags " << flags << " text " << Hex(text);
+                        ASSERT_EQ(dst[i], kGuard) << "past the bound: type " << static_cast<int>(c) << " flags "
+                                                  << flags << " text " << Hex(text);
                     }
                     Options options;
                     options.lrss = (flags & 1) != 0;
@@ -355,8 +349,7 @@ TEST(CxxApi, ConvertIntoReusesTheCallersBuffer) {
     EXPECT_EQ(Hex(out), "41 B0 A1");
     EXPECT_EQ(out.data(), block);  // no new allocation
     // An error leaves it empty.
-    EXPECT_EQ(lumtrax::ConvertInto(static_cast<Conversion>(9), "x", out, gaiji),
-              Errc::kUnassignedType);
+    EXPECT_EQ(lumtrax::ConvertInto(static_cast<Conversion>(9), "x", out, gaiji), Errc::kUnassignedType);
     EXPECT_EQ(out, "");
 }
 
@@ -386,8 +379,7 @@ TEST(CxxApi, TextsTooLongForAnIntAreRefused) {
         if (c == Conversion::kRawByteEscape) continue;
         SCOPED_TRACE(static_cast<int>(c));
         const std::size_t size = lumtrax::MaxTextSize(c) + 1;
-        void* block = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                           -1, 0);
+        void* block = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         ASSERT_NE(block, MAP_FAILED);
         const lumtrax::Result result = lumtrax::Convert(c, block, size);
         EXPECT_EQ(result.error, Errc::kTooLong);
@@ -407,8 +399,7 @@ TEST(CxxApi, TextsTooLongForAnIntAreRefused) {
     if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(10);
     GaijiStatus gaiji = GaijiStatus::kReplaced;
     // Through a view: the text is copied into the block (a std::string would not be).
-    const std::error_code error =
-        lumtrax::ConvertInto(Conversion::kSjisToEbcdic, std::string_view(text), out, gaiji);
+    const std::error_code error = lumtrax::ConvertInto(Conversion::kSjisToEbcdic, std::string_view(text), out, gaiji);
     if (error != Errc::kHeapExhausted) std::_Exit(11);
     if (!out.empty() || gaiji != GaijiStatus::kNone) std::_Exit(12);
     std::_Exit(0);

@@ -53,8 +53,8 @@ TEST_F(DispatchTest, EscapedLengthWalksCharacters) {
         {"00 5C 01", 0},
         {"5C 00", 1},
         {"41 00 42", 1},
-        {"95 5C 01 00", 3},        // 5C is a trail byte here, 01 a single byte
-        {"82 00", 1},              // a lead before the terminator is a single byte
+        {"95 5C 01 00", 3},              // 5C is a trail byte here, 01 a single byte
+        {"82 00", 1},                    // a lead before the terminator is a single byte
         {"82 A0 5C 01 5C 01 00 00", 6},  // the second 5C is carried, its 01 is a byte
     };
     for (const auto& c : cases) {

@@ -178,9 +178,9 @@ TEST(DocsTest, EveryExampleOfConvertedBytesGivesWhatItSays) {
                 if (std::regex_match(line, m, command_line)) {
                     EXPECT_EQ(RunCommand(m[1], m[2]), Trim(m[3])) << where;
                 } else if (std::regex_match(line, m, export_line)) {
-                    EXPECT_EQ(RunExport(m[1], std::stoi(m[2]), m[3].matched, m[3].matched ? std::stoi(m[4]) : 0,
-                                        Hex(m[5])),
-                              Trim(m[6]))
+                    EXPECT_EQ(
+                        RunExport(m[1], std::stoi(m[2]), m[3].matched, m[3].matched ? std::stoi(m[4]) : 0, Hex(m[5])),
+                        Trim(m[6]))
                         << where;
                 } else {
                     ADD_FAILURE() << "not an example line: " << where;
@@ -210,7 +210,8 @@ TEST(DocsTest, CodeThatStatesResultsIsAnExcerptOfATestedExample) {
         Split(page, blocks, prose);
         for (const Block& block : blocks) {
             bool states = false;
-            for (const std::string& line : block.lines) states = states || (line.find("/*") != std::string::npos && line.find("==") != std::string::npos);
+            for (const std::string& line : block.lines)
+                states = states || (line.find("/*") != std::string::npos && line.find("==") != std::string::npos);
             if (block.info != "c" || !states) continue;
             bool found = false;
             for (const auto& program : programs) {

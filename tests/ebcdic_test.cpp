@@ -34,8 +34,7 @@ TEST_F(EbcdicTest, SjisToHost) {
         {"line end, no shift", kNoShift, 0, "82 A0 0D 0A 82 A0", "A4 A2 0D 25 A4 A2", 0},
         {"line end set 1", kPlain, 1, "41 0D 0A 42", "C1 0D 25 C2"},
         {"open area", kPlain, 0, "EF 40 88 9F", "2B FD A1 B0 A1 2C"},
-        {"alternating", kPlain, 0, "82 A0 41 82 A0 41 82 A0",
-         "2B A4 A2 2C C1 2B A4 A2 2C C1 2B A4 A2 2C"},
+        {"alternating", kPlain, 0, "82 A0 41 82 A0 41 82 A0", "2B A4 A2 2C C1 2B A4 A2 2C C1 2B A4 A2 2C"},
         {"escape closes run", kPlain, 0, "82 A0 5C 01 FF", "2B A4 A2 2C FF"},
         {"escaped nul", kPlain, 0, "41 5C 01 00 42", "C1 00 C2"},
         {"escaped CR", kPlain, 0, "5C 01 0D", "0D"},
@@ -128,9 +127,9 @@ TEST_F(EbcdicTest, HostPairsOutsideTheJisAreaGoToTheServer) {
         const char* src;
         const char* record;
     } cases[] = {
-        {"2B F4 A7", "74 27 00"}, {"2B A8 C1", "28 41 00"}, {"2B F5 A1", "75 21 00"},
-        {"2B 41 A1", "A1 21 00"}, {"2B A1 41", "21 A1 00"}, {"2B 40 40", "40 40 00"},
-        {"2B B0", "B0 00 00"},    // a lone lead takes the terminator as its trail
+        {"2B F4 A7", "74 27 00"}, {"2B A8 C1", "28 41 00"}, {"2B F5 A1", "75 21 00"}, {"2B 41 A1", "A1 21 00"},
+        {"2B A1 41", "21 A1 00"}, {"2B 40 40", "40 40 00"}, {"2B B0", "B0 00 00"},  // a lone lead takes the terminator
+                                                                                    // as its trail
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RunWithFailingServer(4, c.src, {c.record}, 1).out, "81 A1") << c.src;

@@ -8,15 +8,15 @@
 
 #include <algorithm>
 #include <random>
-#include <vector>
 #include <string>
+#include <vector>
 
+#include "codes/ebcdic_host.h"
+#include "codes/euc.h"
+#include "codes/shift_jis.h"
 #include "gaiji_double.h"
 #include "tables/host_tables.h"
 #include "test_support.h"
-#include "codes/shift_jis.h"
-#include "codes/euc.h"
-#include "codes/ebcdic_host.h"
 
 namespace {
 
@@ -38,11 +38,16 @@ struct Unit {
 // with the high bit, and E carries 88, which would begin a pair with a trail
 // after it; 0D and 5C alone are single bytes.
 const Unit kUnits[] = {
-    {'a', Kind::kSingle, {0x61}},        {'k', Kind::kSingle, {0xB1}},
-    {'r', Kind::kSingle, {0x0D}},        {'y', Kind::kSingle, {0x5C}},
-    {'K', Kind::kKanji, {0x88, 0x9F}},   {'S', Kind::kKanji, {0x81, 0x40}},
-    {'L', Kind::kKanji, {0xEA, 0xA4}},   {'g', Kind::kGaiji, {0xF0, 0x40}},
-    {'n', Kind::kLineEnd, {0x0D, 0x0A}}, {'e', Kind::kEscape, {0x5C, 0x01, 0xC1}},
+    {'a', Kind::kSingle, {0x61}},
+    {'k', Kind::kSingle, {0xB1}},
+    {'r', Kind::kSingle, {0x0D}},
+    {'y', Kind::kSingle, {0x5C}},
+    {'K', Kind::kKanji, {0x88, 0x9F}},
+    {'S', Kind::kKanji, {0x81, 0x40}},
+    {'L', Kind::kKanji, {0xEA, 0xA4}},
+    {'g', Kind::kGaiji, {0xF0, 0x40}},
+    {'n', Kind::kLineEnd, {0x0D, 0x0A}},
+    {'e', Kind::kEscape, {0x5C, 0x01, 0xC1}},
     {'E', Kind::kEscape, {0x5C, 0x01, 0x88}},
     {'p', Kind::kPlaceholder, {0xA0}},
 };
@@ -145,7 +150,8 @@ void ExpectAsModel(int type, const std::string& letters, int mode, bool lrss) {
     const test_support::Outcome outcome =
         RunExport(lrss ? Export::kLrss : Export::kPlain, type, text, mode, static_cast<int>(text.size()));
     const Bytes expected = Model(type, letters, mode, lrss);
-    ASSERT_EQ(outcome.out, ToHex(expected)) << "type " << type << " mode " << mode << " lrss " << lrss << ": " << letters;
+    ASSERT_EQ(outcome.out, ToHex(expected))
+        << "type " << type << " mode " << mode << " lrss " << lrss << ": " << letters;
     ASSERT_EQ(outcome.result, static_cast<int>(expected.size()));
     ASSERT_EQ(outcome.status, letters.find('g') == std::string::npos ? 0 : 2) << letters;
 }
@@ -219,7 +225,8 @@ TEST_F(FastPathTest, MixedTextsOfEveryLength) {
     for (std::size_t target = 1; target <= 120; ++target) {
         for (int round = 0; round < 12; ++round) {
             std::string letters;
-            while (Text(letters).size() < target) letters += Repeat(alphabet[random() % alphabet.size()], 1 + random() % 6);
+            while (Text(letters).size() < target)
+                letters += Repeat(alphabet[random() % alphabet.size()], 1 + random() % 6);
             for (int type : {0, 2, 3}) {
                 ExpectAsModel(type, letters, round % 3, false);
                 ExpectAsModel(type, letters, round % 2, true);
@@ -274,13 +281,12 @@ TEST_F(FastPathTest, RunsEndingInAPairPastTheCountedLength) {
 TEST_F(FastPathTest, MixedTextsOfEveryLengthComeBack) {
     std::mt19937 random(94);
     const std::string alphabet = "aaaaaKKKKKSLkn";
-    const struct {
-        int out, back;
-    } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
+    const struct { int out, back; } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
     for (std::size_t target = 1; target <= 120; ++target) {
         for (int round = 0; round < 6; ++round) {
             std::string letters;
-            while (Text(letters).size() < target) letters += Repeat(alphabet[random() % alphabet.size()], 1 + random() % 6);
+            while (Text(letters).size() < target)
+                letters += Repeat(alphabet[random() % alphabet.size()], 1 + random() % 6);
             const Bytes text = Text(letters);
             for (const auto& p : pairs) {
                 const auto host = RunExport(Export::kPlain, p.out, text);
@@ -336,10 +342,32 @@ TEST_F(FastPathTest, HostTextsOfEveryShapeReadUnitByUnit) {
         int type;
         std::vector<Bytes> pieces;
     } kinds[] = {
-        {4, {{0x2B}, {0x2C}, {0xC1}, {0x81, 0x82}, {0xB0, 0xA1}, {0xB0, 0xA1, 0xB0, 0xA1}, {0xA8, 0xC1}, {0xF4, 0xA6},
-             {0xF4, 0xA7}, {0x41, 0xA1}, {0xB0}, {0x25}, {0x2B, 0xB0, 0xA1, 0xC4, 0xA2, 0x2C}}},
-        {7, {{0x41}, {0x8E, 0xB1}, {0x8E}, {0xB0, 0xA1}, {0xB0, 0xA1, 0xA4, 0xA2, 0xC6, 0xFC}, {0xA8, 0xFE}, {0xF4, 0xFE},
-             {0xF5, 0xA1}, {0xA1, 0x41}, {0x80}, {0x0D, 0x0A}}},
+        {4,
+         {{0x2B},
+          {0x2C},
+          {0xC1},
+          {0x81, 0x82},
+          {0xB0, 0xA1},
+          {0xB0, 0xA1, 0xB0, 0xA1},
+          {0xA8, 0xC1},
+          {0xF4, 0xA6},
+          {0xF4, 0xA7},
+          {0x41, 0xA1},
+          {0xB0},
+          {0x25},
+          {0x2B, 0xB0, 0xA1, 0xC4, 0xA2, 0x2C}}},
+        {7,
+         {{0x41},
+          {0x8E, 0xB1},
+          {0x8E},
+          {0xB0, 0xA1},
+          {0xB0, 0xA1, 0xA4, 0xA2, 0xC6, 0xFC},
+          {0xA8, 0xFE},
+          {0xF4, 0xFE},
+          {0xF5, 0xA1},
+          {0xA1, 0x41},
+          {0x80},
+          {0x0D, 0x0A}}},
     };
     for (const auto& kind : kinds) {
         for (std::size_t target = 1; target <= 100; ++target) {
@@ -347,7 +375,8 @@ TEST_F(FastPathTest, HostTextsOfEveryShapeReadUnitByUnit) {
                 Bytes host;
                 while (host.size() < target) {
                     const Bytes& piece = kind.pieces[random() % kind.pieces.size()];
-                    for (int repeat = 1 + random() % 4; repeat > 0; --repeat) host.insert(host.end(), piece.begin(), piece.end());
+                    for (int repeat = 1 + random() % 4; repeat > 0; --repeat)
+                        host.insert(host.end(), piece.begin(), piece.end());
                 }
                 const int whole = static_cast<int>(host.size());
                 for (int len : {whole, whole - 1}) {
@@ -392,9 +421,7 @@ TEST_F(FastPathTest, UnitsCutByTheCountedLengthAreSingleBytes) {
 // Round trips through each host code at every alignment, for the fast paths
 // of the conversions back.
 TEST_F(FastPathTest, TextsComeBackFromEachHostCode) {
-    const struct {
-        int out, back;
-    } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
+    const struct { int out, back; } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
     for (char run : {'a', 'K', 'S', 'L'}) {
         for (std::size_t shift = 0; shift <= 17; ++shift) {
             for (std::size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u}) {

@@ -42,9 +42,7 @@ int Serve(int reserved, Direction direction, const unsigned char* record, unsign
 
 }  // namespace
 
-void Reset() {
-    TheState() = State{};
-}
+void Reset() { TheState() = State{}; }
 
 void FailAll() { TheState().answer = nullptr; }
 

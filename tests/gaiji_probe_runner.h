@@ -16,8 +16,7 @@ struct Run {
 
 // LUMTRAX_GAIJI_TABLE is table, or unset when table is empty; a library
 // folder puts LD_LIBRARY_PATH in front of the build's own.
-Run Probe(const std::vector<std::string>& args, const std::string& table,
-          const std::string& library_folder = "");
+Run Probe(const std::vector<std::string>& args, const std::string& table, const std::string& library_folder = "");
 
 }  // namespace gaiji_probe
 

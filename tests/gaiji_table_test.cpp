@@ -66,8 +66,9 @@ TEST(GaijiTableFormat, FindsEveryErrorWithItsLine) {
          {Cannot(1, "Shift-JIS code 8140", "the library converts it without the gaiji server"),
           Cannot(2, "EBCDIC host code C1C1", kJis), Cannot(2, "8-bit host code 2020", "it is the ideographic space"),
           Cannot(2, "EUC code 41A1", "its first byte is a character of its own"),
-          Cannot(3, "EBCDIC host code 2121", "it does not come back as itself: the conversion out of Shift-JIS "
-                                             "writes the gaiji server's answer 2121 as A1A1"),
+          Cannot(3, "EBCDIC host code 2121",
+                 "it does not come back as itself: the conversion out of Shift-JIS "
+                 "writes the gaiji server's answer 2121 as A1A1"),
           Cannot(3, "8-bit host code 93F1", kShift),
           Cannot(3, "EUC code 8EB1", "it is a half-width katakana (8E and its byte)"),
           Cannot(4, "EBCDIC host code 2CA1", kShift), Cannot(4, "8-bit host code B0A1", kJis),
@@ -98,7 +99,8 @@ TEST(GaijiTableFormat, FindsEveryErrorWithItsLine) {
 // A table in the server's form: records in, answers out.
 TEST(GaijiTableFormat, ReadsCodesAsTheirTextsHoldThem) {
     std::unique_ptr<GaijiTable> table;
-    ASSERT_EQ(Errors("\xEF\xBB\xBF" "fallback off\r\n# a comment\r\n"
+    ASSERT_EQ(Errors("\xEF\xBB\xBF"
+                     "fallback off\r\n# a comment\r\n"
                      "F040\t69A1\t\tC921\tFEA1\t\xE9\xAB\x99 # the tall ladder\r\n\r\n \t\n"
                      "  F041 \tA141\t4142\tA941\n",
                      &table),
@@ -166,9 +168,7 @@ TEST_F(GaijiServerTable, EveryHostCodeRoundTripsWithTheExampleTable) {
         "41 FE A1 FE A2 FE A3 FE A4 FE A5 FD A1 FD A2 FD A3 FC A1 FC A2 FB A1 FB A2 42"};
     EXPECT_EQ(Output({"0:" + sjis, "2:" + sjis, "3:" + sjis}, kExample),
               host[0] + " status 1\n" + host[1] + " status 1\n" + host[2] + " status 1\n");
-    const struct {
-        int out, back;
-    } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
+    const struct { int out, back; } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
     std::vector<std::string> out_items, back_items;
     for (const auto& p : pairs) out_items.push_back(std::to_string(p.out) + ":" + sjis);
     const std::string outs = Output(out_items, kExample);
@@ -178,7 +178,8 @@ TEST_F(GaijiServerTable, EveryHostCodeRoundTripsWithTheExampleTable) {
         back_items.push_back(std::to_string(p.back) + ":" + outs.substr(start, end - start));
         start = outs.find('\n', end) + 1;
     }
-    const std::string expected = "41 F0 40 F0 41 F0 42 F0 43 F0 44 87 40 87 41 87 42 ED 40 ED 41 FA 40 FA 41 42 status 1\n";
+    const std::string expected =
+        "41 F0 40 F0 41 F0 42 F0 43 F0 44 87 40 87 41 87 42 ED 40 ED 41 FA 40 FA 41 42 status 1\n";
     std::string all;
     for (std::size_t k = 0; k < back_items.size(); ++k) all += expected;
     EXPECT_EQ(Output(back_items, kExample), all);
@@ -206,8 +207,7 @@ TEST_F(GaijiServerTable, RefusesATableWithAnErrorAndFailsEveryGaiji) {
         const std::string path = c.text != nullptr ? File("bad.tsv", c.text) : (dir_ / "missing.tsv").string();
         const gaiji_probe::Run run = Probe({"0:F040", "4:2B A9A1 2C", "7:F5A1", "table"}, path);
         EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.out.substr(0, run.out.find("table")),
-                  "2B A2 A3 2C status 2\n81 A1 status 2\n81 A1 status 2\n");
+        EXPECT_EQ(run.out.substr(0, run.out.find("table")), "2B A2 A3 2C status 2\n81 A1 status 2\n81 A1 status 2\n");
         EXPECT_EQ(run.out.rfind("table 2 " + path + ": refused (" + c.reason), run.out.find("table")) << run.out;
         EXPECT_EQ(run.err.rfind("quobel: gaiji table " + path + ", " + c.reason, 0), 0u) << run.err;
         EXPECT_NE(run.err.find("; the table is refused and every gaiji fails"), std::string::npos) << run.err;

@@ -14,8 +14,7 @@ namespace {
 
 TEST(GaijiTableLoading, RacedByThreads) {
     const std::string example = std::string(LUMTRAX_SOURCE_DIR) + "/examples/gaiji.tsv";
-    gaiji_probe::Run run =
-        gaiji_probe::Probe({"--threads", "8", "0:F040 8740 FA41", "7:FEA1 FDA1", "table"}, example);
+    gaiji_probe::Run run = gaiji_probe::Probe({"--threads", "8", "0:F040 8740 FA41", "7:FEA1 FDA1", "table"}, example);
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(run.out, "2B 69 A1 6A A1 6C A2 2C status 1\nF0 40 87 40 status 1\ntable 1 " + example +
                            ": 12 gaiji, the built-in arithmetic for the rest\n");

@@ -47,7 +47,7 @@ int Serve(gaiji_double::Direction, const Bytes& record, int, std::uint8_t code[2
 }
 
 Outcome Convert(SimdLevel level, int type, const Bytes& text, std::uint8_t after, int len, int mode, bool lrss,
-            bool shift) {
+                bool shift) {
     constexpr std::uint8_t kGuard = 0xEE;
     constexpr std::size_t kGuardSize = 64;
     const std::size_t counted = len > 0 ? static_cast<std::size_t>(len) : text.size();
@@ -76,24 +76,25 @@ Outcome Convert(SimdLevel level, int type, const Bytes& text, std::uint8_t after
 // leads 87 and EF), gaiji, escapes carrying every kind of byte, line ends,
 // placeholders, lone leads.
 const char* const kSjisPieces[] = {
-    "41",    "7A",    "20",    "30 31", "88 9F", "82 A0", "81 40", "93 FA", "EA A4", "87 9F", "EF FC", "81 80",
-    "B1",    "DF",    "A0",    "8B",    "8C",    "80",    "FD",    "FF",    "7F",    "0D 0A", "0D",    "0A",
-    "5C",    "5C 01 41", "5C 01 00", "5C 01 88", "5C 01 0D", "F0 40", "FA 40", "87 40", "ED 40", "81",    "9F 7F",
-    "E0 3F", "01",    "00",
+    "41",    "7A",    "20",    "30 31", "88 9F", "82 A0",    "81 40",    "93 FA",    "EA A4",    "87 9F",
+    "EF FC", "81 80", "B1",    "DF",    "A0",    "8B",       "8C",       "80",       "FD",       "FF",
+    "7F",    "0D 0A", "0D",    "0A",    "5C",    "5C 01 41", "5C 01 00", "5C 01 88", "5C 01 0D", "F0 40",
+    "FA 40", "87 40", "ED 40", "81",    "9F 7F", "E0 3F",    "01",       "00",
 };
 
 // Pieces of host text: single bytes, shift codes and sequences in and out of
 // turn, pairs of every class, prefixes.
 const char* const kHostPieces[] = {
-    "C1",    "41",    "25",    "0D",    "20",    "2B",    "2C",    "B0 A1", "A4 A2", "A8 C0", "A8 C1", "F4 A6",
-    "F4 A7", "41 A1", "A1 41", "A9 A1", "93 F0", "93 70", "93 F1", "93",    "93 41", "20 20", "A1 A1", "8E B1",
-    "8E",    "8F A1 A1", "F5 A1", "A1 21", "FF",    "00",    "A0",    "7F",
+    "C1",    "41",    "25",    "0D",       "20",    "2B",    "2C",    "B0 A1", "A4 A2", "A8 C0", "A8 C1",
+    "F4 A6", "F4 A7", "41 A1", "A1 41",    "A9 A1", "93 F0", "93 70", "93 F1", "93",    "93 41", "20 20",
+    "A1 A1", "8E B1", "8E",    "8F A1 A1", "F5 A1", "A1 21", "FF",    "00",    "A0",    "7F",
 };
 
 // A random text of pieces, in runs of one piece (so that runs cross block
 // edges) or mixed, of a length around a multiple of the block widths.
 Bytes RandomText(std::mt19937& random, const char* const* pieces, std::size_t count) {
-    static const std::size_t kLengths[] = {1, 2, 3, 15, 16, 17, 31, 32, 33, 47, 63, 64, 65, 66, 95, 127, 128, 129, 200, 400};
+    static const std::size_t kLengths[] = {1,  2,  3,  15, 16, 17,  31,  32,  33,  47,
+                                           63, 64, 65, 66, 95, 127, 128, 129, 200, 400};
     const std::size_t target = kLengths[random() % std::size(kLengths)] + random() % 3;
     Bytes text;
     while (text.size() < target) {

@@ -2,12 +2,12 @@
 
 #include <random>
 
+#include "codes/ebcdic_host.h"
+#include "codes/shift_jis.h"
 #include "gaiji_double.h"
 #include "lumtrax.h"
 #include "tables/host_tables.h"
 #include "test_support.h"
-#include "codes/ebcdic_host.h"
-#include "codes/shift_jis.h"
 
 namespace {
 
@@ -53,9 +53,7 @@ Bytes AllJisCharacters() { return KanjiClassCodes(true); }
 TEST_F(RoundTripTest, EveryJisCharacterSurvivesEachHostCode) {
     const Bytes text = AllJisCharacters();
     ASSERT_EQ(text.size(), 2u * (7 * 94 + 32 + 68 * 94 + 6));
-    const struct {
-        int out, back;
-    } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
+    const struct { int out, back; } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
     for (const auto& p : pairs) {
         SCOPED_TRACE(p.out);
         for (bool lrss : {false, true}) {
@@ -99,7 +97,8 @@ TEST_F(RoundTripTest, EverySingleByteSurvivesBothTableSets) {
                 EXPECT_EQ(host, (Bytes{0x2B, 0x2C}));  // an empty run, opened and closed
                 EXPECT_EQ(back, (Bytes{0xA0, 0xA0}));
             } else {
-                EXPECT_EQ(host, Bytes{lumtrax::SjisToHostTable(set == 0 ? lumtrax::TableSet::kLowerCase : lumtrax::TableSet::kKana)[b]});
+                EXPECT_EQ(host, Bytes{lumtrax::SjisToHostTable(set == 0 ? lumtrax::TableSet::kLowerCase
+                                                                        : lumtrax::TableSet::kKana)[b]});
                 EXPECT_EQ(back, one);
             }
         }
@@ -140,7 +139,7 @@ TEST_F(RoundTripTest, LrssTextKeepsItsLengthAndOffsets) {
                     // A byte that starts no character by itself: ASCII or
                     // half-width katakana.
                     const std::uint8_t b = random() % 2 ? static_cast<std::uint8_t>(0x20 + random() % 0x5F)
-                                                         : static_cast<std::uint8_t>(0xA1 + random() % 0x3F);
+                                                        : static_cast<std::uint8_t>(0xA1 + random() % 0x3F);
                     text.push_back(b);
                     is_kanji_lead.push_back(false);
                 }
@@ -158,7 +157,8 @@ TEST_F(RoundTripTest, LrssTextKeepsItsLengthAndOffsets) {
                 } else if (text[i] == 0xA0) {
                     ASSERT_TRUE(host[i] == 0x2B || host[i] == 0x2C);
                 } else {
-                    ASSERT_EQ(host[i], lumtrax::SjisToHostTable(set == 0 ? lumtrax::TableSet::kLowerCase : lumtrax::TableSet::kKana)[text[i]]);
+                    ASSERT_EQ(host[i], lumtrax::SjisToHostTable(set == 0 ? lumtrax::TableSet::kLowerCase
+                                                                         : lumtrax::TableSet::kKana)[text[i]]);
                 }
             }
             ASSERT_EQ(Convert(set + 4, host, true), text);
@@ -174,9 +174,8 @@ TEST_F(RoundTripTest, TextsAroundTheWorkingCopyLimitConvertAlike) {
         const char* unit_out;  // what "41 88 9F" becomes
         const char* tail_out;  // what a final "41" becomes
     } cases[] = {
-        {0, "C1 2B B0 A1 2C", "C1"},   {1, "C1 2B B0 A1 2C", "C1"},
-        {2, "41 93 F0 B0 A1 93 F1", "41"}, {10, "41 93 70 B0 A1 93 F1", "41"},
-        {3, "41 B0 A1", "41"},
+        {0, "C1 2B B0 A1 2C", "C1"},        {1, "C1 2B B0 A1 2C", "C1"}, {2, "41 93 F0 B0 A1 93 F1", "41"},
+        {10, "41 93 70 B0 A1 93 F1", "41"}, {3, "41 B0 A1", "41"},
     };
     for (const auto& c : cases) {
         for (std::size_t length : {1022u, 1023u, 1024u, 1025u, 4000u}) {

@@ -36,10 +36,9 @@ std::set<std::string> Lines(const std::string& text) {
 }
 
 TEST(ShippedLibrary, ExportsExactlyTheFourFunctions) {
-    const std::string symbols = CommandOutput(
-        std::string("nm -D --defined-only --format=just-symbols ") + LUMTRAX_LIBRARY_FILE);
-    const std::set<std::string> expected = {"GetGaijiServerVersion", "Lumtrax", "Lumtrax_LRSS",
-                                            "Lumtrax_NoShift"};
+    const std::string symbols =
+        CommandOutput(std::string("nm -D --defined-only --format=just-symbols ") + LUMTRAX_LIBRARY_FILE);
+    const std::set<std::string> expected = {"GetGaijiServerVersion", "Lumtrax", "Lumtrax_LRSS", "Lumtrax_NoShift"};
     std::set<std::string> functions;
     for (const std::string& line : Lines(symbols)) {
         if (!line.empty() && line.find('@') == std::string::npos) functions.insert(line);
@@ -51,8 +50,7 @@ TEST(ShippedLibrary, ImportsTheGaijiServerDynamically) {
     const std::string dynamic = CommandOutput(std::string("readelf -d ") + LUMTRAX_LIBRARY_FILE);
     EXPECT_NE(dynamic.find("(NEEDED)"), std::string::npos);
     EXPECT_NE(dynamic.find("[libquobel.so"), std::string::npos) << dynamic;
-    const std::string undefined =
-        CommandOutput(std::string("nm -D --undefined-only ") + LUMTRAX_LIBRARY_FILE);
+    const std::string undefined = CommandOutput(std::string("nm -D --undefined-only ") + LUMTRAX_LIBRARY_FILE);
     for (const char* name : {"GaijiConvGetHOST", "GaijiConvGetSJIS", "GaijiConvGetLevel", "GaijiConvGetVersion"}) {
         EXPECT_NE(undefined.find(name), std::string::npos) << name;
     }

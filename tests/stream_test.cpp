@@ -45,11 +45,35 @@ std::string Hex(const std::string& bytes) {
 // long runs of pairs whose bytes could each begin a pair, which do not show
 // where their characters begin.
 std::string RandomText(std::mt19937& random, std::size_t size) {
-    static const char* const kPieces[] = {
-        "A", "1 ", "\xB1", "\x88\x9F", "\x82\xA0\x82\xA2", "\xF0\x40", "\x87\x40", "\x5C\x01",
-        "\x5C\x01\x0A", "\x5C", "\x01", "\x0D\x0A", "\x0D", "\x0A", "\xA0",
-        "\xA0\x88\x9F\x0D\x0A\x88\x9F\xA0", "\x2B\xB0\xA1\x2C", "\x2B", "\x2C", "\x25", "\xB0\xA1",
-        "\x93\xF0\xB0\xA1\x93\xF1", "\x93\x70", "\x93\xF1", "\x93", "\x8E\xB1", "\x8E", "\x88", "\xFC"};
+    static const char* const kPieces[] = {"A",
+                                          "1 ",
+                                          "\xB1",
+                                          "\x88\x9F",
+                                          "\x82\xA0\x82\xA2",
+                                          "\xF0\x40",
+                                          "\x87\x40",
+                                          "\x5C\x01",
+                                          "\x5C\x01\x0A",
+                                          "\x5C",
+                                          "\x01",
+                                          "\x0D\x0A",
+                                          "\x0D",
+                                          "\x0A",
+                                          "\xA0",
+                                          "\xA0\x88\x9F\x0D\x0A\x88\x9F\xA0",
+                                          "\x2B\xB0\xA1\x2C",
+                                          "\x2B",
+                                          "\x2C",
+                                          "\x25",
+                                          "\xB0\xA1",
+                                          "\x93\xF0\xB0\xA1\x93\xF1",
+                                          "\x93\x70",
+                                          "\x93\xF1",
+                                          "\x93",
+                                          "\x8E\xB1",
+                                          "\x8E",
+                                          "\x88",
+                                          "\xFC"};
     constexpr std::size_t kCount = sizeof kPieces / sizeof kPieces[0];
     std::string text;
     while (text.size() < size) {
@@ -77,21 +101,20 @@ struct Config {
 };
 
 std::vector<Config> AllConfigs() {
-    const Conversion kConversions[][2] = {
-        {Conversion::kSjisToEbcdic, Conversion::kSjisToEbcdic},
-        {Conversion::kSjisToEbcdicKana, Conversion::kSjisToEbcdicKana},
-        {Conversion::kSjisToEightBit, Conversion::kSjisToEightBit},
-        {Conversion::kSjisToEightBit70, Conversion::kSjisToEightBit70},
-        {Conversion::kSjisToEuc, Conversion::kSjisToEuc},
-        {Conversion::kEbcdicToSjis, Conversion::kSjisToEbcdic},
-        {Conversion::kEbcdicKanaToSjis, Conversion::kSjisToEbcdicKana},
-        {Conversion::kEightBitToSjis, Conversion::kSjisToEightBit70},
-        {Conversion::kEucToSjis, Conversion::kSjisToEuc},
-        {Conversion::kRawByteEscape, Conversion::kRawByteEscape}};
-    const Options kFlags[] = {{LineEnd::kKeep, false, true},    // Lumtrax
-                              {LineEnd::kKeep, true, true},     // Lumtrax_LRSS
-                              {LineEnd::kKeep, false, false},   // Lumtrax_NoShift
-                              {LineEnd::kKeep, true, false}};   // both flags
+    const Conversion kConversions[][2] = {{Conversion::kSjisToEbcdic, Conversion::kSjisToEbcdic},
+                                          {Conversion::kSjisToEbcdicKana, Conversion::kSjisToEbcdicKana},
+                                          {Conversion::kSjisToEightBit, Conversion::kSjisToEightBit},
+                                          {Conversion::kSjisToEightBit70, Conversion::kSjisToEightBit70},
+                                          {Conversion::kSjisToEuc, Conversion::kSjisToEuc},
+                                          {Conversion::kEbcdicToSjis, Conversion::kSjisToEbcdic},
+                                          {Conversion::kEbcdicKanaToSjis, Conversion::kSjisToEbcdicKana},
+                                          {Conversion::kEightBitToSjis, Conversion::kSjisToEightBit70},
+                                          {Conversion::kEucToSjis, Conversion::kSjisToEuc},
+                                          {Conversion::kRawByteEscape, Conversion::kRawByteEscape}};
+    const Options kFlags[] = {{LineEnd::kKeep, false, true},   // Lumtrax
+                              {LineEnd::kKeep, true, true},    // Lumtrax_LRSS
+                              {LineEnd::kKeep, false, false},  // Lumtrax_NoShift
+                              {LineEnd::kKeep, true, false}};  // both flags
     std::vector<Config> configs;
     for (const auto& pair : kConversions) {
         for (Options options : kFlags) {
@@ -105,8 +128,7 @@ std::vector<Config> AllConfigs() {
 }
 
 // Feeds text in random pieces of up to about twice piece_size bytes.
-void ExpectOneCallsResult(const Config& config, const std::string& text, std::size_t piece_size,
-                          std::mt19937& random) {
+void ExpectOneCallsResult(const Config& config, const std::string& text, std::size_t piece_size, std::mt19937& random) {
     const lumtrax::Result whole = lumtrax::Convert(config.conversion, text, config.options);
     ASSERT_TRUE(whole.ok());
     StreamConverter stream(config.conversion, config.options, piece_size);
@@ -130,9 +152,8 @@ TEST(Stream, GivesTheBytesAndStatusOfOneCall) {
     std::mt19937 random(20261208);
     for (const Config& config : AllConfigs()) {
         SCOPED_TRACE("type " + std::to_string(static_cast<int>(config.conversion)) + " lrss " +
-                     std::to_string(config.options.lrss) + " shift " +
-                     std::to_string(config.options.shift) + " line end " +
-                     std::to_string(static_cast<int>(config.options.line_end)));
+                     std::to_string(config.options.lrss) + " shift " + std::to_string(config.options.shift) +
+                     " line end " + std::to_string(static_cast<int>(config.options.line_end)));
         for (int round = 0; round < 12; ++round) {
             // Tiny pieces put a cut attempt at every byte; pieces above the
             // few hundred bytes that FindCut looks at first make it find its
@@ -166,13 +187,13 @@ TEST(Stream, CutsOnlyWhereTheRuleAllows) {
         std::size_t limit;
         std::size_t cut;
     } cases[] = {
-        {Conversion::kSjisToEbcdic, {}, "41 88 9F 42", 3, 1},         // not in the pair, nor after it
-        {Conversion::kSjisToEbcdic, no_shift, "41 88 9F 42", 3, 3},   // no run without shift codes
-        {Conversion::kSjisToEbcdic, {}, "41 0D 0A 42", 2, 1},         // not in CR LF
-        {Conversion::kSjisToEbcdic, {}, "5C 01 0A 42", 2, 3},         // nor in an escape: the next one
+        {Conversion::kSjisToEbcdic, {}, "41 88 9F 42", 3, 1},                // not in the pair, nor after it
+        {Conversion::kSjisToEbcdic, no_shift, "41 88 9F 42", 3, 3},          // no run without shift codes
+        {Conversion::kSjisToEbcdic, {}, "41 0D 0A 42", 2, 1},                // not in CR LF
+        {Conversion::kSjisToEbcdic, {}, "5C 01 0A 42", 2, 3},                // nor in an escape: the next one
         {Conversion::kSjisToEbcdic, drop, "88 9F 0D 0A 88 9F 41 42", 6, 7},  // dropped: run open
-        {Conversion::kSjisToEbcdic, lrss, "88 9F 41 0D 0A 42", 4, 5},  // LRSS: 41 leaves it open, CR LF closes it
-        {Conversion::kSjisToEbcdic, lrss_drop, "88 9F 41 0D 0A 42", 4, 0},  // dropped: no cut
+        {Conversion::kSjisToEbcdic, lrss, "88 9F 41 0D 0A 42", 4, 5},        // LRSS: 41 leaves it open, CR LF closes it
+        {Conversion::kSjisToEbcdic, lrss_drop, "88 9F 41 0D 0A 42", 4, 0},   // dropped: no cut
         {Conversion::kSjisToEightBit, lrss_drop, "A0 88 9F 0D 0A 88 9F A0 41", 7, 8},
         {Conversion::kEbcdicToSjis, {}, "C1 2B B0 A1 2C C2", 3, 1},
         {Conversion::kEightBitToSjis, {}, "41 93 F0 B0 A1 93 F1 42", 6, 1},
@@ -219,10 +240,8 @@ TEST(Stream, UnassignedTypesAndTheEscape) {
     ASSERT_FALSE(escape.Finish(out));
     ASSERT_FALSE(escape.Finish(out));  // an empty text: its escape carries 00
     EXPECT_EQ(Hex(out), "5C 01 41 5C 01 00");
-    EXPECT_EQ(lumtrax::MergeGaiji(GaijiStatus::kReplaced, GaijiStatus::kConverted),
-              GaijiStatus::kReplaced);
-    EXPECT_EQ(lumtrax::MergeGaiji(GaijiStatus::kNone, GaijiStatus::kConverted),
-              GaijiStatus::kConverted);
+    EXPECT_EQ(lumtrax::MergeGaiji(GaijiStatus::kReplaced, GaijiStatus::kConverted), GaijiStatus::kReplaced);
+    EXPECT_EQ(lumtrax::MergeGaiji(GaijiStatus::kNone, GaijiStatus::kConverted), GaijiStatus::kConverted);
 }
 
 }  // namespace

@@ -38,8 +38,7 @@ Outcome RunExport(Export how, int type, const Bytes& src, int mode, int len) {
     const std::size_t counted = len > 0 ? static_cast<std::size_t>(len) : src.size();
     // Unassigned types copy the whole buffer given, up to its 00.
     const bool copies = !lumtrax::IsAssignedType(type);
-    const std::size_t room =
-        copies ? src.size() + 1 : lumtrax::DestinationCapacity(type, len < 0 ? 0 : counted);
+    const std::size_t room = copies ? src.size() + 1 : lumtrax::DestinationCapacity(type, len < 0 ? 0 : counted);
     Bytes dst(room + kGuardSize, kGuard);
     int status = 7;
     int result = -2;
@@ -82,14 +81,12 @@ void Check(const Case& c, int status) {
     EXPECT_EQ(outcome.status, status);
 }
 
-Outcome RunWithFailingServer(int type, const char* src, const std::vector<const char*>& records,
-                             int kind) {
+Outcome RunWithFailingServer(int type, const char* src, const std::vector<const char*>& records, int kind) {
     SCOPED_TRACE(src);
     gaiji_double::Reset();
     const Outcome outcome = RunExport(kPlain, type, src);
     EXPECT_EQ(outcome.status, 2);
-    const auto direction = type >= 4 && type <= 7 ? gaiji_double::Direction::kToSjis
-                                                  : gaiji_double::Direction::kToHost;
+    const auto direction = type >= 4 && type <= 7 ? gaiji_double::Direction::kToSjis : gaiji_double::Direction::kToHost;
     const std::vector<gaiji_double::Call>& calls = gaiji_double::Calls();
     EXPECT_EQ(calls.size(), records.size());
     for (std::size_t k = 0; k < records.size() && k < calls.size(); ++k) {

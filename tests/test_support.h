@@ -55,8 +55,7 @@ constexpr Export kNoShift = Export::kNoShift;
 // Converts src through Lumtrax with a fresh server double that fails every
 // call, and checks the status 2 and the records handed to the server, in
 // order, with their kind and direction. Returns the outcome.
-Outcome RunWithFailingServer(int type, const char* src, const std::vector<const char*>& records,
-                             int kind);
+Outcome RunWithFailingServer(int type, const char* src, const std::vector<const char*>& records, int kind);
 
 // Tests that start with a fresh gaiji server double, failing every call.
 class ServerTest : public ::testing::Test {

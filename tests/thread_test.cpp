@@ -83,7 +83,8 @@ Bytes ShiftJisText(std::mt19937& random, std::size_t length) {
                 text.insert(text.end(), {0x5C, 0x01, static_cast<unsigned char>(0x01 + random() % 0xFF)});
                 break;
             default:
-                text.push_back(static_cast<unsigned char>(random() % 2 ? 0x20 + random() % 0x5F : 0xA1 + random() % 0x3F));
+                text.push_back(
+                    static_cast<unsigned char>(random() % 2 ? 0x20 + random() % 0x5F : 0xA1 + random() % 0x3F));
         }
     }
     text.push_back(0x00);
@@ -101,9 +102,7 @@ std::vector<Job> Jobs() {
     int mode = 0;
     for (Export how : {Export::kPlain, Export::kLrss, Export::kNoShift}) {
         for (const Bytes& text : sjis) {
-            const struct {
-                int out, back;
-            } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
+            const struct { int out, back; } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
             for (const auto& p : pairs) {
                 Job out{how, p.out, mode++ % 3, text};
                 Bytes host = Convert(out).text;

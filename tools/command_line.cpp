@@ -16,9 +16,7 @@ using lumtrax::Conversion;
 
 enum class Code { kSjis, kEbcdic, kEightBit, kEuc };
 
-[[noreturn]] void Usage(const std::string& message) {
-    throw Failure(kExitUsage, message + " (see lumtrax --help)");
-}
+[[noreturn]] void Usage(const std::string& message) { throw Failure(kExitUsage, message + " (see lumtrax --help)"); }
 
 std::string Lower(std::string text) {
     for (char& c : text) {
@@ -53,8 +51,7 @@ const char* CodeName(Code code) {
 }
 
 // A decimal number from 0 to limit.
-unsigned long long ParseNumber(const std::string& option, const std::string& value,
-                               unsigned long long limit) {
+unsigned long long ParseNumber(const std::string& option, const std::string& value, unsigned long long limit) {
     if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos) {
         Usage(option + ": '" + value + "' is not a number");
     }
@@ -88,27 +85,24 @@ unsigned UsableCpus() {
 unsigned char ParseByte(const std::string& option, const std::string& value) {
     std::string digits = Lower(value);
     if (digits.rfind("0x", 0) == 0) digits = digits.substr(2);
-    if (digits.empty() || digits.size() > 2 ||
-        digits.find_first_not_of("0123456789abcdef") != std::string::npos) {
+    if (digits.empty() || digits.size() > 2 || digits.find_first_not_of("0123456789abcdef") != std::string::npos) {
         Usage(option + ": '" + value + "' is not a byte in hex (00 to FF)");
     }
     return static_cast<unsigned char>(std::strtoul(digits.c_str(), nullptr, 16));
 }
 
 bool HasShiftJisSource(Conversion c) {
-    return c == Conversion::kSjisToEbcdic || c == Conversion::kSjisToEbcdicKana ||
-           c == Conversion::kSjisToEightBit || c == Conversion::kSjisToEightBit70 ||
-           c == Conversion::kSjisToEuc;
+    return c == Conversion::kSjisToEbcdic || c == Conversion::kSjisToEbcdicKana || c == Conversion::kSjisToEightBit ||
+           c == Conversion::kSjisToEightBit70 || c == Conversion::kSjisToEuc;
 }
 
 bool WritesShiftCodes(Conversion c) {
-    return c == Conversion::kSjisToEbcdic || c == Conversion::kSjisToEbcdicKana ||
-           c == Conversion::kSjisToEightBit || c == Conversion::kSjisToEightBit70;
+    return c == Conversion::kSjisToEbcdic || c == Conversion::kSjisToEbcdicKana || c == Conversion::kSjisToEightBit ||
+           c == Conversion::kSjisToEightBit70;
 }
 
 bool ReadsLrss(Conversion c) {
-    return c != Conversion::kSjisToEuc && c != Conversion::kEucToSjis &&
-           c != Conversion::kRawByteEscape;
+    return c != Conversion::kSjisToEuc && c != Conversion::kEucToSjis && c != Conversion::kRawByteEscape;
 }
 
 // The options as read, before they are put together.
@@ -136,8 +130,7 @@ Conversion ChooseConversion(const Raw& raw) {
         }
         const Conversion c = static_cast<Conversion>(*raw.type);
         if (!lumtrax::IsAssigned(c)) {
-            Usage("-t " + std::to_string(*raw.type) +
-                  ": unassigned type; the types are 0-7, 10 and 11");
+            Usage("-t " + std::to_string(*raw.type) + ": unassigned type; the types are 0-7, 10 and 11");
         }
         return c;
     }
@@ -287,9 +280,8 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
     settings.jobs = raw.jobs ? *raw.jobs : UsableCpus();
 
     if (raw.escape) {
-        if (raw.from || raw.to || raw.type || raw.table_set || raw.start_70 || raw.line_end ||
-            raw.lrss || raw.no_shift || raw.lines || raw.record || settings.hex_in ||
-            !settings.inputs.empty()) {
+        if (raw.from || raw.to || raw.type || raw.table_set || raw.start_70 || raw.line_end || raw.lrss ||
+            raw.no_shift || raw.lines || raw.record || settings.hex_in || !settings.inputs.empty()) {
             Usage("--escape BYTE reads no input; give it alone (with -o or --hex-out)");
         }
         settings.action = Settings::Action::kEscape;

@@ -25,10 +25,10 @@ struct Settings {
     std::size_t record_size = 0;
     bool hex_in = false;
     bool hex_out = false;
-    unsigned char escape_byte = 0;  // for Action::kEscape
-    std::string output;             // empty: standard output
-    std::string gaiji_table;        // for Action::kCheckGaijiTable
-    unsigned jobs = 1;              // converting threads: -j, else the usable CPUs
+    unsigned char escape_byte = 0;    // for Action::kEscape
+    std::string output;               // empty: standard output
+    std::string gaiji_table;          // for Action::kCheckGaijiTable
+    unsigned jobs = 1;                // converting threads: -j, else the usable CPUs
     std::vector<std::string> inputs;  // never empty: "-" is standard input
 };
 

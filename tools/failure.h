@@ -16,8 +16,7 @@ constexpr int kExitInputOutput = 3;  // also an input too large for one call, or
 // Thrown inside the command only; main prints "lumtrax: " and the message.
 class Failure : public std::runtime_error {
 public:
-    Failure(int exit_status, const std::string& message)
-        : std::runtime_error(message), exit_status_(exit_status) {}
+    Failure(int exit_status, const std::string& message) : std::runtime_error(message), exit_status_(exit_status) {}
     int exit_status() const { return exit_status_; }
 
 private:

@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "failure.h"

@@ -4,8 +4,8 @@
 #ifndef LUMTRAX_TOOLS_FILES_H
 #define LUMTRAX_TOOLS_FILES_H
 
-#include <cstddef>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -43,8 +43,7 @@ int CheckGaijiTable(const std::string& path) {
 std::string GaijiTableLine() {
     // The server is loaded with the library; the function is looked up
     // among the objects the program has loaded.
-    const auto describe =
-        reinterpret_cast<QuobelGaijiTableFunction>(dlsym(RTLD_DEFAULT, QUOBEL_GAIJI_TABLE_FUNCTION));
+    const auto describe = reinterpret_cast<QuobelGaijiTableFunction>(dlsym(RTLD_DEFAULT, QUOBEL_GAIJI_TABLE_FUNCTION));
     if (describe == nullptr) return "gaiji table: not known (the gaiji server is not the stand-in server)";
     char text[4096];
     describe(text, sizeof text);

@@ -14,9 +14,7 @@ int DigitValue(char c) {
 
 const char kPairsHint[] = " (--hex-in reads pairs like \"C1 2B\")";
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 }  // namespace
 
@@ -43,8 +41,7 @@ void HexDecoder::Decode(std::string_view text, std::string& out, const std::stri
                 pending_ = -1;
             }
         } else if (!IsSpace(c)) {
-            throw Failure(kExitInputOutput, name + ": not hex pairs at offset " +
-                                                std::to_string(offset_) + kPairsHint);
+            throw Failure(kExitInputOutput, name + ": not hex pairs at offset " + std::to_string(offset_) + kPairsHint);
         } else if (pending_ >= 0) {  // the digit before the space is the fault
             throw Failure(kExitInputOutput, name + ": a hex digit without its pair at offset " +
                                                 std::to_string(pending_offset_) + kPairsHint);
@@ -56,8 +53,7 @@ void HexDecoder::Decode(std::string_view text, std::string& out, const std::stri
 void HexDecoder::Finish(const std::string& name) const {
     if (pending_ >= 0) {
         throw Failure(kExitInputOutput, name + ": a hex digit without its pair at offset " +
-                                            std::to_string(pending_offset_) +
-                                            ", the end of the input");
+                                            std::to_string(pending_offset_) + ", the end of the input");
     }
 }
 

@@ -24,8 +24,8 @@ public:
     void Finish(const std::string& name) const;
 
 private:
-    std::uint64_t offset_ = 0;  // of the next character in the hex text
-    int pending_ = -1;          // the first digit of a pair, or -1
+    std::uint64_t offset_ = 0;          // of the next character in the hex text
+    int pending_ = -1;                  // the first digit of a pair, or -1
     std::uint64_t pending_offset_ = 0;  // where that digit is
 };
 

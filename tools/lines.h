@@ -46,10 +46,10 @@ private:
     std::size_t ScanShiftJis(const std::uint8_t* data, std::size_t size);
 
     SourceCode code_;
-    bool escapes_;             // Shift-JIS: whether 5C 01 X is one unit
-    std::size_t position_ = 0; // where the next unit begins
-    std::size_t searched_ = 0; // Shift-JIS: the bytes before it hold no line end
-    bool in_run_ = false;      // host codes: inside a run of pairs
+    bool escapes_;              // Shift-JIS: whether 5C 01 X is one unit
+    std::size_t position_ = 0;  // where the next unit begins
+    std::size_t searched_ = 0;  // Shift-JIS: the bytes before it hold no line end
+    bool in_run_ = false;       // host codes: inside a run of pairs
 };
 
 // True when the last unit of the text begins inside it and needs a byte after

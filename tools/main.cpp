@@ -61,9 +61,8 @@ public:
         last_ = now;
         std::string line = "\rlumtrax: " + std::to_string(done_ >> 20) + " MiB";
         if (total_ > 0) {
-            line += " of " + std::to_string(static_cast<unsigned long long>(total_) >> 20) +
-                    " MiB (" + std::to_string(done_ * 100 / static_cast<unsigned long long>(total_)) +
-                    "%)";
+            line += " of " + std::to_string(static_cast<unsigned long long>(total_) >> 20) + " MiB (" +
+                    std::to_string(done_ * 100 / static_cast<unsigned long long>(total_)) + "%)";
         }
         Show(line);
     }
@@ -93,7 +92,7 @@ private:
 // Where a call's text came from: "line 3 of notes.txt", put into words only
 // when a message needs it.
 struct Place {
-    const char* unit;  // "line", "record", or "bytes" for a range of a whole file
+    const char* unit;           // "line", "record", or "bytes" for a range of a whole file
     unsigned long long number;  // of the line or record; the first byte's offset
     unsigned long long last;    // "bytes": the last byte's offset
     const std::string* name;
@@ -129,24 +128,21 @@ struct Job {
     }
 };
 
-Failure TooLarge(const Settings& settings, const std::string& where, const std::string& size,
-                 const char* hint) {
-    return Failure(kExitInputOutput,
-                   where + ": " + size + " is too large for one call (at most " +
-                       std::to_string(lumtrax::MaxTextSize(settings.conversion)) +
-                       " bytes for this conversion)" + hint);
+Failure TooLarge(const Settings& settings, const std::string& where, const std::string& size, const char* hint) {
+    return Failure(kExitInputOutput, where + ": " + size + " is too large for one call (at most " +
+                                         std::to_string(lumtrax::MaxTextSize(settings.conversion)) +
+                                         " bytes for this conversion)" + hint);
 }
 
 // Converts one call's text and puts the result after the job's output. A
 // chunk's text is a std::string, which is converted where it lies.
 template <typename Text>
-void ConvertCall(const Settings& settings, const Text& text, const Place& where, std::string& result,
-                 Job& job) {
+void ConvertCall(const Settings& settings, const Text& text, const Place& where, std::string& result, Job& job) {
     // A chunk without hex goes straight into the job's output.
     const bool direct = settings.split == Split::kWhole && !settings.hex_out;
     lumtrax::GaijiStatus gaiji = lumtrax::GaijiStatus::kNone;
-    const std::error_code error = lumtrax::ConvertInto(settings.conversion, text, direct ? job.output : result,
-                                                       gaiji, settings.options);
+    const std::error_code error =
+        lumtrax::ConvertInto(settings.conversion, text, direct ? job.output : result, gaiji, settings.options);
     if (error) throw Failure(kExitInputOutput, where() + ": " + error.message());
     job.tally.Note(gaiji, where);
     if (direct) return;
@@ -167,8 +163,7 @@ void ConvertJob(const Settings& settings, Job& job) noexcept {
         // which thus need not be filled with zeros first; the rest appends.
         if (settings.split != Split::kWhole || settings.hex_out) job.output.clear();
         if (settings.split == Split::kWhole) {
-            const Place where{"bytes", job.first, job.first + std::max<std::size_t>(job.text.size(), 1) - 1,
-                              job.name};
+            const Place where{"bytes", job.first, job.first + std::max<std::size_t>(job.text.size(), 1) - 1, job.name};
             ConvertCall(settings, job.text, where, result, job);
             if (job.ends_input && settings.conversion != lumtrax::Conversion::kRawByteEscape &&
                 EndsInsideUnit(SourceOf(settings.conversion), !settings.options.lrss,
@@ -267,7 +262,8 @@ bool ReadWhole(InputFile& input, const Settings& settings, Reader& reader, const
             if (cut > most || (cut == 0 && job->text.size() > most)) {
                 throw TooLarge(settings, input.name(),
                                "from byte offset " + std::to_string(job->first) + " on, more than " +
-                                   std::to_string(most) + " bytes with a run of double-byte "
+                                   std::to_string(most) +
+                                   " bytes with a run of double-byte "
                                    "characters open throughout",
                                "; use --lines or --record");
             }
@@ -318,8 +314,8 @@ bool ReadLines(InputFile& input, const Settings& settings, Reader& reader, const
         }
         if (!more && start < buffer.size()) {  // a last line without its line end
             const bool cut = settings.conversion != lumtrax::Conversion::kRawByteEscape &&
-                             EndsInsideUnit(SourceOf(settings.conversion), !settings.options.lrss,
-                                            data + start, buffer.size() - start);
+                             EndsInsideUnit(SourceOf(settings.conversion), !settings.options.lrss, data + start,
+                                            buffer.size() - start);
             if (!add(start, buffer.size() - start, cut)) return false;
             start = buffer.size();
         }
@@ -373,8 +369,8 @@ std::pair<std::size_t, std::size_t> FirstReplacement(const Settings& settings, s
     std::string scratch;
     for (;;) {
         const std::string_view rest = text.substr(from);
-        const std::size_t cut = lumtrax::FindCut(settings.conversion, rest,
-                                                 std::max<std::size_t>(1, (to - from) / 2), settings.options);
+        const std::size_t cut =
+            lumtrax::FindCut(settings.conversion, rest, std::max<std::size_t>(1, (to - from) / 2), settings.options);
         if (cut == 0 || from + cut >= to) break;
         lumtrax::GaijiStatus gaiji = lumtrax::GaijiStatus::kNone;
         if (lumtrax::ConvertInto(settings.conversion, rest.substr(0, cut), scratch, gaiji, settings.options)) break;

@@ -28,8 +28,7 @@ public:
     // work runs on the workers and must not throw: it keeps a failure in the
     // job, for write to find in order.
     Pipeline(unsigned workers, std::function<void(Job&)> work)
-        : workers_(workers == 0 ? 1 : workers), work_(std::move(work)),
-          slots_(2 * workers_ + 2) {}
+        : workers_(workers == 0 ? 1 : workers), work_(std::move(work)), slots_(2 * workers_ + 2) {}
 
     // Runs read on a thread of its own, the work on the workers, and write on
     // the calling thread, in input order. An exception from read ends the
@@ -128,7 +127,8 @@ private:
     std::unique_ptr<Job> Take() {
         std::unique_lock<std::mutex> lock(mutex_);
         Slot& slot = slots_[written_ % slots_.size()];
-        changed_.wait(lock, [&] { return (written_ < submitted_ && slot.done) || (!reading_ && written_ == submitted_); });
+        changed_.wait(lock,
+                      [&] { return (written_ < submitted_ && slot.done) || (!reading_ && written_ == submitted_); });
         if (written_ == submitted_) return nullptr;
         slot.done = false;
         return std::move(slot.job);

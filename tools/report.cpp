@@ -34,8 +34,8 @@ void Tally::Report(const char* unit) const {
         std::fprintf(stderr,
                      "lumtrax: %llu %s had characters that could not be converted and were "
                      "replaced by the substitute (a black square)%s%s\n",
-                     replaced, replaced == 1 ? unit : units.c_str(),
-                     replaced == 1 ? ": " : "; the first in ", first_replaced.c_str());
+                     replaced, replaced == 1 ? unit : units.c_str(), replaced == 1 ? ": " : "; the first in ",
+                     first_replaced.c_str());
     }
     // Chunks are the command's own cut of a file: only lines and records
     // are worth counting.

@@ -62,22 +62,31 @@ std::string TypeName(PyObject* object) { return Py_TYPE(object)->tp_name; }
 
 const char* ConversionName(Conversion conversion) {
     switch (conversion) {
-        case Conversion::kSjisToEbcdic: return "SJIS_TO_EBCDIC";
-        case Conversion::kSjisToEbcdicKana: return "SJIS_TO_EBCDIC_KANA";
-        case Conversion::kSjisToEightBit: return "SJIS_TO_EIGHTBIT";
-        case Conversion::kSjisToEuc: return "SJIS_TO_EUC";
-        case Conversion::kEbcdicToSjis: return "EBCDIC_TO_SJIS";
-        case Conversion::kEbcdicKanaToSjis: return "EBCDIC_KANA_TO_SJIS";
-        case Conversion::kEightBitToSjis: return "EIGHTBIT_TO_SJIS";
-        case Conversion::kEucToSjis: return "EUC_TO_SJIS";
-        case Conversion::kSjisToEightBit70: return "SJIS_TO_EIGHTBIT_70";
-        case Conversion::kRawByteEscape: return "RAW_BYTE_ESCAPE";
+        case Conversion::kSjisToEbcdic:
+            return "SJIS_TO_EBCDIC";
+        case Conversion::kSjisToEbcdicKana:
+            return "SJIS_TO_EBCDIC_KANA";
+        case Conversion::kSjisToEightBit:
+            return "SJIS_TO_EIGHTBIT";
+        case Conversion::kSjisToEuc:
+            return "SJIS_TO_EUC";
+        case Conversion::kEbcdicToSjis:
+            return "EBCDIC_TO_SJIS";
+        case Conversion::kEbcdicKanaToSjis:
+            return "EBCDIC_KANA_TO_SJIS";
+        case Conversion::kEightBitToSjis:
+            return "EIGHTBIT_TO_SJIS";
+        case Conversion::kEucToSjis:
+            return "EUC_TO_SJIS";
+        case Conversion::kSjisToEightBit70:
+            return "SJIS_TO_EIGHTBIT_70";
+        case Conversion::kRawByteEscape:
+            return "RAW_BYTE_ESCAPE";
     }
     return "an unassigned conversion";
 }
 
-[[noreturn]] void RaiseError(std::error_code error, Conversion conversion, const std::string& what,
-                             std::size_t size) {
+[[noreturn]] void RaiseError(std::error_code error, Conversion conversion, const std::string& what, std::size_t size) {
     if (error == lumtrax::Errc::kHeapExhausted) {
         PyErr_NoMemory();
         throw py::error_already_set();
@@ -124,8 +133,7 @@ Options ParseOptions(py::handle line_end, py::handle lrss, py::handle shift) {
         options.line_end = lumtrax::LineEnd::kDrop;
         if (PyUnicode_CompareWithASCIIString(object, "drop") == 0) return options;
     }
-    Raise(types.argument, "line_end must be 'keep', 'lf' or 'drop', not " +
-                              py::repr(line_end).cast<std::string>());
+    Raise(types.argument, "line_end must be 'keep', 'lf' or 'drop', not " + py::repr(line_end).cast<std::string>());
 }
 
 // True when a 00 follows end: the end of a bytes or bytearray object's data.
@@ -193,8 +201,7 @@ private:
 std::error_code AppendText(Conversion conversion, const Text& text, const Options& options, std::string& out,
                            GaijiStatus& gaiji) {
     // The escape is made of the first byte alone.
-    const std::string_view bytes =
-        conversion == Conversion::kRawByteEscape ? text.bytes.substr(0, 1) : text.bytes;
+    const std::string_view bytes = conversion == Conversion::kRawByteEscape ? text.bytes.substr(0, 1) : text.bytes;
     if (text.terminated || bytes.empty()) {
         return lumtrax::ConvertAfter(conversion, bytes, true, out, out.size(), gaiji, options);
     }
@@ -222,8 +229,7 @@ std::error_code AppendText(Conversion conversion, const Text& text, const Option
 // a structseq or a class of pybind11 costs several times as much to make and
 // to free. It unpacks, indexes, compares and hashes as the tuple (data, gaiji).
 struct ResultObject {
-    PyObject_HEAD
-    PyObject* data;
+    PyObject_HEAD PyObject* data;
     PyObject* gaiji;
 };
 
@@ -314,8 +320,7 @@ PyObject* ResultReduce(PyObject* self, PyObject*) {
 
 PyMemberDef result_members[] = {
     {"data", T_OBJECT_EX, offsetof(ResultObject, data), READONLY, "the converted bytes"},
-    {"gaiji", T_OBJECT_EX, offsetof(ResultObject, gaiji), READONLY,
-     "what the conversion met of gaiji (GaijiStatus)"},
+    {"gaiji", T_OBJECT_EX, offsetof(ResultObject, gaiji), READONLY, "what the conversion met of gaiji (GaijiStatus)"},
     {nullptr, 0, 0, 0, nullptr},
 };
 PyMethodDef result_methods[] = {
@@ -323,13 +328,12 @@ PyMethodDef result_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 PyType_Slot result_slots[] = {
-    {Py_tp_doc, const_cast<char*>(
-                    "Result(data, gaiji): the outcome of one conversion.\n\n"
-                    "data is the converted bytes; gaiji a GaijiStatus: NONE (no gaiji met),\n"
-                    "CONVERTED (every gaiji converted by the gaiji server) or REPLACED (at\n"
-                    "least one unit replaced by the substitute, a black square). A Result\n"
-                    "unpacks and compares as the tuple (data, gaiji):\n"
-                    "data, gaiji = lumtrax.convert(...).")},
+    {Py_tp_doc, const_cast<char*>("Result(data, gaiji): the outcome of one conversion.\n\n"
+                                  "data is the converted bytes; gaiji a GaijiStatus: NONE (no gaiji met),\n"
+                                  "CONVERTED (every gaiji converted by the gaiji server) or REPLACED (at\n"
+                                  "least one unit replaced by the substitute, a black square). A Result\n"
+                                  "unpacks and compares as the tuple (data, gaiji):\n"
+                                  "data, gaiji = lumtrax.convert(...).")},
     {Py_tp_new, reinterpret_cast<void*>(ResultNew)},
     {Py_tp_dealloc, reinterpret_cast<void*>(ResultDealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(ResultRepr)},
@@ -425,8 +429,7 @@ py::object ConvertMany(py::handle records, py::handle conversion_name, py::handl
     const Conversion conversion = ParseConversion(conversion_name);
     const Options options = ParseOptions(line_end, lrss, shift);
     PyObject* object = records.ptr();
-    if (PyBytes_Check(object) || PyByteArray_Check(object) || PyMemoryView_Check(object) ||
-        PyUnicode_Check(object)) {
+    if (PyBytes_Check(object) || PyByteArray_Check(object) || PyMemoryView_Check(object) || PyUnicode_Check(object)) {
         Raise(types.argument, std::string("records must be an iterable of bytes-like records, not one ") +
                                   TypeName(object) + "; convert() converts one text");
     }
@@ -579,8 +582,7 @@ struct Bad {
     bool replaced;  // else undecodable
 };
 
-std::optional<Bad> FirstBad(Conversion conversion, std::string_view text, const Options& options,
-                            bool decodable) {
+std::optional<Bad> FirstBad(Conversion conversion, std::string_view text, const Options& options, bool decodable) {
     std::string out;
     auto replaced = [&](std::size_t length) {  // out is written over
         const bool in_place = length < text.size();
@@ -745,8 +747,7 @@ private:
     py::bytes Step(PyObject* data, bool finish) {
         std::error_code error;
         const std::string out = lumtrax_python::Step(
-            busy_, data, [&](std::string_view bytes, std::string& to) { return core_.Step(bytes, finish, to); },
-            error);
+            busy_, data, [&](std::string_view bytes, std::string& to) { return core_.Step(bytes, finish, to); }, error);
         if (error) RaiseError(error, conversion_, "a part of the text without a safe cut", core_.held().size());
         return Bytes(out);
     }
@@ -804,8 +805,8 @@ private:
 
     bool EndsInside(std::string_view text) const {
         return conversion_ != Conversion::kRawByteEscape &&
-               lumtrax_cli::EndsInsideUnit(source_, !options_.lrss,
-                                           reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+               lumtrax_cli::EndsInsideUnit(source_, !options_.lrss, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                           text.size());
     }
 
     void Note(GaijiStatus gaiji, std::optional<std::size_t> replaced_at, bool ends_inside) {
@@ -942,21 +943,26 @@ PYBIND11_MODULE(_lumtrax, m) {
           "(offset, replaced): where the first unit of data lies that the\n"
           "conversion replaces by the substitute (replaced true) or, with\n"
           "decodable, whose result cp932 cannot decode; None when there is none.");
-    m.def("_copied_bytes", [] { return copied_bytes.load(); },
-          "_copied_bytes()\n--\n\nBytes copied so far out of sources that no 00 follows (for tests).");
-    m.def("max_text_size", [](py::handle conversion) { return lumtrax::MaxTextSize(ParseConversion(conversion)); },
-          py::arg("conversion"),
-          "max_text_size(conversion)\n--\n\n"
-          "The most bytes that one call of the conversion takes.");
-    m.def("version", [] { return std::string(lumtrax::Version()); },
-          "version()\n--\n\nThe version of the conversion library, 'MAJOR.MINOR.PATCH'.");
-    m.def("simd_level", [] { return std::string(lumtrax::ActiveSimdLevel()); },
-          "simd_level()\n--\n\n"
-          "The instruction-set level of the conversion kernels in this process:\n"
-          "'scalar', 'sse2', 'ssse3', 'avx2' or 'avx512' (capped by the\n"
-          "environment variable LUMTRAX_SIMD). It changes the speed, never a result.");
-    m.def("gaiji_server_version", [] { return lumtrax::GaijiServer(0).version; },
-          "gaiji_server_version()\n--\n\nThe version number the gaiji server reports.");
+    m.def(
+        "_copied_bytes", [] { return copied_bytes.load(); },
+        "_copied_bytes()\n--\n\nBytes copied so far out of sources that no 00 follows (for tests).");
+    m.def(
+        "max_text_size", [](py::handle conversion) { return lumtrax::MaxTextSize(ParseConversion(conversion)); },
+        py::arg("conversion"),
+        "max_text_size(conversion)\n--\n\n"
+        "The most bytes that one call of the conversion takes.");
+    m.def(
+        "version", [] { return std::string(lumtrax::Version()); },
+        "version()\n--\n\nThe version of the conversion library, 'MAJOR.MINOR.PATCH'.");
+    m.def(
+        "simd_level", [] { return std::string(lumtrax::ActiveSimdLevel()); },
+        "simd_level()\n--\n\n"
+        "The instruction-set level of the conversion kernels in this process:\n"
+        "'scalar', 'sse2', 'ssse3', 'avx2' or 'avx512' (capped by the\n"
+        "environment variable LUMTRAX_SIMD). It changes the speed, never a result.");
+    m.def(
+        "gaiji_server_version", [] { return lumtrax::GaijiServer(0).version; },
+        "gaiji_server_version()\n--\n\nThe version number the gaiji server reports.");
 
     py::class_<Stream>(m, "Stream",
                        "Stream(conversion, *, line_end='keep', lrss=False, shift=True, piece_size=1048576)\n--\n\n"
@@ -969,13 +975,11 @@ PYBIND11_MODULE(_lumtrax, m) {
                        "A text longer than one call takes converts this way when it has cuts.\n"
                        "After finish(), the next feed() begins a new text.")
         .def(py::init<py::handle, py::handle, py::handle, py::handle, std::size_t>(), py::arg("conversion"),
-             py::kw_only(),
-             py::arg("line_end") = "keep", py::arg("lrss") = false, py::arg("shift") = true,
+             py::kw_only(), py::arg("line_end") = "keep", py::arg("lrss") = false, py::arg("shift") = true,
              py::arg("piece_size") = lumtrax::StreamConverter::kDefaultPieceSize)
         .def("feed", &Stream::Feed, py::arg("data"),
              "feed(data)\n--\n\nTakes the next bytes of the text; returns the bytes converted so far.")
-        .def("finish", &Stream::Finish,
-             "finish()\n--\n\nEnds the text: converts the bytes held and returns them.")
+        .def("finish", &Stream::Finish, "finish()\n--\n\nEnds the text: converts the bytes held and returns them.")
         .def("reset", &Stream::Reset, "reset()\n--\n\nForgets the text, its status and any bytes held.")
         .def_property_readonly("gaiji", &Stream::gaiji, "The GaijiStatus of the text converted so far.")
         .def_property_readonly("first_replaced", &Stream::first_replaced,
@@ -985,8 +989,7 @@ PYBIND11_MODULE(_lumtrax, m) {
         .def("_region", &Stream::region,
              "(offset, bytes): the text the last call converted, and where it lies in the whole text.");
 
-    py::class_<FileConverter>(m, "_FileConverter",
-                              "A file converted as the lumtrax command converts it, with a tally.")
+    py::class_<FileConverter>(m, "_FileConverter", "A file converted as the lumtrax command converts it, with a tally.")
         .def(py::init<py::handle, py::handle, py::handle, py::handle, bool, std::size_t>(), py::arg("conversion"),
              py::kw_only(), py::arg("line_end") = "keep", py::arg("lrss") = false, py::arg("shift") = true,
              py::arg("lines") = false, py::arg("record") = 0)

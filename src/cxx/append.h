@@ -15,9 +15,8 @@ namespace lumtrax {
 // the text (as one follows a std::string's bytes): then the text is
 // converted where it lies, else from a copy. On error out holds its kept
 // bytes and gaiji is kNone.
-std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool terminated,
-                             std::string& out, std::size_t kept, GaijiStatus& gaiji,
-                             const Options& options) noexcept;
+std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool terminated, std::string& out,
+                             std::size_t kept, GaijiStatus& gaiji, const Options& options) noexcept;
 
 }  // namespace lumtrax
 

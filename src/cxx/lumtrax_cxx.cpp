@@ -10,8 +10,8 @@
 #include <stdexcept>
 
 #include "api/dispatch.h"
-#include "cxx/append.h"
 #include "api/growth.h"
+#include "cxx/append.h"
 #include "gaiji/gaiji_server.h"
 #include "simd/kernels.h"
 
@@ -98,9 +98,7 @@ std::error_code make_error_code(Errc error) noexcept {
     return std::error_code(static_cast<int>(error), ErrorCategory());
 }
 
-bool IsAssigned(Conversion conversion) noexcept {
-    return IsAssignedType(static_cast<std::int32_t>(conversion));
-}
+bool IsAssigned(Conversion conversion) noexcept { return IsAssignedType(static_cast<std::int32_t>(conversion)); }
 
 std::size_t MaxTextSize(Conversion conversion) noexcept {
     if (!IsAssigned(conversion)) return 0;
@@ -114,9 +112,8 @@ std::size_t MaxResultSize(Conversion conversion, std::size_t size) noexcept {
     return DestinationCapacity(static_cast<std::int32_t>(conversion), size) - 1;
 }
 
-std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool terminated,
-                             std::string& out, std::size_t kept, GaijiStatus& gaiji,
-                             const Options& options) noexcept {
+std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool terminated, std::string& out,
+                             std::size_t kept, GaijiStatus& gaiji, const Options& options) noexcept {
     gaiji = GaijiStatus::kNone;
     const auto fail = [&](Errc error) {
         out.resize(kept);
@@ -157,8 +154,8 @@ std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool 
     const std::int32_t length = size == 0 ? -1 : static_cast<std::int32_t>(size);
     std::int32_t status = 0;
     const std::int32_t result =
-        ConvertDispatch(type, destination, source, length, static_cast<std::int32_t>(options.line_end),
-                        &status, options.lrss, options.shift);
+        ConvertDispatch(type, destination, source, length, static_cast<std::int32_t>(options.line_end), &status,
+                        options.lrss, options.shift);
     if (result < 0) return fail(Errc::kTooLong);  // not reached: the type is assigned and the length fits
     if (destination != block) std::memmove(block, destination, static_cast<std::size_t>(result));
     out.resize(kept + static_cast<std::size_t>(result));
@@ -166,14 +163,13 @@ std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool 
     return {};
 }
 
-std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
-                            GaijiStatus& gaiji, const Options& options) noexcept {
+std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out, GaijiStatus& gaiji,
+                            const Options& options) noexcept {
     return ConvertAfter(conversion, text, false, out, 0, gaiji, options);
 }
 
-std::error_code detail::ConvertTerminatedInto(Conversion conversion, std::string_view text,
-                                              std::string& out, GaijiStatus& gaiji,
-                                              const Options& options) noexcept {
+std::error_code detail::ConvertTerminatedInto(Conversion conversion, std::string_view text, std::string& out,
+                                              GaijiStatus& gaiji, const Options& options) noexcept {
     return ConvertAfter(conversion, text, true, out, 0, gaiji, options);
 }
 
@@ -191,8 +187,7 @@ Result Convert(Conversion conversion, std::string_view text, const Options& opti
     return result;
 }
 
-Result Convert(Conversion conversion, const void* text, std::size_t size,
-               const Options& options) noexcept {
+Result Convert(Conversion conversion, const void* text, std::size_t size, const Options& options) noexcept {
     const char* bytes = size == 0 ? "" : static_cast<const char*>(text);
     return Convert(conversion, std::string_view(bytes, size), options);
 }

@@ -117,8 +117,7 @@ void Step(const Walk& walk, const std::uint8_t* s, Position& p) {
 // The last safe cut after p and at or before end, walking from p, which is
 // where a unit begins with its true state; where there is none, the first
 // one after end and at or before beyond; 0 when there is none either.
-std::size_t CutFrom(const Walk& walk, const std::uint8_t* s, Position p, std::size_t end,
-                    std::size_t beyond) {
+std::size_t CutFrom(const Walk& walk, const std::uint8_t* s, Position p, std::size_t end, std::size_t beyond) {
     std::size_t last = 0;
     for (;;) {
         if (p.at > 0 && !p.open) {
@@ -138,8 +137,7 @@ std::size_t CutFrom(const Walk& walk, const std::uint8_t* s, Position p, std::si
 // begins at k, or at one of the next widest - 1 bytes, with a run open or
 // not) until the walks meet, which the truth, one of them, then shares.
 // False when they have not met before end.
-bool Synchronise(const Walk& walk, const std::uint8_t* s, std::size_t k, std::size_t end,
-                 Position& agreed) {
+bool Synchronise(const Walk& walk, const std::uint8_t* s, std::size_t k, std::size_t end, Position& agreed) {
     Position walks[6];
     std::size_t count = 0;
     for (std::size_t offset = 0; offset < walk.widest; ++offset) {
@@ -187,8 +185,7 @@ GaijiStatus MergeGaiji(GaijiStatus earlier, GaijiStatus later) noexcept {
 //     shift codes (NoShift) and into EUC there is no run to close.
 // The statuses of the pieces merge into that of the whole (MergeGaiji): each
 // unit asks the gaiji server alone.
-std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t limit,
-                    const Options& options) noexcept {
+std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t limit, const Options& options) noexcept {
     if (!IsAssigned(conversion) || conversion == Conversion::kRawByteEscape || text.size() < 2) {
         return 0;
     }
@@ -208,8 +205,7 @@ std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t li
     }
 }
 
-StreamConverter::StreamConverter(Conversion conversion, const Options& options,
-                                 std::size_t piece_size) noexcept
+StreamConverter::StreamConverter(Conversion conversion, const Options& options, std::size_t piece_size) noexcept
     : conversion_(conversion), options_(options), piece_size_(piece_size == 0 ? 1 : piece_size) {}
 
 void StreamConverter::Reset() noexcept {
@@ -223,8 +219,8 @@ void StreamConverter::Reset() noexcept {
 
 std::error_code StreamConverter::ConvertHeld(std::size_t count, std::string& out) noexcept {
     GaijiStatus gaiji = GaijiStatus::kNone;
-    error_ = ConvertAfter(conversion_, std::string_view(held_).substr(begin_, count), false, out,
-                          out.size(), gaiji, options_);
+    error_ = ConvertAfter(conversion_, std::string_view(held_).substr(begin_, count), false, out, out.size(), gaiji,
+                          options_);
     if (error_) return error_;
     gaiji_ = MergeGaiji(gaiji_, gaiji);
     begin_ += count;
@@ -251,8 +247,7 @@ std::error_code StreamConverter::Feed(std::string_view bytes, std::string& out) 
     // doubled, so that a long stretch without a cut is walked a bounded
     // number of times.
     while (held() > piece_size_ && (held() >= search_at_ || held() > most)) {
-        const std::size_t cut =
-            FindCut(conversion_, std::string_view(held_).substr(begin_), piece_size_, options_);
+        const std::size_t cut = FindCut(conversion_, std::string_view(held_).substr(begin_), piece_size_, options_);
         if (cut > most || (cut == 0 && held() > most)) return error_ = Errc::kTooLong;
         if (cut == 0) {
             search_at_ = 2 * held();

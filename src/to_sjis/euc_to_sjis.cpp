@@ -42,8 +42,8 @@ std::int32_t EucToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uin
                        std::int32_t* status) {
     *status = kGaijiNone;
     return ConvertText(
-        LUMTRAX_EUC_TO_SJIS, dst, src, len, kernels.euc_to_sjis != nullptr, [&](Cursor& at) { kernels.euc_to_sjis(at); },
-        [&](Cursor& at) { ConvertEucUnit(at, status); }, [](Cursor&) {});
+        LUMTRAX_EUC_TO_SJIS, dst, src, len, kernels.euc_to_sjis != nullptr,
+        [&](Cursor& at) { kernels.euc_to_sjis(at); }, [&](Cursor& at) { ConvertEucUnit(at, status); }, [](Cursor&) {});
 }
 
 }  // namespace lumtrax

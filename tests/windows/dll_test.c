@@ -24,13 +24,11 @@
 
 #include "lumtrax.h"
 
-typedef int(WINAPI *LumtraxFn)(int type, unsigned char *dst, const unsigned char *src, int mode,
-                               int *status);
-typedef int(WINAPI *LumtraxLrssFn)(int type, unsigned char *dst, const unsigned char *src, int len,
-                                   int mode, int *status);
+typedef int(WINAPI *LumtraxFn)(int type, unsigned char *dst, const unsigned char *src, int mode, int *status);
+typedef int(WINAPI *LumtraxLrssFn)(int type, unsigned char *dst, const unsigned char *src, int len, int mode,
+                                   int *status);
 typedef int(WINAPI *VersionFn)(int level, int *version);
-typedef int(WINAPI *ServerConvFn)(int reserved, const unsigned char *record, unsigned char *result,
-                                  int kind);
+typedef int(WINAPI *ServerConvFn)(int reserved, const unsigned char *record, unsigned char *result, int kind);
 typedef int(WINAPI *ServerLevelFn)(int level);
 typedef int(WINAPI *ServerVersionFn)(void);
 typedef BOOL(WINAPI *EntryFn)(HINSTANCE instance, DWORD reason, LPVOID reserved);
@@ -250,11 +248,11 @@ static void RunCase(const Exports *exports, const Case *c) {
     HexInto(source, sizeof source, c->src, c->src_size);
     HexInto(got, sizeof got, dst, n > 0 && n < 32 ? n : 0);
     HexInto(want, sizeof want, c->want, c->want_size);
-    const int ok = n == c->want_size && memcmp(dst, c->want, (size_t)c->want_size) == 0 &&
-                   dst[n] == 0x00 && status == c->want_status;
+    const int ok = n == c->want_size && memcmp(dst, c->want, (size_t)c->want_size) == 0 && dst[n] == 0x00 &&
+                   status == c->want_status;
     Check(ok, "%s %s type %d mode %d len %d, %s: got %d [%s] status %d, want %d [%s] status %d",
-          kExportNames[c->export_id], exports->how, c->type, c->mode, c->len, source, n, got, status,
-          c->want_size, want, c->want_status);
+          kExportNames[c->export_id], exports->how, c->type, c->mode, c->len, source, n, got, status, c->want_size,
+          want, c->want_status);
 }
 
 static void CheckConversions(const Exports *exports) {
@@ -269,11 +267,9 @@ static void CheckUnassignedTypes(const Exports *exports) {
             unsigned char dst[8];
             memset(dst, 0xEE, sizeof dst);
             int status = 2;
-            const int n = Convert(exports, (enum Export)e, kTypes[i], dst,
-                                  (const unsigned char *)"abc", 0, 0, &status);
-            Check(n == -1 && memcmp(dst, "abc", 4) == 0 && status == 0,
-                  "%s %s unassigned type %d: got %d status %d", kExportNames[e], exports->how,
-                  kTypes[i], n, status);
+            const int n = Convert(exports, (enum Export)e, kTypes[i], dst, (const unsigned char *)"abc", 0, 0, &status);
+            Check(n == -1 && memcmp(dst, "abc", 4) == 0 && status == 0, "%s %s unassigned type %d: got %d status %d",
+                  kExportNames[e], exports->how, kTypes[i], n, status);
         }
     }
 }
@@ -284,13 +280,12 @@ static void CheckRefusals(const Exports *exports) {
     Check(exports->lumtrax(0, NULL, (const unsigned char *)"A", 0, &status) == -1 && status == 0,
           "Lumtrax %s refuses a null dst", exports->how);
     status = 2;
-    Check(exports->no_shift(0, dst, NULL, 0, &status) == -1 && status == 0,
-          "Lumtrax_NoShift %s refuses a null src", exports->how);
+    Check(exports->no_shift(0, dst, NULL, 0, &status) == -1 && status == 0, "Lumtrax_NoShift %s refuses a null src",
+          exports->how);
     Check(exports->lrss(0, dst, (const unsigned char *)"A", 0, 0, NULL) == 1 && dst[0] == 0xC1,
           "Lumtrax_LRSS %s takes a null status", exports->how);
     status = 2;
-    Check(exports->lrss(0, dst, (const unsigned char *)"A", -1, 0, &status) == 0 && dst[0] == 0 &&
-              status == 0,
+    Check(exports->lrss(0, dst, (const unsigned char *)"A", -1, 0, &status) == 0 && dst[0] == 0 && status == 0,
           "Lumtrax_LRSS %s takes a negative length as an empty text", exports->how);
     status = 2;
     Check(exports->lumtrax(0, dst, (const unsigned char *)"A", 0, &status) == 1 && status == 0,
@@ -299,10 +294,9 @@ static void CheckRefusals(const Exports *exports) {
 
 static void CheckServerVersion(const Exports *exports) {
     int version = 0;
-    Check(exports->version(0, &version) == 1 && version == 0x00010000,
-          "GetGaijiServerVersion %s: got version %08X", exports->how, (unsigned)version);
-    Check(exports->version(7, NULL) == 1, "GetGaijiServerVersion %s with a null version",
-          exports->how);
+    Check(exports->version(0, &version) == 1 && version == 0x00010000, "GetGaijiServerVersion %s: got version %08X",
+          exports->how, (unsigned)version);
+    Check(exports->version(7, NULL) == 1, "GetGaijiServerVersion %s with a null version", exports->how);
 }
 
 /* A text much longer than a block, to the host code and back. */
@@ -336,20 +330,17 @@ static void CheckStdcall(const Exports *exports) {
     const unsigned char *walk = (const unsigned char *)"\x41\x88\x9F\x0D\x0A";
     const int lumtrax_args[] = {0, AsArgument(dst), AsArgument(walk), 0, AsArgument(&status)};
     int n = CallCounted((const void *)exports->lumtrax, lumtrax_args, 5, &removed);
-    Check(n == 7 && removed == 20, "Lumtrax %s is stdcall: %d, removed %d bytes", exports->how, n,
-          removed);
+    Check(n == 7 && removed == 20, "Lumtrax %s is stdcall: %d, removed %d bytes", exports->how, n, removed);
     const int lrss_args[] = {0, AsArgument(dst), AsArgument(walk), 0, 0, AsArgument(&status)};
     n = CallCounted((const void *)exports->lrss, lrss_args, 6, &removed);
-    Check(n == 7 && removed == 24, "Lumtrax_LRSS %s is stdcall: %d, removed %d bytes",
-          exports->how, n, removed);
+    Check(n == 7 && removed == 24, "Lumtrax_LRSS %s is stdcall: %d, removed %d bytes", exports->how, n, removed);
     n = CallCounted((const void *)exports->no_shift, lumtrax_args, 5, &removed);
-    Check(n == 5 && removed == 20, "Lumtrax_NoShift %s is stdcall: %d, removed %d bytes",
-          exports->how, n, removed);
+    Check(n == 5 && removed == 20, "Lumtrax_NoShift %s is stdcall: %d, removed %d bytes", exports->how, n, removed);
     int version = 0;
     const int version_args[] = {0, AsArgument(&version)};
     n = CallCounted((const void *)exports->version, version_args, 2, &removed);
-    Check(n == 1 && version == 0x00010000 && removed == 8,
-          "GetGaijiServerVersion %s is stdcall: %d, removed %d bytes", exports->how, n, removed);
+    Check(n == 1 && version == 0x00010000 && removed == 8, "GetGaijiServerVersion %s is stdcall: %d, removed %d bytes",
+          exports->how, n, removed);
 }
 
 /* The fast paths keep 16-byte values on the stack; a caller built by another
@@ -373,16 +364,15 @@ static void CheckMisalignedStack(const Exports *exports) {
             int status = 0;
             const int n = exports->lrss(out_types[t], host, sjis, len, 0, &status);
             const int m = exports->lrss(back_types[t], aligned, host, n, 0, &status);
-            Check(n > len && m >= len, "type %d and back, %d bytes %s: %d, %d", out_types[t], len,
-                  exports->how, n, m);
+            Check(n > len && m >= len, "type %d and back, %d bytes %s: %d, %d", out_types[t], len, exports->how, n, m);
             for (int skew = 4; skew < 16; skew += 4) {
                 int removed = 0;
-                const int out_args[] = {out_types[t], AsArgument(skewed), AsArgument(sjis), len, 0,
+                const int out_args[] = {out_types[t],       AsArgument(skewed), AsArgument(sjis), len, 0,
                                         AsArgument(&status)};
                 const int n2 = CallSkewed((const void *)exports->lrss, out_args, 6, skew, &removed);
-                Check(n2 == n && memcmp(skewed, host, (size_t)n + 1) == 0,
-                      "type %d, %d bytes, stack skewed by %d %s", out_types[t], len, skew, exports->how);
-                const int back_args[] = {back_types[t], AsArgument(skewed), AsArgument(host), n, 0,
+                Check(n2 == n && memcmp(skewed, host, (size_t)n + 1) == 0, "type %d, %d bytes, stack skewed by %d %s",
+                      out_types[t], len, skew, exports->how);
+                const int back_args[] = {back_types[t],      AsArgument(skewed), AsArgument(host), n, 0,
                                          AsArgument(&status)};
                 const int m2 = CallSkewed((const void *)exports->lrss, back_args, 6, skew, &removed);
                 Check(m2 == m && memcmp(skewed, aligned, (size_t)m + 1) == 0,
@@ -406,10 +396,8 @@ static EntryFn EntryRoutine(HMODULE module) {
  * reason is answered 0: called here as the system calls it for a thread. */
 static void CheckEntryRoutine(HMODULE module) {
     const EntryFn entry = EntryRoutine(module);
-    Check(entry((HINSTANCE)module, DLL_THREAD_ATTACH, NULL) == FALSE,
-          "the entry routine answers 0 for thread attach");
-    Check(entry((HINSTANCE)module, DLL_THREAD_DETACH, NULL) == FALSE,
-          "the entry routine answers 0 for thread detach");
+    Check(entry((HINSTANCE)module, DLL_THREAD_ATTACH, NULL) == FALSE, "the entry routine answers 0 for thread attach");
+    Check(entry((HINSTANCE)module, DLL_THREAD_DETACH, NULL) == FALSE, "the entry routine answers 0 for thread detach");
 }
 
 /* ---- threads ------------------------------------------------------------ */
@@ -423,14 +411,12 @@ static DWORD WINAPI ConvertOnThread(LPVOID parameter) {
     for (int i = 0; i < 500; ++i) {
         int status = 0;
         const int n = exports->lumtrax(0, host, sjis, 0, &status);
-        if (n != 11 || memcmp(host, "\xC1\x2B\xB0\xA1\x41\xA1\xA2\xA3\x2C\x0D\x25", 12) != 0 ||
-            status != 2) {
+        if (n != 11 || memcmp(host, "\xC1\x2B\xB0\xA1\x41\xA1\xA2\xA3\x2C\x0D\x25", 12) != 0 || status != 2) {
             ++errors;
         }
         const int m = exports->lumtrax(4, back, host, 0, &status);
         /* F0 40 comes back; FA 40 was replaced by the black square A2 A3 (81 A1) */
-        if (m != 9 || memcmp(back, "\x41\x88\x9F\xF0\x40\x81\xA1\x0D\x0A", 10) != 0 ||
-            status != 1) {
+        if (m != 9 || memcmp(back, "\x41\x88\x9F\xF0\x40\x81\xA1\x0D\x0A", 10) != 0 || status != 1) {
             ++errors;
         }
     }
@@ -482,17 +468,14 @@ static void CheckServer(void) {
           "GaijiConvGetSJIS is stdcall and converts A1 21: %d, removed %d bytes", answer, removed);
     const int level_args[] = {0};
     answer = CallCounted((const void *)level, level_args, 1, &removed);
-    Check(answer == 0 && removed == 4, "GaijiConvGetLevel is stdcall: %d, removed %d bytes",
-          answer, removed);
+    Check(answer == 0 && removed == 4, "GaijiConvGetLevel is stdcall: %d, removed %d bytes", answer, removed);
     answer = CallCounted((const void *)version, NULL, 0, &removed);
     Check(answer == 0x00010000 && removed == 0, "GaijiConvGetVersion: %08X", (unsigned)answer);
 #else
     int answer = to_host(0, sjis_record, result, 1);
-    Check(answer == 2 && result[0] == 0xA1 && result[1] == 0x21,
-          "GaijiConvGetHOST converts F0 40: %d", answer);
+    Check(answer == 2 && result[0] == 0xA1 && result[1] == 0x21, "GaijiConvGetHOST converts F0 40: %d", answer);
     answer = to_sjis(0, host_record, result, 1);
-    Check(answer == 2 && result[0] == 0xF0 && result[1] == 0x40,
-          "GaijiConvGetSJIS converts A1 21: %d", answer);
+    Check(answer == 2 && result[0] == 0xF0 && result[1] == 0x40, "GaijiConvGetSJIS converts A1 21: %d", answer);
     answer = level(0);
     Check(answer == 0, "GaijiConvGetLevel: %d", answer);
     answer = version();
@@ -510,8 +493,7 @@ int main(void) {
         return 1;
     }
 
-    static const char *const kNames[] = {"Lumtrax", "Lumtrax_LRSS", "Lumtrax_NoShift",
-                                         "GetGaijiServerVersion"};
+    static const char *const kNames[] = {"Lumtrax", "Lumtrax_LRSS", "Lumtrax_NoShift", "GetGaijiServerVersion"};
     FARPROC by_name[4];
     FARPROC by_ordinal[4];
     for (int i = 0; i < 4; ++i) {
@@ -529,13 +511,10 @@ int main(void) {
     int resolved = 1;
     for (int i = 0; i < 4; ++i) resolved = resolved && by_name[i] != NULL && by_ordinal[i] != NULL;
     if (resolved) {
-        const Exports named = {"by name", (LumtraxFn)(void *)by_name[0],
-                               (LumtraxLrssFn)(void *)by_name[1], (LumtraxFn)(void *)by_name[2],
-                               (VersionFn)(void *)by_name[3]};
-        const Exports numbered = {"by ordinal", (LumtraxFn)(void *)by_ordinal[0],
-                                  (LumtraxLrssFn)(void *)by_ordinal[1],
-                                  (LumtraxFn)(void *)by_ordinal[2],
-                                  (VersionFn)(void *)by_ordinal[3]};
+        const Exports named = {"by name", (LumtraxFn)(void *)by_name[0], (LumtraxLrssFn)(void *)by_name[1],
+                               (LumtraxFn)(void *)by_name[2], (VersionFn)(void *)by_name[3]};
+        const Exports numbered = {"by ordinal", (LumtraxFn)(void *)by_ordinal[0], (LumtraxLrssFn)(void *)by_ordinal[1],
+                                  (LumtraxFn)(void *)by_ordinal[2], (VersionFn)(void *)by_ordinal[3]};
         const Exports *const all[] = {&named, &numbered};
         for (int i = 0; i < 2; ++i) {
 #if LUMTRAX_TEST_X86

@@ -20,8 +20,7 @@
 #include <stdio.h>
 #include <string.h>
 
-typedef int(WINAPI *LumtraxFn)(int type, unsigned char *dst, const unsigned char *src, int mode,
-                               int *status);
+typedef int(WINAPI *LumtraxFn)(int type, unsigned char *dst, const unsigned char *src, int mode, int *status);
 
 /* Three gaiji of a site, as examples/gaiji.tsv has them. */
 static const char kTable[] =

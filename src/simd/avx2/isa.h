@@ -46,7 +46,6 @@ LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) {
 }
 LUMTRAX_INLINE Vec HalfUp(Vec v) { return _mm256_avg_epu8(v, _mm256_setzero_si256()); }
 
-
 // The entries of a 256-byte table for each byte, by byte shuffles of the
 // table's rows of 16 entries, each in both halves of the vector. For the row
 // r the index is the byte less 16r (wrapping around), plus 70 with
