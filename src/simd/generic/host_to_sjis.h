@@ -286,12 +286,9 @@ void EucToSjis(Cursor& c) {
         // Rows 1-8 and 16-84.
         const VMask jis = VAnd(VOr(VInRange(v, 0xA1, 0xA8), VInRange(v, 0xB0, 0xF4)), VInRange(next, 0xA1, 0xFE));
         const Bits leads_all = starts & ToBits(jis);
-        const Bits stops = starts & ~prefixes & ~leads_all;
-        const bool stopped = stops != 0;
-        const WindowEnd window_end = EndOfWindow(starts, FirstOr(stops, limit), limit, whole, stopped);
-        const unsigned count = window_end.count;
-        const unsigned end = window_end.end;
-        const bool carries = window_end.carries;
+        const WindowEnd window_end = EndOfWindow(starts, starts & ~prefixes & ~leads_all, limit, whole);
+        const unsigned count = window_end.count, end = window_end.end;
+        const bool carries = window_end.carries, stopped = window_end.stopped;
         if (end == 0) return;
         const Bits leads = leads_all & Below(count);
         const Bits odd_leads = ToBits(VEq(AndB(v, Splat(1)), 1)) & leads;

@@ -41,21 +41,23 @@ LUMTRAX_INLINE bool TakeSingleByteWindow(Cursor& c, Stops stops, Convert convert
     return true;
 }
 
-// Where a window's units end when a pair may begin at its last counted byte
-// (starts), count units were taken, and stopped tells whether a unit for
-// the plain loop follows them. A pair that begins at a whole window's last
-// byte is carried: its trail is the next window's first byte. At the end of
-// the text, such a pair takes the byte after the text, which the vector
-// holds, unless the window is full: then the pair begins the next window.
+// Where a window's units end, for the units of two bytes that begin at
+// starts and the units for the plain loop at stops, of which the first ends
+// the window. A pair that begins at a whole window's last byte is carried:
+// its trail is the next window's first byte. At the end of the text, such a
+// pair takes the byte after the text, which the vector holds, unless the
+// window is full: then the pair begins the next window.
 struct WindowEnd {
     unsigned count;  // the units converted end here (or carry on)
     unsigned end;    // the bytes of the window written and taken
     bool carries;
+    bool stopped;  // at a unit for the plain loop
 };
 
-LUMTRAX_INLINE WindowEnd EndOfWindow(Bits starts, unsigned count, unsigned limit, bool whole, bool stopped) {
-    WindowEnd e{count, count, false};
-    if (stopped || (starts >> (limit - 1) & 1u) == 0) return e;
+LUMTRAX_INLINE WindowEnd EndOfWindow(Bits starts, Bits stops, unsigned limit, bool whole) {
+    const unsigned count = FirstOr(stops, limit);
+    WindowEnd e{count, count, false, stops != 0};
+    if (e.stopped || (starts >> (limit - 1) & 1u) == 0) return e;
     if (whole) {
         e.carries = true;
     } else if (limit < kWidth) {
@@ -179,11 +181,9 @@ void SjisToHost(Cursor& c, const SjisTarget<kCode>& target, const SjisToHostMode
         const Bits line_ends = split_line_ends || closing_line_ends ? pairs_at(kCarriageReturn, kLineFeed) : 0;
         if (split_line_ends) stops |= line_ends;
         if (lrss && (high & singles) != 0) stops |= singles & ToBits(VEq(v, kLrssPlaceholder));
-        const bool stopped = stops != 0;
-        const WindowEnd window_end = EndOfWindow(starts, FirstOr(stops, limit), limit, whole, stopped);
-        const unsigned count = window_end.count;
-        const unsigned end = window_end.end;
-        const bool carries = window_end.carries;
+        const WindowEnd window_end = EndOfWindow(starts, stops, limit, whole);
+        const unsigned count = window_end.count, end = window_end.end;
+        const bool carries = window_end.carries, stopped = window_end.stopped;
         if (end == 0) return;
 
         // The shift codes: outside LRSS mode a run opens at each pair after a
