@@ -177,7 +177,7 @@ std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t li
 // out keeps what was appended before the error.
 class StreamConverter {
 public:
-    // A piece, its result and the core's working copy fit a core's cache.
+    // A piece and its result fit a core's cache.
     static constexpr std::size_t kDefaultPieceSize = std::size_t{256} << 10;
 
     // piece_size: how many bytes to convert in one call where cuts allow

@@ -197,8 +197,8 @@ TEST_F(FastPathTest, RunsBrokenAtEveryOffset) {
     }
 }
 
-// Mixed texts on both sides of 1024 bytes, where the working copy moves to
-// the heap.
+// Mixed texts on both sides of 1024 bytes, where the old two-pass core
+// moved its working copy to the heap: the one pass must not notice.
 TEST_F(FastPathTest, MixedTextsAroundTheWorkingCopyLimit) {
     std::mt19937 random(1024);
     const std::string alphabet = "aaaaKKKKSLgnekryp";

@@ -166,8 +166,8 @@ TEST_F(RoundTripTest, LrssTextKeepsItsLengthAndOffsets) {
     }
 }
 
-// The working copy moves from the local buffer to the heap at 1024 bytes;
-// the output must not notice.
+// Texts on both sides of 1024 bytes, where the old two-pass core moved its
+// working copy to the heap; the output must not notice.
 TEST_F(RoundTripTest, TextsAroundTheWorkingCopyLimitConvertAlike) {
     const struct {
         int type;

@@ -93,7 +93,7 @@ Bytes ShiftJisText(std::mt19937& random, std::size_t length) {
 
 // Every type through every export and line-end mode; the host texts are
 // what the conversions out of Shift-JIS make of the Shift-JIS ones, and
-// two texts of each kind are longer than the local working copy.
+// two texts of each kind are longer than 1024 bytes.
 std::vector<Job> Jobs() {
     std::mt19937 random(20240611);
     std::vector<Bytes> sjis;

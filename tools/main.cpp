@@ -28,8 +28,8 @@ namespace {
 
 // How much is read at once; the size of a whole file's chunks, converted
 // one call each where cuts allow, and of the jobs of --lines and --record.
-// (A chunk, its result and the core's working copy then fit a core's
-// cache, which is faster than larger chunks.)
+// (A chunk and its result then fit a core's cache, which is faster than
+// larger chunks.)
 constexpr std::size_t kReadSize = 1 << 20;
 constexpr std::size_t kChunkSize = 256 << 10;
 constexpr long long kProgressThreshold = 16ll << 20;
