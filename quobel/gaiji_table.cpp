@@ -4,6 +4,12 @@
 #include <cstring>
 #include <unordered_map>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "gaiji/code_forms.h"
 
 namespace quobel {
@@ -16,6 +22,24 @@ constexpr const char* kColumnNames[kCodeColumns] = {"Shift-JIS", "EBCDIC host", 
 // The host code of each column after the first.
 constexpr HostCodeKind kColumnKinds[kCodeColumns - 1] = {HostCodeKind::kEbcdicHost, HostCodeKind::kEightBitHost,
                                                          HostCodeKind::kEuc};
+
+// A field as a message quotes it: control bytes (a 00 among them, which
+// would end the message) as \xNN.
+std::string Printable(std::string_view field) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : field) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            text += "\\x";
+            text += kDigits[b >> 4];
+            text += kDigits[b & 0x0F];
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
 
 std::string Hex(BytePair pair) {
     static const char kDigits[] = "0123456789ABCDEF";
@@ -199,8 +223,7 @@ std::unique_ptr<GaijiTable> GaijiTable::Parse(std::string_view text, std::vector
             const std::string column = std::string(kColumnNames[c]) + " code ";
             const std::string_view field = fields[static_cast<std::size_t>(c)];
             if (!ParseCode(field, &codes[c])) {
-                fail(number,
-                     column + "\"" + std::string(field) + "\" is not two bytes in hex (four digits, like F040)");
+                fail(number, column + "\"" + Printable(field) + "\" is not two bytes in hex (four digits, like F040)");
                 whole = false;
                 continue;
             }
@@ -250,6 +273,32 @@ bool GaijiTable::ToSjis(HostCodeKind kind, const std::uint8_t* record, BytePair*
     *sjis = entries_[index - 1u].sjis;
     return true;
 }
+
+#if !defined(_WIN32)
+std::FILE* OpenTableFile(const std::string& path, std::string& reason, bool& missing) {
+    missing = false;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        missing = errno == ENOENT;
+        reason = std::string("cannot open it: ") + std::strerror(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        reason = S_ISDIR(info.st_mode) ? "it is a folder, not a table file"
+                                       : "it is not a regular file (a FIFO or a device), which no table is";
+        close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) {
+        reason = std::string("cannot open it: ") + std::strerror(errno);
+        close(fd);
+    }
+    return file;
+}
+#endif
 
 bool ReadTableFile(std::FILE* file, std::string& text, std::string& reason) {
     text.clear();

@@ -62,9 +62,7 @@ private:
     };
 
     GaijiTable();
-    static std::uint16_t Code(BytePair pair) {
-        return static_cast<std::uint16_t>(pair.lead << 8 | pair.trail);
-    }
+    static std::uint16_t Code(BytePair pair) { return static_cast<std::uint16_t>(pair.lead << 8 | pair.trail); }
     static int Column(HostCodeKind kind) { return static_cast<int>(kind) - 1; }
 
     std::vector<Entry> entries_;
@@ -73,6 +71,14 @@ private:
     std::vector<std::uint16_t> by_text_[kKinds];  // by kind, indexed by the text's bytes
     bool fallback_ = true;
 };
+
+#if !defined(_WIN32)
+// Opens the table file at path for reading, without ever blocking: a path
+// that is not a regular file (a FIFO, a device, a folder) is refused, so
+// that nothing waits on a writer that never comes. Null, with the reason,
+// when it cannot be opened; missing tells that there is no such file.
+std::FILE* OpenTableFile(const std::string& path, std::string& reason, bool& missing);
+#endif
 
 // Reads a whole table file into text; false, with the reason, when it
 // cannot be read or is larger than kMaxTableFileSize.

@@ -72,7 +72,14 @@ bool PathBesideServer(std::wstring& path) {
     return true;
 }
 
-std::FILE* OpenTable(const std::wstring& path) { return _wfopen(path.c_str(), L"rb"); }
+std::FILE* OpenTable(const std::wstring& path, std::string& reason, bool& missing) {
+    std::FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) {
+        missing = errno == ENOENT;
+        reason = std::string("cannot open it: ") + std::strerror(errno);
+    }
+    return file;
+}
 
 void Report(const std::string& line) { OutputDebugStringA((line + "\n").c_str()); }
 
@@ -109,7 +116,9 @@ bool PathBesideServer(std::string& path) {
     return true;
 }
 
-std::FILE* OpenTable(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+std::FILE* OpenTable(const std::string& path, std::string& reason, bool& missing) {
+    return OpenTableFile(path, reason, missing);
+}
 
 void Report(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
@@ -126,15 +135,16 @@ ServerTable* Load() {
     server->path = Utf8(path);
     std::vector<TableError> errors;
     std::string text;
-    if (std::FILE* file = OpenTable(path)) {
-        std::string reason;
+    std::string reason;
+    bool missing = false;
+    if (std::FILE* file = OpenTable(path, reason, missing)) {
         if (!ReadTableFile(file, text, reason)) errors.push_back({0, reason});
         std::fclose(file);
-    } else if (!named && errno == ENOENT) {
+    } else if (!named && missing) {
         server->description = "built-in arithmetic";
         return server;
     } else {
-        errors.push_back({0, std::string("cannot open it: ") + std::strerror(errno)});
+        errors.push_back({0, reason});
     }
     std::unique_ptr<GaijiTable> table;
     if (errors.empty()) table = GaijiTable::Parse(text, errors);

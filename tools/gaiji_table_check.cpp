@@ -17,13 +17,14 @@ int CheckGaijiTable(const std::string& path) {
     std::vector<quobel::TableError> errors;
     std::string text;
     std::unique_ptr<quobel::GaijiTable> table;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        std::string reason;
+    std::string reason;
+    bool missing = false;
+    if (std::FILE* file = quobel::OpenTableFile(path, reason, missing)) {
         if (!quobel::ReadTableFile(file, text, reason)) errors.push_back({0, reason});
         std::fclose(file);
         if (errors.empty()) table = quobel::GaijiTable::Parse(text, errors);
     } else {
-        errors.push_back({0, std::string("cannot open it: ") + std::strerror(errno)});
+        errors.push_back({0, reason});
     }
     for (const quobel::TableError& error : errors) {
         const std::string line = error.line > 0 ? ":" + std::to_string(error.line) : "";
@@ -36,7 +37,6 @@ int CheckGaijiTable(const std::string& path) {
         std::printf("%s: %zu gaiji, %s\n", path.c_str(), table->size(),
                     table->fallback() ? "the built-in arithmetic for the rest" : "no fallback");
     }
-    if (std::fflush(stdout) != 0) return kExitInputOutput;
     return errors.empty() ? kExitOk : kExitInputOutput;
 }
 
