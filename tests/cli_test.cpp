@@ -151,6 +151,29 @@ protected:
         return Run(args, options);
     }
 
+    // Runs a bash script with standard input empty: what it prints.
+    Outcome RunShell(const std::string& script) const {
+        const std::string out = dir_.string() + ".out", err = dir_.string() + ".err";
+        const pid_t child = fork();
+        if (child == 0) {
+            const int in = open("/dev/null", O_RDONLY);
+            const int to = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int errors = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in < 0 || to < 0 || errors < 0 || dup2(in, 0) < 0 || dup2(to, 1) < 0 || dup2(errors, 2) < 0) _exit(120);
+            execl("/bin/bash", "bash", "-c", script.c_str(), static_cast<char*>(nullptr));
+            _exit(123);
+        }
+        int wait_status = 0;
+        waitpid(child, &wait_status, 0);
+        Outcome outcome;
+        outcome.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+        outcome.out = ReadFile(out);
+        outcome.err = ReadFile(err);
+        fs::remove(out);
+        fs::remove(err);
+        return outcome;
+    }
+
     fs::path dir_;
 };
 
@@ -410,7 +433,7 @@ TEST_F(CommandTest, InputErrorsExitThree) {
     EXPECT_EQ(o.err,
               "lumtrax: standard input: not hex pairs at offset 3 (--hex-in reads pairs "
               "like \"C1 2B\")\n");
-    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.out, "C1\n");  // the unit read before the error
 }
 
 // A file larger than one call can take is converted in chunks; only where no
@@ -680,6 +703,75 @@ TEST_F(CommandTest, BadInputGivesItsDocumentedResult) {
     o = Run({"--to", "ebcdic"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "");
+}
+
+// What surrounds the command: paths, descriptors, signals and pipes. Each
+// case is a bash script run in the test's folder with $L the command; it
+// prints what the case is judged by.
+TEST_F(CommandTest, LosesNothingWhateverSurroundsIt) {
+    const struct {
+        const char* what;
+        const char* script;
+        const char* prints;
+    } cases[] = {
+        {"-o /dev/stdout writes where standard output appends",
+         "echo old > log; printf A > a; $L -t 0 -o /dev/stdout a >> log; echo $?; printf 'old\\n\\301' | cmp - log "
+         "&& echo kept",
+         "0\nkept\n"},
+        {"-o /dev/stderr likewise",
+         "echo old > log; printf A > a; $L -t 0 -o /dev/stderr a 2>> log; echo $?; "
+         "printf 'old\\n\\301' | cmp - log && echo kept",
+         "0\nkept\n"},
+        {"a dangling link names the file to make",
+         "ln -s made out; printf A > a; $L -t 0 -o out a; echo $?; test -L out && printf '\\301' | cmp - made && "
+         "echo through",
+         "0\nthrough\n"},
+        {"closed standard error: the warning goes nowhere near the output",
+         "printf ABCD > rec; $L -t 0 --record 3 -o out rec 2>&-; echo $?; printf '\\301\\302\\303\\304' | cmp - out "
+         "&& echo clean",
+         "0\nclean\n"},
+        {"closed standard input is an error, not an empty text",
+         "$L -t 0 -o out <&- 2>/dev/null; echo $?; test -e out || echo none", "3\nnone\n"},
+        {"an input that is the output is refused",
+         "printf A > f; (ulimit -f 64; $L -t 0 f >> f 2>/dev/null; echo $?); printf A | cmp - f && echo unchanged",
+         "3\nunchanged\n"},
+        {"a read error keeps what came before it on standard output",
+         "printf fa > fa; $L -t 0 fa /proc/self/mem > out 2>/dev/null; echo $?; printf '\\206\\201' | cmp - out && "
+         "echo kept",
+         "3\nkept\n"},
+        {"bad hex keeps every unit, line and record read before it",
+         "for i in $(seq 1 2000); do printf '41 41 41 0A '; done > in.hex; printf zz >> in.hex; "
+         "for how in '' --lines '--record 80'; do LUMTRAX_CHUNK_SIZE=1000 $L --hex-in -t 0 $how in.hex 2>/dev/null "
+         "| wc -c; done",
+         "8000\n8000\n8000\n"},
+        {"a closed pipe exits 3",
+         "head -c 4000000 /dev/zero | tr '\\0' A > big; $L -t 0 big 2>/dev/null | head -c 1 "
+         "> /dev/null; echo ${PIPESTATUS[0]}",
+         "3\n"},
+        {"a full device says so", "$L --version > /dev/full 2> err; echo $?; grep -c 'No space' err", "3\n1\n"},
+        {"a FIFO as the gaiji table is refused without waiting",
+         "mkfifo t; LUMTRAX_GAIJI_TABLE=$PWD/t timeout 20 $L --version | tail -n 1 | grep -c refused; timeout 20 $L "
+         "--check-gaiji-table t > /dev/null; echo $?",
+         "1\n3\n"},
+        {"a 00 in a table's field is shown, not the end of the message",
+         "printf 'F0\\0000\\t69A1\\tC921\\tFEA1\\n' > t; $L --check-gaiji-table t | head -n 1",
+         "t:1: Shift-JIS code \"F0\\x000\" is not two bytes in hex (four digits, like F040)\n"},
+        {"a hang-up inherited as ignored stays ignored",
+         "mkfifo in; (trap '' HUP; exec $L -t 0 -o out in) & exec 3> in; kill -HUP $!; sleep 0.2; printf A >&3; "
+         "exec 3>&-; wait $!; echo $?",
+         "0\n"},
+        {"a signal that ends the command leaves no temporary file",
+         "mkfifo in; $L -t 0 -o out in & exec 3> in; kill -USR1 $!; wait $!; echo $?; ls -A", "138\nin\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir_);
+        fs::create_directory(dir_);
+        const std::string script =
+            std::string("cd '") + dir_.string() + "' && L='" + LUMTRAX_COMMAND + "' && " + c.script;
+        const Outcome o = RunShell(script);
+        EXPECT_EQ(o.out, c.prints) << o.err;
+    }
 }
 
 }  // namespace

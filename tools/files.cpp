@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "failure.h"
 
@@ -17,14 +18,20 @@ namespace lumtrax_cli {
 namespace {
 
 constexpr std::size_t kOutputBufferSize = 1 << 16;
+constexpr int kMostLinks = 40;  // as the kernel's ELOOP
 
 // The temporary file to remove when a signal ends the command.
 char g_temp_path[4096];
 volatile std::sig_atomic_t g_temp_set = 0;
 
-void OnFatalSignal(int signal_number) {
+// The signals whose default action ends the process, and which a handler
+// can catch.
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2,
+                                  SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPOLL, SIGSYS};
+
+void OnEndingSignal(int signal_number) {
     if (g_temp_set) unlink(g_temp_path);
-    std::signal(signal_number, SIG_DFL);
+    // The handler was reset to the default on entry (SA_RESETHAND).
     raise(signal_number);
 }
 
@@ -53,16 +60,104 @@ std::string BaseOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-}  // namespace
+FileIdentity IdentityOf(const struct stat& info) { return {info.st_dev, info.st_ino, S_ISREG(info.st_mode)}; }
 
-void InstallSignalHandlers() {
-    std::signal(SIGXFSZ, SIG_IGN);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, OnFatalSignal);
+// The descriptor number in "PREFIX<digits>", or none.
+std::optional<int> NumberAfter(const std::string& path, const std::string& prefix) {
+    if (path.compare(0, prefix.size(), prefix) != 0 || path.size() == prefix.size() ||
+        path.size() > prefix.size() + 9) {
+        return std::nullopt;
+    }
+    int n = 0;
+    for (std::size_t i = prefix.size(); i < path.size(); ++i) {
+        if (path[i] < '0' || path[i] > '9') return std::nullopt;
+        n = 10 * n + (path[i] - '0');
+    }
+    return n;
 }
 
-InputFile::InputFile(const std::string& path) {
+// The target of the symbolic link at path, made absolute against its folder;
+// none when path is no link.
+std::optional<std::string> LinkTarget(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return std::nullopt;
+    char target[PATH_MAX];
+    const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+    if (n <= 0) return std::nullopt;
+    target[n] = '\0';
+    if (target[0] == '/') return std::string(target);
+    return FolderOf(path) + "/" + target;
+}
+
+// The open descriptor that path names, following links: /dev/stdin,
+// /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N (or this process's
+// number for self). Writing through such a name opens the file behind the
+// descriptor anew, at offset 0 and without O_APPEND; the descriptor itself
+// keeps where its file stands.
+std::optional<int> DescriptorNamed(std::string path) {
+    const std::string own = "/proc/" + std::to_string(getpid()) + "/fd/";
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        if (path == "/dev/stdin") return 0;
+        if (path == "/dev/stdout") return 1;
+        if (path == "/dev/stderr") return 2;
+        for (const std::string& prefix : {std::string("/dev/fd/"), std::string("/proc/self/fd/"), own}) {
+            if (const std::optional<int> n = NumberAfter(path, prefix)) return n;
+        }
+        const std::optional<std::string> next = LinkTarget(path);
+        if (!next) return std::nullopt;
+        path = *next;
+    }
+    return std::nullopt;
+}
+
+// The file that path names once every symbolic link is followed, whether it
+// exists or not (a dangling link names the file it would create).
+std::string FileNamed(const std::string& path) {
+    std::string at = path;
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        const std::optional<std::string> next = LinkTarget(at);
+        if (!next) return at;
+        at = *next;
+    }
+    errno = ELOOP;
+    Fail(path + ": " + Reason());
+}
+
+}  // namespace
+
+StandardStreams OpenStandardStreams() noexcept {
+    StandardStreams streams;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        streams.closed[fd] = true;
+        // The lowest free number is fd itself.
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) close(opened);
+    }
+    return streams;
+}
+
+void IgnoreWriteSignals() noexcept {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void InstallSignalHandlers() noexcept {
+    for (const int s : kEndingSignals) {
+        struct sigaction current {};
+        if (sigaction(s, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+        struct sigaction handler {};
+        handler.sa_handler = OnEndingSignal;
+        handler.sa_flags = SA_RESETHAND;
+        sigemptyset(&handler.sa_mask);
+        sigaction(s, &handler, nullptr);
+    }
+}
+
+InputFile::InputFile(const std::string& path, const StandardStreams& streams) {
     if (path == "-") {
         name_ = "standard input";
+        if (streams.closed[0]) Fail("cannot read standard input: it is closed");
         fd_ = 0;
     } else {
         name_ = path;
@@ -74,6 +169,7 @@ InputFile::InputFile(const std::string& path) {
     if (fstat(fd_, &info) != 0) Fail(name_ + ": " + Reason());
     if (S_ISDIR(info.st_mode)) Fail(name_ + ": is a folder");
     if (S_ISREG(info.st_mode)) known_size_ = static_cast<long long>(info.st_size);
+    identity_ = IdentityOf(info);
 }
 
 InputFile::~InputFile() {
@@ -105,34 +201,39 @@ std::size_t InputFile::Read(std::string& out, std::size_t max, const std::atomic
     }
 }
 
-Output::Output(const std::string& path) {
+Output::Output(const std::string& path, const StandardStreams& streams) {
     buffer_.reserve(kOutputBufferSize);
+    std::optional<int> descriptor;
     if (path.empty() || path == "-") {
         name_ = "standard output";
+        descriptor = 1;
+    } else {
+        name_ = path;
+        descriptor = DescriptorNamed(path);
+    }
+    if (descriptor) {
+        if (*descriptor <= 2 && streams.closed[*descriptor]) Fail("cannot write " + name_ + ": it is closed");
+        struct stat info {};
+        if (fstat(*descriptor, &info) != 0) Fail("cannot write " + name_ + ": " + Reason());
+        fd_ = *descriptor;
+        identity_ = IdentityOf(info);
         return;
     }
-    name_ = path;
+    target_ = FileNamed(path);
     struct stat info {};
-    const bool exists = stat(path.c_str(), &info) == 0;
+    const bool exists = stat(target_.c_str(), &info) == 0;
     if (exists && S_ISDIR(info.st_mode)) Fail(path + ": is a folder");
     if (exists && !S_ISREG(info.st_mode)) {
-        // A device or a pipe: there is nothing to rename onto.
-        fd_ = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        // A device or a FIFO: there is nothing to rename onto.
+        fd_ = open(target_.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd_ < 0) Fail(path + ": " + Reason());
         owned_ = true;
+        identity_ = IdentityOf(info);
+        target_.clear();
         return;
     }
-    // Through a symbolic link, the file it names is replaced, not the link.
-    target_ = path;
-    if (exists) {
-        char* real = realpath(path.c_str(), nullptr);
-        if (real != nullptr) {
-            target_ = real;
-            std::free(real);
-        }
-    }
     std::string pattern = FolderOf(target_) + "/." + BaseOf(target_) + ".lumtrax-XXXXXX";
-    fd_ = mkstemp(&pattern[0]);
+    fd_ = mkostemp(&pattern[0], O_CLOEXEC);
     if (fd_ < 0) Fail("cannot write " + path + ": " + Reason());
     owned_ = true;
     temp_ = pattern;
@@ -156,7 +257,23 @@ Output::Output(const std::string& path) {
     }
 }
 
-Output::~Output() { Discard(); }
+Output::~Output() {
+    if (temp_.empty() && fd_ >= 0 && !buffer_.empty()) {
+        // What was converted before a failure stays in output written in
+        // place; a second failure to write it changes nothing.
+        try {
+            Flush();
+        } catch (...) {
+        }
+    }
+    Discard();
+}
+
+void Output::RefuseAsInput(const InputFile& input) const {
+    if (temp_.empty() && identity_.same_file(input.identity())) {
+        Fail(input.name() + ": input file is output file");
+    }
+}
 
 void Output::Discard() noexcept {
     if (owned_ && fd_ >= 0) close(fd_);
@@ -179,8 +296,9 @@ void Output::Write(std::string_view bytes) {
 }
 
 void Output::Flush() {
-    WriteAll(buffer_);
+    const std::string pending = std::move(buffer_);
     buffer_.clear();
+    WriteAll(pending);
 }
 
 void Output::WriteAll(std::string_view bytes) {

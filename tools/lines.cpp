@@ -105,20 +105,30 @@ std::size_t LineScanner::ScanShiftJis(const std::uint8_t* data, std::size_t size
     return 0;
 }
 
-bool EndsInsideUnit(SourceCode code, bool escapes, const std::uint8_t* data, std::size_t size) {
+namespace {
+
+// Walks the units of the text from its start and returns where the first
+// one begins that the end of the text cuts: a unit that needs bytes after
+// the text, or (with may_grow) one that the byte after the text could make
+// longer. size when there is none.
+std::size_t FirstCutUnit(SourceCode code, bool escapes, const std::uint8_t* data, std::size_t size, bool may_grow) {
     bool in_run = false;
     std::size_t i = 0;
     while (i < size) {
         const std::uint8_t b = data[i];
-        const std::uint8_t next = i + 1 < size ? data[i + 1] : 0x00;
+        const bool last = i + 1 == size;
+        const std::uint8_t next = last ? 0x00 : data[i + 1];
         std::size_t width = 1;
+        bool grows = false;  // the byte after the text could lengthen it
         switch (code) {
             case SourceCode::kShiftJis:
                 if (IsSjisLead(b)) {
-                    if (i + 1 == size) return true;  // its trail is missing
+                    if (last) return i;  // its trail is missing
                     width = IsSjisTrail(next) ? 2 : 1;
                 } else if (escapes && b == 0x5C && next == 0x01) {
                     width = 3;
+                } else {
+                    grows = last && ((escapes && b == 0x5C) || b == 0x0D);
                 }
                 break;
             case SourceCode::kEbcdicHost:
@@ -134,16 +144,28 @@ bool EndsInsideUnit(SourceCode code, bool escapes, const std::uint8_t* data, std
                     width = 2;
                 } else if (in_run) {
                     width = 2;
+                } else {
+                    grows = last && b == 0x93;
                 }
                 break;
             case SourceCode::kEuc:
                 if (b >= 0x80) width = 2;
                 break;
         }
-        if (i + width > size) return true;
+        if (i + width > size || (may_grow && grows)) return i;
         i += width;
     }
-    return false;
+    return size;
+}
+
+}  // namespace
+
+bool EndsInsideUnit(SourceCode code, bool escapes, const std::uint8_t* data, std::size_t size) {
+    return FirstCutUnit(code, escapes, data, size, false) < size;
+}
+
+std::size_t WholeUnitsLength(SourceCode code, bool escapes, const std::uint8_t* data, std::size_t size) {
+    return FirstCutUnit(code, escapes, data, size, true);
 }
 
 }  // namespace lumtrax_cli

@@ -59,6 +59,13 @@ private:
 // host or EUC pair becomes the substitute, or 00 after 8E); the command warns.
 bool EndsInsideUnit(SourceCode code, bool escapes, const std::uint8_t* data, std::size_t size);
 
+// The length of the longest prefix of the text whose units no byte after it
+// could change: without a last unit that needs a byte after it, or that the
+// byte after it could make longer (a Shift-JIS lead byte, 5C or 5C 01 where
+// escapes count, a CR before a possible LF; 93 in the 8-bit host code).
+// What is left of a text that a read error cut short.
+std::size_t WholeUnitsLength(SourceCode code, bool escapes, const std::uint8_t* data, std::size_t size);
+
 }  // namespace lumtrax_cli
 
 #endif  // LUMTRAX_TOOLS_LINES_H

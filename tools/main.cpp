@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <new>
@@ -238,6 +240,21 @@ struct Jobs {
     }
 };
 
+// Reads the next piece into text. On a read error, keep(text) trims text to
+// what is certainly complete, and the error goes on after that has been
+// handed on by hand_on (the jobs before it are written, then the error is
+// reported).
+template <typename Keep, typename HandOn>
+bool ReadOrHandOn(Reader& reader, std::string& text, std::size_t max, Keep keep, HandOn hand_on) {
+    try {
+        return reader.Next(text, max);
+    } catch (const Failure&) {
+        keep(text);
+        hand_on();
+        throw;
+    }
+}
+
 // A whole file, in chunks of about the chunk size, cut only where the
 // chunks' results put together are the result of one call (lumtrax::FindCut);
 // where there is no such cut, the chunk grows, up to the most one call takes.
@@ -249,38 +266,66 @@ bool ReadWhole(InputFile& input, const Settings& settings, Reader& reader, const
     // a byte past the chunk size, so that a cut lies near its end and little
     // of it moves on to the next job.
     std::unique_ptr<Job> job = jobs.New(input, 0);
+    bool going = true;
+    const auto last_job = [&] {
+        job->ends_input = true;
+        going = jobs.submit(std::move(job));
+    };
+    // Before a read error: the units that are certainly whole.
+    const auto keep_whole_units = [&](std::string& text) {
+        if (conversion == lumtrax::Conversion::kRawByteEscape) return;
+        text.resize(WholeUnitsLength(SourceOf(conversion), !settings.options.lrss,
+                                     reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    };
     std::size_t search_at = 0;  // after a search without a cut: when the text has doubled
     for (bool more = true; more;) {
         std::string& text = job->text;
-        more = reader.Next(text, text.size() <= chunk ? chunk + 1 - text.size() : kReadSize);
+        const std::size_t max = text.size() <= chunk ? chunk + 1 - text.size() : kReadSize;
+        more = ReadOrHandOn(reader, text, max, keep_whole_units, last_job);
         if (conversion == lumtrax::Conversion::kRawByteEscape) {  // the escape of the first byte
             if (text.size() > 1) text.resize(1);
             continue;
         }
-        while (job->text.size() > chunk && (job->text.size() >= search_at || job->text.size() > most)) {
-            const std::size_t cut = lumtrax::FindCut(conversion, job->text, chunk, settings.options);
-            if (cut > most || (cut == 0 && job->text.size() > most)) {
+        if (text.size() <= chunk || (text.size() < search_at && text.size() <= most)) continue;
+        // Handed on from at; each byte is copied out once at most, however
+        // long the stretch without a cut that came before it.
+        std::size_t at = 0;
+        while (text.size() - at > chunk) {
+            const std::size_t cut =
+                lumtrax::FindCut(conversion, std::string_view(text).substr(at), chunk, settings.options);
+            if (cut > most || (cut == 0 && text.size() - at > most)) {
                 throw TooLarge(settings, input.name(),
-                               "from byte offset " + std::to_string(job->first) + " on, more than " +
+                               "from byte offset " + std::to_string(job->first + at) + " on, more than " +
                                    std::to_string(most) +
                                    " bytes with a run of double-byte "
                                    "characters open throughout",
                                "; use --lines or --record");
             }
-            if (cut == 0) {
-                search_at = 2 * job->text.size();
+            if (cut == 0) break;
+            if (at == 0 && text.size() - cut <= 2 * chunk) {
+                // The usual case: the job goes on as it is, and the little
+                // after the cut moves on to the next.
+                std::unique_ptr<Job> next = jobs.New(input, job->first + cut);
+                next->text.assign(text, cut, std::string::npos);
+                text.resize(cut);
+                if (!jobs.submit(std::move(job))) return false;
+                job = std::move(next);
                 break;
             }
-            std::unique_ptr<Job> next = jobs.New(input, job->first + cut);
-            next->text.assign(job->text, cut, std::string::npos);
-            job->text.resize(cut);
-            search_at = 0;
-            if (!jobs.submit(std::move(job))) return false;
-            job = std::move(next);
+            std::unique_ptr<Job> piece = jobs.New(input, job->first + at);
+            piece->text.assign(text, at, cut);
+            at += cut;
+            if (!jobs.submit(std::move(piece))) return false;
         }
+        if (at > 0) {
+            std::unique_ptr<Job> rest = jobs.New(input, job->first + at);
+            rest->text.assign(job->text, at, std::string::npos);
+            job = std::move(rest);
+        }
+        search_at = job->text.size() > chunk ? 2 * job->text.size() : 0;
     }
-    job->ends_input = true;
-    return jobs.submit(std::move(job));
+    last_job();
+    return going;
 }
 
 bool ReadLines(InputFile& input, const Settings& settings, Reader& reader, const Jobs& jobs) {
@@ -290,6 +335,7 @@ bool ReadLines(InputFile& input, const Settings& settings, Reader& reader, const
     std::string buffer;
     unsigned long long line = 0;
     auto job = jobs.New(input, 1);
+    bool going = true;
     // Puts the line into the job, and the job on its way once it is large.
     auto add = [&](std::size_t start, std::size_t n, bool cut) {
         job->text.append(buffer, start, n);
@@ -297,22 +343,23 @@ bool ReadLines(InputFile& input, const Settings& settings, Reader& reader, const
         ++line;
         if (cut) job->tally.NoteCut(Place{"line", line, 0, job->name});
         if (job->text.size() < batch) return true;
-        const bool going = jobs.submit(std::move(job));
+        going = jobs.submit(std::move(job));
         job = jobs.New(input, line + 1);
         return going;
     };
-    for (bool more = true; more;) {
-        more = reader.Next(buffer);
+    // The lines that the buffer holds whole (at the end of the input, the
+    // last one too), taken out of it.
+    auto take_lines = [&](bool at_end) {
         const auto* data = reinterpret_cast<const std::uint8_t*>(buffer.data());
         std::size_t start = 0;
         for (;;) {
-            const std::size_t n = scanner.Scan(data + start, buffer.size() - start, !more);
+            const std::size_t n = scanner.Scan(data + start, buffer.size() - start, at_end);
             if (n == 0) break;
             if (!add(start, n, scanner.EndsInsideUnit())) return false;
             start += n;
             scanner.Restart();
         }
-        if (!more && start < buffer.size()) {  // a last line without its line end
+        if (at_end && start < buffer.size()) {  // a last line without its line end
             const bool cut = settings.conversion != lumtrax::Conversion::kRawByteEscape &&
                              EndsInsideUnit(SourceOf(settings.conversion), !settings.options.lrss, data + start,
                                             buffer.size() - start);
@@ -320,6 +367,16 @@ bool ReadLines(InputFile& input, const Settings& settings, Reader& reader, const
             start = buffer.size();
         }
         buffer.erase(0, start);
+        return true;
+    };
+    // After a read error, the lines read whole are converted.
+    const auto hand_on = [&] {
+        if (take_lines(false) && !job->ends.empty()) jobs.submit(std::move(job));
+    };
+    for (bool more = true; more;) {
+        more = ReadOrHandOn(
+            reader, buffer, kReadSize, [](std::string&) {}, hand_on);
+        if (!take_lines(!more)) return false;
         if (buffer.size() > limit) {
             throw TooLarge(settings, "line " + std::to_string(line + 1) + " of " + input.name(),
                            "more than " + std::to_string(limit) + " bytes", "; use --record");
@@ -343,13 +400,14 @@ bool ReadRecords(InputFile& input, const Settings& settings, Reader& reader, con
         job = jobs.New(input, record + 1);
         return going;
     };
-    for (bool more = true; more;) {
-        more = reader.Next(buffer);
+    // The records that the buffer holds whole (at the end of the input, a
+    // shorter last one too), taken out of it.
+    auto take_records = [&](bool at_end) {
         std::size_t start = 0;
         for (; buffer.size() - start >= size; start += size) {
             if (!add(start, size)) return false;
         }
-        if (!more && start < buffer.size()) {
+        if (at_end && start < buffer.size()) {
             const std::size_t rest = buffer.size() - start;
             std::fprintf(stderr, "lumtrax: %s has %zu bytes, not %zu; converted as it is\n",
                          Place{"record", record + 1, 0, &input.name()}().c_str(), rest, size);
@@ -357,6 +415,16 @@ bool ReadRecords(InputFile& input, const Settings& settings, Reader& reader, con
             start = buffer.size();
         }
         buffer.erase(0, start);
+        return true;
+    };
+    // After a read error, the records read whole are converted.
+    const auto hand_on = [&] {
+        if (take_records(false) && !job->ends.empty()) jobs.submit(std::move(job));
+    };
+    for (bool more = true; more;) {
+        more = ReadOrHandOn(
+            reader, buffer, kReadSize, [](std::string&) {}, hand_on);
+        if (!take_records(!more)) return false;
     }
     return job->ends.empty() || jobs.submit(std::move(job));
 }
@@ -433,19 +501,30 @@ void PrintVersion() {
     std::printf("%s\n", GaijiTableLine().c_str());
 }
 
-int Run(const std::vector<std::string>& args) {
+// Flushes what the command printed on standard output: a failure to write
+// it is an output error (exit status 3), with its reason.
+int FinishStandardOutput(int status) {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    throw Failure(kExitInputOutput,
+                  std::string("cannot write standard output: ") + (errno != 0 ? std::strerror(errno) : "write error"));
+}
+
+int Run(const std::vector<std::string>& args, const StandardStreams& streams) {
     const Settings settings = ParseCommandLine(args);
     if (settings.action == Settings::Action::kHelp) {
         std::fputs(HelpText(), stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitInputOutput;
+        return FinishStandardOutput(kExitOk);
     }
     if (settings.action == Settings::Action::kVersion) {
         PrintVersion();
-        return std::fflush(stdout) == 0 ? kExitOk : kExitInputOutput;
+        return FinishStandardOutput(kExitOk);
     }
-    if (settings.action == Settings::Action::kCheckGaijiTable) return CheckGaijiTable(settings.gaiji_table);
+    if (settings.action == Settings::Action::kCheckGaijiTable) {
+        return FinishStandardOutput(CheckGaijiTable(settings.gaiji_table));
+    }
     InstallSignalHandlers();
-    Output output(settings.output);
+    Output output(settings.output, streams);
     if (settings.action == Settings::Action::kEscape) {
         const lumtrax::Result escape =
             lumtrax::Convert(settings.conversion, std::string(1, static_cast<char>(settings.escape_byte)));
@@ -467,7 +546,8 @@ int Run(const std::vector<std::string>& args) {
     std::vector<std::unique_ptr<InputFile>> inputs;
     long long total = 0;
     for (const std::string& path : settings.inputs) {
-        inputs.push_back(std::make_unique<InputFile>(path));
+        inputs.push_back(std::make_unique<InputFile>(path, streams));
+        output.RefuseAsInput(*inputs.back());
         const long long size = inputs.back()->known_size();
         total = total < 0 || size < 0 ? -1 : total + size;
     }
@@ -498,8 +578,12 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace lumtrax_cli
 
 int main(int argc, char** argv) {
+    // Before anything is opened: standard streams that were closed are
+    // opened on /dev/null, and a closed pipe is a write error.
+    const lumtrax_cli::StandardStreams streams = lumtrax_cli::OpenStandardStreams();
+    lumtrax_cli::IgnoreWriteSignals();
     try {
-        return lumtrax_cli::Run(std::vector<std::string>(argv + 1, argv + argc));
+        return lumtrax_cli::Run(std::vector<std::string>(argv + 1, argv + argc), streams);
     } catch (const lumtrax_cli::Failure& failure) {
         std::fprintf(stderr, "lumtrax: %s\n", failure.what());
         return failure.exit_status();
