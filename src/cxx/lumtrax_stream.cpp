@@ -235,8 +235,13 @@ std::error_code StreamConverter::Feed(std::string_view bytes, std::string& out) 
         if (held() == 0 && !bytes.empty()) held_.assign(1, bytes[0]);
         return {};
     }
-    held_.erase(0, begin_);
-    begin_ = 0;
+    // The bytes already converted go once they are the larger part of what
+    // is held, so that each byte held is moved a bounded number of times,
+    // however long a stretch without a cut came before it.
+    if (begin_ > 0 && begin_ >= held_.size() - begin_) {
+        held_.erase(0, begin_);
+        begin_ = 0;
+    }
     try {
         held_.append(bytes.data(), bytes.size());
     } catch (const std::exception&) {
