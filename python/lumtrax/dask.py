@@ -15,6 +15,7 @@ libquobel.so.1 in the package).
 """
 
 import os
+import re
 import secrets
 from dataclasses import dataclass
 from typing import Any, Iterable, List, Optional, Union
@@ -56,6 +57,29 @@ def _file_converter(conversion, lines, record, line_end, lrss, shift):
                           record=record or 0)
 
 
+def _temporary_name(output):
+    """The hidden file beside output that convert_file writes first."""
+    directory, name = os.path.split(output)
+    return os.path.join(directory, f".{name}.lumtrax-{secrets.token_hex(6)}")
+
+
+def _remove_leftovers(output):
+    """Removes what a task of output killed before its end (a worker killed
+    by SIGKILL, or lost with its machine) left: its hidden temporary files."""
+    directory, name = os.path.split(output)
+    pattern = re.compile(re.escape(f".{name}.lumtrax-") + "[0-9a-f]{12}")
+    try:
+        names = os.listdir(directory)
+    except OSError:
+        return
+    for entry in names:
+        if pattern.fullmatch(entry):
+            try:
+                os.unlink(os.path.join(directory, entry))
+            except OSError:
+                pass
+
+
 def convert_file(path: Union[str, "os.PathLike[str]"], conversion: Union[Conversion, str, int],
                  output: Union[str, "os.PathLike[str]"], *, lines: bool = False,
                  record: Optional[int] = None, line_end: str = "keep", lrss: bool = False,
@@ -65,14 +89,15 @@ def convert_file(path: Union[str, "os.PathLike[str]"], conversion: Union[Convers
     The whole file is one call unless lines (each line, with its line end,
     its own call) or record (each record of that many bytes its own call) is
     given; it is read and converted a megabyte at a time. output is written
-    to a temporary file beside it and renamed over it once complete, so a
-    failure leaves no partial file. This is the task convert_files() runs.
+    to a hidden temporary file beside it (.NAME.lumtrax-XXXXXXXXXXXX) and
+    renamed over it once complete, so a failure leaves no partial file. This
+    is the task convert_files() runs.
     """
     path, output = os.fspath(path), os.fspath(output)
     converter = _file_converter(conversion, lines, record, line_end, lrss, shift)
-    directory = os.path.dirname(os.path.abspath(output))
-    os.makedirs(directory, exist_ok=True)
-    temporary = os.path.join(directory, f".{os.path.basename(output)}.{secrets.token_hex(6)}.tmp")
+    output = os.path.abspath(output)
+    os.makedirs(os.path.dirname(output), exist_ok=True)
+    temporary = _temporary_name(output)
     size = output_size = 0
     try:
         descriptor = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
@@ -94,7 +119,14 @@ def convert_file(path: Union[str, "os.PathLike[str]"], conversion: Union[Convers
                       **converter.tally())
 
 
-def convert_files(paths: Iterable[Union[str, "os.PathLike[str]"]],
+def _same_file(a, b):
+    try:
+        return os.path.samefile(a, b)
+    except OSError:
+        return False
+
+
+def convert_files(paths: Union[Iterable[Union[str, "os.PathLike[str]"]], str, "os.PathLike[str]"],
                   conversion: Union[Conversion, str, int], out_dir: Union[str, "os.PathLike[str]"], *,
                   lines: bool = False, record: Optional[int] = None, client: Any = None,
                   line_end: str = "keep", lrss: bool = False, shift: bool = True) -> List[FileResult]:
@@ -103,28 +135,46 @@ def convert_files(paths: Iterable[Union[str, "os.PathLike[str]"]],
     The output is byte for byte what the lumtrax command writes for the same
     file and options: the whole file as one call, or with lines=True each
     line, or with record=N each N bytes, as a call of its own. Returns a
-    FileResult for each path, in order. Two paths with the same file name
-    are refused, and so is an output that would be its own input. An error in
-    any task (a missing file, a text too long for one call) is raised here.
+    FileResult for each path, in order; paths may also be one path. Two
+    paths with the same file name are refused, and so is an output that
+    would be its own input, however the paths reach it (the real paths and
+    the files' device and inode are compared, so a symbolic link to an input
+    folder is seen through). An error in any task (a missing file, a text too
+    long for one call) is raised here. Temporary files that a killed task
+    left in out_dir are removed once the tasks have ended.
 
     client: a distributed.Client to run on; None uses the active client, if
     any, else Dask's default scheduler.
     """
+    if isinstance(paths, (str, bytes, os.PathLike)):
+        paths = [paths]
     paths = [os.path.abspath(os.fspath(p)) for p in paths]
     out_dir = os.path.abspath(os.fspath(out_dir))
     _conversion(conversion)
     _file_converter(conversion, lines, record, line_end, lrss, shift)  # the options, checked here
-    outputs = [os.path.join(out_dir, os.path.basename(p)) for p in paths]
-    if len(set(outputs)) != len(outputs):
-        raise ArgumentError("two of the paths have the same file name; out_dir would get one file for both")
-    if set(outputs) & set(paths):
-        raise ArgumentError("out_dir holds a file to convert; the output would overwrite its input")
+    names = [os.path.basename(p) for p in paths]
+    if len(set(names)) != len(names):
+        twice = sorted({n for n in names if names.count(n) > 1})
+        raise ArgumentError(f"two of the paths have the same file name ({twice[0]!r}); "
+                            "out_dir would get one file for both")
+    real_out_dir = os.path.realpath(out_dir)
+    outputs = [os.path.join(out_dir, name) for name in names]
+    real_paths = {os.path.realpath(p) for p in paths}
+    for path, name in zip(paths, names):
+        if os.path.join(real_out_dir, name) in real_paths or any(
+                _same_file(os.path.join(out_dir, name), p) for p in paths):
+            raise ArgumentError(f"the output of {path} would be one of the files to convert "
+                                f"(out_dir {out_dir} holds it); it would overwrite its input")
     options = dict(lines=lines, record=record, line_end=line_end, lrss=lrss, shift=shift)
     tasks = [dask.delayed(convert_file, pure=False)(path, conversion, output, **options)
              for path, output in zip(paths, outputs)]
-    if client is not None:
-        return list(client.gather(client.compute(tasks)))
-    return list(dask.compute(*tasks))
+    try:
+        if client is not None:
+            return list(client.gather(client.compute(tasks)))
+        return list(dask.compute(*tasks))
+    finally:
+        for output in outputs:
+            _remove_leftovers(output)
 
 
 def _convert_partition(records, conversion, line_end, lrss, shift):

@@ -103,3 +103,22 @@ def test_errors_come_back_to_the_caller(client, files, tmp_path):
     with pytest.raises(FileNotFoundError):
         lumtrax.dask.convert_files([str(tmp_path / "missing")], 0, tmp_path / "out", client=client)
     assert not os.listdir(tmp_path / "out")  # no partial file
+
+
+def test_an_output_that_would_be_its_input_is_refused_however_reached(client, tmp_path):
+    inputs = tmp_path / "in1"
+    inputs.mkdir()
+    source = inputs / "b.sjis"
+    source.write_bytes(b"A\x88\x9f")
+    (tmp_path / "in1link").symlink_to(inputs)
+    for out_dir in (inputs, tmp_path / "in1link"):
+        with pytest.raises(lumtrax.ArgumentError, match="overwrite its input"):
+            lumtrax.dask.convert_files([str(source)], C.SJIS_TO_EUC, out_dir, client=client)
+    assert source.read_bytes() == b"A\x88\x9f"
+    # One path is one file; what a killed task left behind goes once the tasks end.
+    out = tmp_path / "out"
+    out.mkdir()
+    (out / ".b.sjis.lumtrax-0123456789ab").write_bytes(b"left by a killed worker")
+    (result,) = lumtrax.dask.convert_files(str(source), C.SJIS_TO_EUC, out, client=client)
+    assert (out / "b.sjis").read_bytes() == b"A\xb0\xa1"
+    assert os.listdir(out) == ["b.sjis"]
