@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "api/dispatch.h"
-#include "api/growth.h"
+#include "codes/conversions.h"
 #include "lumtrax.h"
 #include "simd/kernels.h"
 
@@ -38,7 +38,7 @@ std::size_t TextUpToNul(const Bytes& raw) {
 // The bytes a caller passes: the text the call is to read and whatever the
 // rules allow it to read after the text.
 Bytes SourceBytes(const Request& request, const Bytes& raw) {
-    if (!lumtrax::IsAssignedType(request.type)) {
+    if (lumtrax::FindConversion(request.type) == nullptr) {
         Bytes text(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(TextUpToNul(raw)));
         text.push_back(0x00);
         return text;  // copied up to its 00 whatever the length says
@@ -46,7 +46,7 @@ Bytes SourceBytes(const Request& request, const Bytes& raw) {
     if (request.type == LUMTRAX_RAW_BYTE_ESCAPE) return Bytes{raw.empty() ? std::uint8_t{0} : raw[0]};
     if (request.how == Export::kLrss && request.len < 0) return Bytes{};
     if (request.how == Export::kLrss && request.len > 0) return raw;
-    if (!lumtrax::HasShiftJisSource(request.type)) {
+    if (!lumtrax::HasShiftJisSource(*lumtrax::FindConversion(request.type))) {
         Bytes text(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(TextUpToNul(raw)));
         text.push_back(0x00);
         return text;
@@ -67,7 +67,7 @@ std::size_t CountedLength(const Request& request, const Bytes& source) {
 
 std::size_t Room(const Request& request, const Bytes& source) {
     if (request.null_src) return 1;
-    if (!lumtrax::IsAssignedType(request.type)) return source.size();
+    if (lumtrax::FindConversion(request.type) == nullptr) return source.size();
     if (request.type == LUMTRAX_RAW_BYTE_ESCAPE) return 4;
     return lumtrax::DestinationCapacity(request.type, CountedLength(request, source));
 }
@@ -96,7 +96,7 @@ void CheckConversion(const Request& request, const Outcome& outcome, const Block
         Require(outcome.status >= 0 && outcome.status <= 2, "the status is 0, 1 or 2");
     }
     const std::uint8_t* out = dst.get();
-    if (!lumtrax::IsAssignedType(request.type)) {
+    if (lumtrax::FindConversion(request.type) == nullptr) {
         Require(outcome.result == -1, "an unassigned type returns -1");
         Require(std::memcmp(out, src.get(), src.size()) == 0, "an unassigned type copies the source");
         if (status_given) Require(outcome.status == 0, "an unassigned type reports the status 0");
@@ -131,10 +131,11 @@ void CheckEveryLevel(const Request& request, const Bytes& source, const Outcome&
         Block src(source.size(), false);
         if (!source.empty()) std::memcpy(src.get(), source.data(), source.size());
         Block dst(Room(request, source), false);
-        int status = kUnset;
-        const int result =
-            lumtrax::ConvertDispatch(lumtrax::KernelsOf(static_cast<lumtrax::SimdLevel>(level)), request.type,
-                                     dst.get(), src.get(), len, request.mode, &status, lrss, shift);
+        lumtrax::GaijiOutcome outcome_status = lumtrax::GaijiOutcome::kNone;
+        const int result = lumtrax::ConvertDispatch(
+            lumtrax::KernelsOf(static_cast<lumtrax::SimdLevel>(level)), request.type, dst.get(), src.get(), len,
+            {lumtrax::LineEndModeOf(request.mode), lumtrax::ShiftModeOf(lrss, shift)}, outcome_status);
+        const int status = static_cast<int>(outcome_status);
         Require(result == outcome.result, "every kernel level gives the result of the plain loops");
         Require(request.null_status || status == outcome.status, "every kernel level gives the same status");
         Require(result <= 0 || std::memcmp(dst.get(), outcome.text.data(), static_cast<std::size_t>(result)) == 0,
@@ -169,7 +170,7 @@ Outcome Convert(const Request& request, const Bytes& raw) {
     }
     CheckConversion(request, outcome, src, dst, status_ptr != nullptr);
     if (outcome.result > 0) outcome.text.assign(dst.get(), dst.get() + outcome.result);
-    if (lumtrax::IsAssignedType(request.type) && request.type != LUMTRAX_RAW_BYTE_ESCAPE) {
+    if (lumtrax::FindConversion(request.type) != nullptr && request.type != LUMTRAX_RAW_BYTE_ESCAPE) {
         CheckEveryLevel(request, source, outcome);
     }
     return outcome;

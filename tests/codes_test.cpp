@@ -108,17 +108,17 @@ TEST(PairClasses, AreDisjointAndCoverTheSquare) {
             const auto l = static_cast<std::uint8_t>(lead);
             const auto t = static_cast<std::uint8_t>(trail);
             const int out_classes =
-                IsJisAreaPair(l, t) + IsJisOpenAreaPair(l, t) + IsHighLeadPair(l, t) + IsHighTrailPair(l, t);
+                IsJisAreaPair(l, t) + IsJisOpenAreaPair(l, t) + IsEbcdicHighLeadPair(l, t) + IsEbcdicHighTrailPair(l, t);
             const int in_classes =
-                IsHostJisPair(l, t) + IsHostOpenAreaPair(l, t) + IsHostLowLeadPair(l, t) + IsHostLowTrailPair(l, t);
+                IsEbcdicJisPair(l, t) + IsEbcdicOpenAreaPair(l, t) + IsEbcdicLowLeadPair(l, t) + IsEbcdicLowTrailPair(l, t);
             ASSERT_LE(out_classes, 1);
             ASSERT_LE(in_classes, 1);
             ASSERT_EQ(IsJisAreaPair(l, t) || IsJisOpenAreaPair(l, t), IsJisByte(l) && IsJisByte(t));
-            ASSERT_EQ(IsHostJisPair(l, t) || IsHostOpenAreaPair(l, t), IsHighJisByte(l) && IsHighJisByte(t));
+            ASSERT_EQ(IsEbcdicJisPair(l, t) || IsEbcdicOpenAreaPair(l, t), IsHighJisByte(l) && IsHighJisByte(t));
             // The host JIS area is the JIS area with the high bits set.
             if (IsJisByte(l) && IsJisByte(t)) {
                 ASSERT_EQ(IsJisAreaPair(l, t),
-                          IsHostJisPair(static_cast<std::uint8_t>(l | 0x80), static_cast<std::uint8_t>(t | 0x80)));
+                          IsEbcdicJisPair(static_cast<std::uint8_t>(l | 0x80), static_cast<std::uint8_t>(t | 0x80)));
             }
         }
     }
@@ -133,10 +133,10 @@ TEST(PairClasses, EbcdicRecordUndoesTheHostPair) {
             const auto l = static_cast<std::uint8_t>(lead);
             const auto t = static_cast<std::uint8_t>(trail);
             const bool classed =
-                IsJisAreaPair(l, t) || IsJisOpenAreaPair(l, t) || IsHighLeadPair(l, t) || IsHighTrailPair(l, t);
+                IsJisAreaPair(l, t) || IsJisOpenAreaPair(l, t) || IsEbcdicHighLeadPair(l, t) || IsEbcdicHighTrailPair(l, t);
             if (!classed) continue;
             const BytePair host = EbcdicHostPair(l, t);
-            if (IsHostJisPair(host.lead, host.trail)) continue;  // converted by arithmetic
+            if (IsEbcdicJisPair(host.lead, host.trail)) continue;  // converted by arithmetic
             const CodeRecord record = EbcdicHostRecord(host.lead, host.trail);
             ASSERT_EQ(record.bytes[0], l) << std::hex << lead << " " << trail;
             ASSERT_EQ(record.bytes[1], t) << std::hex << lead << " " << trail;

@@ -213,10 +213,12 @@ TEST(CxxApi, GrowthRuleHoldsWithAGuardPastTheEnd) {
             for (int flags = 0; flags < 4; ++flags) {
                 for (int mode : {0, 1, 2}) {
                     std::vector<std::uint8_t> dst(room + kGuardSize, kGuard);
-                    std::int32_t status = 0;
-                    const std::int32_t n = lumtrax::ConvertDispatch(static_cast<std::int32_t>(c), dst.data(), src,
-                                                                    static_cast<std::int32_t>(text.size()), mode,
-                                                                    &status, (flags & 1) != 0, (flags & 2) != 0);
+                    lumtrax::GaijiOutcome status = lumtrax::GaijiOutcome::kNone;
+                    const lumtrax::CallMode call{lumtrax::LineEndModeOf(mode),
+                                                 lumtrax::ShiftModeOf((flags & 1) != 0, (flags & 2) != 0)};
+                    const std::int32_t n =
+                        lumtrax::ConvertDispatch(static_cast<std::int32_t>(c), dst.data(), src,
+                                                 static_cast<std::int32_t>(text.size()), call, status);
                     ASSERT_GE(n, 0);
                     ASSERT_LT(static_cast<std::size_t>(n), room) << Hex(text);
                     for (std::size_t i = room; i < dst.size(); ++i) {

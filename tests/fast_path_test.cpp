@@ -329,7 +329,7 @@ Bytes HostModel(int type, const Bytes& host, std::size_t n, bool lrss) {
             i += 2;
         } else {
             const std::uint8_t trail = byte_at(i + 1);
-            pair(b, trail, type == 4 ? lumtrax::IsHostJisPair(b, trail) : lumtrax::IsEucJisPair(b, trail), out);
+            pair(b, trail, type == 4 ? lumtrax::IsEbcdicJisPair(b, trail) : lumtrax::IsEucJisPair(b, trail), out);
             i += 2;
         }
     }

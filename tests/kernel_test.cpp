@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "api/dispatch.h"
-#include "api/growth.h"
+#include "codes/conversions.h"
 #include "gaiji_double.h"
 #include "lumtrax.h"
 #include "simd/kernels.h"
@@ -59,8 +59,10 @@ Outcome Convert(SimdLevel level, int type, const Bytes& text, std::uint8_t after
     gaiji_double::Reset();
     gaiji_double::AnswerBy(Serve);
     Outcome run{};
-    run.result = lumtrax::ConvertDispatch(lumtrax::KernelsOf(level), type, dst.data(), src.get(), len, mode,
-                                          &run.status, lrss, shift);
+    lumtrax::GaijiOutcome status = lumtrax::GaijiOutcome::kNone;
+    run.result = lumtrax::ConvertDispatch(lumtrax::KernelsOf(level), type, dst.data(), src.get(), len,
+                                          {lumtrax::LineEndModeOf(mode), lumtrax::ShiftModeOf(lrss, shift)}, status);
+    run.status = static_cast<int>(status);
     for (std::size_t i = room; i < dst.size(); ++i) {
         if (dst[i] != kGuard) {
             ADD_FAILURE() << "level " << lumtrax::SimdLevelName(level) << " wrote past the growth bound";

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "api/dispatch.h"
-#include "api/growth.h"
+#include "codes/conversions.h"
 #include "lumtrax.h"
 
 namespace test_support {
@@ -37,7 +37,7 @@ Outcome RunExport(Export how, int type, const Bytes& src, int mode, int len) {
     source.push_back(0x00);
     const std::size_t counted = len > 0 ? static_cast<std::size_t>(len) : src.size();
     // Unassigned types copy the whole buffer given, up to its 00.
-    const bool copies = !lumtrax::IsAssignedType(type);
+    const bool copies = lumtrax::FindConversion(type) == nullptr;
     const std::size_t room = copies ? src.size() + 1 : lumtrax::DestinationCapacity(type, len < 0 ? 0 : counted);
     Bytes dst(room + kGuardSize, kGuard);
     int status = 7;

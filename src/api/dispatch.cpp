@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "api/growth.h"
+#include "codes/conversions.h"
 #include "codes/shift_jis.h"
-#include "gaiji/gaiji.h"
+#include "codes/units.h"
 #include "lumtrax.h"
 #include "to_host/sjis_to_host.h"
 #include "to_sjis/host_to_sjis.h"
@@ -36,37 +36,43 @@ void CopyUnconverted(std::uint8_t* dst, const std::uint8_t* src) {
 #endif
 }
 
-std::int32_t EmptyText(std::uint8_t* dst, std::int32_t* status) {
-    *status = kGaijiNone;
+std::int32_t EmptyText(std::uint8_t* dst) {
     dst[0] = 0x00;
     return 0;
 }
 
-std::int32_t RunConversion(const Kernels& kernels, std::int32_t type, std::uint8_t* dst, const std::uint8_t* src,
-                           std::int32_t len, std::int32_t mode, std::int32_t* status, bool lrss, bool shift) {
-    const SjisToHostMode to_host{mode, lrss, shift};
-    switch (type) {
-        case LUMTRAX_SJIS_TO_EBCDIC:
-            return SjisToEbcdicHost(kernels, dst, src, len, to_host, status, TableSet::kLowerCase);
-        case LUMTRAX_SJIS_TO_EBCDIC_KANA:
-            return SjisToEbcdicHost(kernels, dst, src, len, to_host, status, TableSet::kKana);
-        case LUMTRAX_SJIS_TO_8BIT:
-            return SjisToEightBitHost(kernels, dst, src, len, to_host, status, StartSequence::kF0);
-        case LUMTRAX_SJIS_TO_8BIT_70:
-            return SjisToEightBitHost(kernels, dst, src, len, to_host, status, StartSequence::k70);
-        case LUMTRAX_SJIS_TO_EUC:
-            return SjisToEuc(kernels, dst, src, len, mode, status);
-        case LUMTRAX_EBCDIC_TO_SJIS:
-            return EbcdicHostToSjis(kernels, dst, src, len, status, lrss, TableSet::kLowerCase);
-        case LUMTRAX_EBCDIC_KANA_TO_SJIS:
-            return EbcdicHostToSjis(kernels, dst, src, len, status, lrss, TableSet::kKana);
-        case LUMTRAX_8BIT_TO_SJIS:
-            return EightBitHostToSjis(kernels, dst, src, len, status, lrss);
-        case LUMTRAX_EUC_TO_SJIS:
+// Writes 5C 01, the first source byte and 00; returns 3.
+std::int32_t MakeRawByteEscape(std::uint8_t* dst, const std::uint8_t* src) {
+    dst[0] = kEscapeFirst;
+    dst[1] = kEscapeSecond;
+    dst[2] = src[0];
+    dst[3] = 0x00;
+    return 3;
+}
+
+std::int32_t RunConversion(const Kernels& kernels, const ConversionInfo& info, std::uint8_t* dst,
+                           const std::uint8_t* src, std::int32_t len, const CallMode& mode, GaijiOutcome& status) {
+    switch (info.source) {
+        case SourceCode::kShiftJis:
+            switch (info.target) {
+                case SourceCode::kEbcdicHost:
+                    return SjisToEbcdicHost(kernels, dst, src, len, mode, status, info.table_set);
+                case SourceCode::kEightBitHost:
+                    return SjisToEightBitHost(kernels, dst, src, len, mode, status, info.start);
+                case SourceCode::kEuc:
+                    return SjisToEuc(kernels, dst, src, len, mode.line_end, status);
+                case SourceCode::kShiftJis:
+                    return MakeRawByteEscape(dst, src);
+            }
+            break;
+        case SourceCode::kEbcdicHost:
+            return EbcdicHostToSjis(kernels, dst, src, len, mode.shift, info.table_set, status);
+        case SourceCode::kEightBitHost:
+            return EightBitHostToSjis(kernels, dst, src, len, mode.shift, status);
+        case SourceCode::kEuc:
             return EucToSjis(kernels, dst, src, len, status);
-        default:
-            return kFailed;  // not reached: the dispatcher answers the other types
     }
+    return kFailed;  // not reached: every row of the table has its loop
 }
 
 }  // namespace
@@ -77,69 +83,39 @@ std::size_t EscapedLength(const std::uint8_t* src) {
     // the plain length does.
     const std::size_t plain = PlainLength(src);
     if (std::memchr(src, kEscapeSecond, plain) == nullptr) return plain;
-    std::size_t i = 0;
-    while (src[i] != 0x00) {
-        if (IsSjisDoubleByte(src[i], src[i + 1])) {
-            i += 2;
-        } else if (src[i] == kEscapeFirst && src[i + 1] == kEscapeSecond) {
-            i += 3;  // the carried byte may be 00
-        } else {
-            i += 1;
-        }
-    }
-    return i;
-}
-
-std::int32_t MakeRawByteEscape(std::uint8_t* dst, const std::uint8_t* src, std::int32_t* status) {
-    *status = kGaijiNone;
-    dst[0] = kEscapeFirst;
-    dst[1] = kEscapeSecond;
-    dst[2] = src[0];
-    dst[3] = 0x00;
-    return 3;
-}
-
-bool HasShiftJisSource(std::int32_t type) {
-    return type == LUMTRAX_SJIS_TO_EBCDIC || type == LUMTRAX_SJIS_TO_EBCDIC_KANA || type == LUMTRAX_SJIS_TO_8BIT ||
-           type == LUMTRAX_SJIS_TO_EUC || type == LUMTRAX_SJIS_TO_8BIT_70;
-}
-
-bool IsAssignedType(std::int32_t type) {
-    const std::uint32_t code = static_cast<std::uint32_t>(type);
-    return code <= LUMTRAX_RAW_BYTE_ESCAPE && code != 8 && code != 9;
+    UnitRules rules;
+    rules.escapes = true;
+    UnitPosition p;
+    while (src[p.at] != 0x00) StepOverUnit(rules, src, p);
+    return p.at;
 }
 
 std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                             std::int32_t mode, std::int32_t* status, bool lrss, bool shift) {
-    return ConvertDispatch(ActiveKernels(), type, dst, src, len, mode, status, lrss, shift);
+                             const CallMode& mode, GaijiOutcome& status) {
+    return ConvertDispatch(ActiveKernels(), type, dst, src, len, mode, status);
 }
 
 std::int32_t ConvertDispatch(const Kernels& kernels, std::int32_t type, std::uint8_t* dst, const std::uint8_t* src,
-                             std::int32_t len, std::int32_t mode, std::int32_t* status, bool lrss, bool shift) {
-    std::int32_t unreported = kGaijiNone;
-    if (status == nullptr) status = &unreported;
-    if (dst == nullptr || src == nullptr) {
-        *status = kGaijiNone;
-        return kFailed;
-    }
-    if (!IsAssignedType(type)) {
-        *status = kGaijiNone;
+                             std::int32_t len, const CallMode& mode, GaijiOutcome& status) {
+    status = GaijiOutcome::kNone;
+    if (dst == nullptr || src == nullptr) return kFailed;
+    const ConversionInfo* info = FindConversion(type);
+    if (info == nullptr) {
         CopyUnconverted(dst, src);
         return kFailed;
     }
-    if (type == LUMTRAX_RAW_BYTE_ESCAPE) return MakeRawByteEscape(dst, src, status);
-    if (len < 0) return EmptyText(dst, status);
-    const std::size_t length = len > 0                   ? static_cast<std::size_t>(len)
-                               : HasShiftJisSource(type) ? EscapedLength(src)
-                                                         : PlainLength(src);
+    if (info->growth == Growth::kEscape) return MakeRawByteEscape(dst, src);
+    if (len < 0) return EmptyText(dst);
+    const std::size_t length = len > 0                    ? static_cast<std::size_t>(len)
+                               : HasShiftJisSource(*info) ? EscapedLength(src)
+                                                          : PlainLength(src);
     // A text whose result could not be counted is refused before anything
     // of it is read, rather than converted with a result that has wrapped.
-    if (!ResultFitsACount(type, length)) {
-        EmptyText(dst, status);
+    if (!ResultFitsACount(info->growth, length)) {
+        EmptyText(dst);
         return kFailed;
     }
-    len = static_cast<std::int32_t>(length);
-    return RunConversion(kernels, type, dst, src, len, mode, status, lrss, shift);
+    return RunConversion(kernels, *info, dst, src, static_cast<std::int32_t>(length), mode, status);
 }
 
 }  // namespace lumtrax

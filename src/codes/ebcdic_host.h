@@ -13,9 +13,9 @@
 
 #include <cstdint>
 
+#include "codes/host_code.h"
 #include "codes/shift_jis.h"
 #include "common/bytes.h"
-#include "gaiji/gaiji.h"
 #include "tables/host_tables.h"
 
 namespace lumtrax {
@@ -25,11 +25,17 @@ constexpr std::uint8_t kEbcdicRunClose = 0x2C;
 
 constexpr bool IsEbcdicShiftCode(std::uint8_t b) { return b == kEbcdicRunOpen || b == kEbcdicRunClose; }
 
+// LF in both table sets; it ends a line.
+constexpr std::uint8_t kEbcdicLineFeed = 0x25;
+static_assert(kSjisToHostSet0[kLineFeed] == kEbcdicLineFeed && kSjisToHostSet1[kLineFeed] == kEbcdicLineFeed);
+
 // ---- out of Shift-JIS ----------------------------------------------------------
 
-constexpr bool IsHighLeadPair(std::uint8_t lead, std::uint8_t trail) { return IsHighJisByte(lead) && IsJisByte(trail); }
+constexpr bool IsEbcdicHighLeadPair(std::uint8_t lead, std::uint8_t trail) {
+    return IsHighJisByte(lead) && IsJisByte(trail);
+}
 
-constexpr bool IsHighTrailPair(std::uint8_t lead, std::uint8_t trail) {
+constexpr bool IsEbcdicHighTrailPair(std::uint8_t lead, std::uint8_t trail) {
     return IsJisByte(lead) && IsHighJisByte(trail);
 }
 
@@ -39,10 +45,10 @@ constexpr BytePair EbcdicHostPair(std::uint8_t lead, std::uint8_t trail) {
     if (IsJisByte(lead) && IsJisByte(trail)) {
         return {static_cast<std::uint8_t>(lead + 0x80), static_cast<std::uint8_t>(trail + 0x80)};
     }
-    if (IsHighLeadPair(lead, trail)) {
+    if (IsEbcdicHighLeadPair(lead, trail)) {
         return {static_cast<std::uint8_t>(lead - 0x60), static_cast<std::uint8_t>(trail + 0x80)};
     }
-    if (IsHighTrailPair(lead, trail)) {
+    if (IsEbcdicHighTrailPair(lead, trail)) {
         return {static_cast<std::uint8_t>(lead + 0x80), static_cast<std::uint8_t>(trail - 0x60)};
     }
     return {lead, trail};
@@ -50,40 +56,48 @@ constexpr BytePair EbcdicHostPair(std::uint8_t lead, std::uint8_t trail) {
 
 // ---- into Shift-JIS ------------------------------------------------------------
 
-constexpr bool IsLowHostByte(std::uint8_t b) { return InRange(b, 0x41, 0x9E); }
+constexpr bool IsEbcdicLowByte(std::uint8_t b) { return InRange(b, 0x41, 0x9E); }
 
-// The assigned area of JIS X 0208 with the high bits set: the pairs that
-// arithmetic converts back.
-constexpr bool IsHostJisPair(std::uint8_t lead, std::uint8_t trail) {
-    if (InRange(lead, 0xA1, 0xA7) || InRange(lead, 0xB0, 0xF3)) return IsHighJisByte(trail);
-    if (lead == 0xA8) return InRange(trail, 0xA1, 0xC0);
-    if (lead == 0xF4) return InRange(trail, 0xA1, 0xA6);
+// The assigned area of JIS X 0208 with the high bits set: the rows A1-A7 and
+// B0-F3 whole, row A8 up to C0, row F4 up to A6. The pairs that arithmetic
+// converts back.
+inline constexpr ByteRange kEbcdicWholeRowsLow{0xA1, 0xA7};
+inline constexpr ByteRange kEbcdicWholeRowsHigh{0xB0, 0xF3};
+constexpr std::uint8_t kEbcdicShortRowLow = 0xA8;
+inline constexpr ByteRange kEbcdicShortRowLowCells{0xA1, 0xC0};
+constexpr std::uint8_t kEbcdicShortRowHigh = 0xF4;
+inline constexpr ByteRange kEbcdicShortRowHighCells{0xA1, 0xA6};
+
+constexpr bool IsEbcdicJisPair(std::uint8_t lead, std::uint8_t trail) {
+    if (kEbcdicWholeRowsLow.Holds(lead) || kEbcdicWholeRowsHigh.Holds(lead)) return IsHighJisByte(trail);
+    if (lead == kEbcdicShortRowLow) return kEbcdicShortRowLowCells.Holds(trail);
+    if (lead == kEbcdicShortRowHigh) return kEbcdicShortRowHighCells.Holds(trail);
     return false;
 }
 
-constexpr bool IsHostOpenAreaPair(std::uint8_t lead, std::uint8_t trail) {
-    return IsHighJisByte(lead) && IsHighJisByte(trail) && !IsHostJisPair(lead, trail);
+constexpr bool IsEbcdicOpenAreaPair(std::uint8_t lead, std::uint8_t trail) {
+    return IsHighJisByte(lead) && IsHighJisByte(trail) && !IsEbcdicJisPair(lead, trail);
 }
 
-constexpr bool IsHostLowLeadPair(std::uint8_t lead, std::uint8_t trail) {
-    return IsLowHostByte(lead) && IsHighJisByte(trail);
+constexpr bool IsEbcdicLowLeadPair(std::uint8_t lead, std::uint8_t trail) {
+    return IsEbcdicLowByte(lead) && IsHighJisByte(trail);
 }
 
-constexpr bool IsHostLowTrailPair(std::uint8_t lead, std::uint8_t trail) {
-    return IsHighJisByte(lead) && IsLowHostByte(trail);
+constexpr bool IsEbcdicLowTrailPair(std::uint8_t lead, std::uint8_t trail) {
+    return IsHighJisByte(lead) && IsEbcdicLowByte(trail);
 }
 
 // The server record of a pair outside the assigned area: it undoes
 // EbcdicHostPair. A byte A1-FE travels with its high bit cleared, a byte
 // 41-9E raised by 60, the pair unchanged when it is of neither form.
 constexpr CodeRecord EbcdicHostRecord(std::uint8_t lead, std::uint8_t trail) {
-    if (IsHostOpenAreaPair(lead, trail)) {
+    if (IsEbcdicOpenAreaPair(lead, trail)) {
         return {{static_cast<std::uint8_t>(lead & 0x7F), static_cast<std::uint8_t>(trail & 0x7F), 0, 0}};
     }
-    if (IsHostLowLeadPair(lead, trail)) {
+    if (IsEbcdicLowLeadPair(lead, trail)) {
         return {{static_cast<std::uint8_t>(lead + 0x60), static_cast<std::uint8_t>(trail & 0x7F), 0, 0}};
     }
-    if (IsHostLowTrailPair(lead, trail)) {
+    if (IsEbcdicLowTrailPair(lead, trail)) {
         return {{static_cast<std::uint8_t>(lead & 0x7F), static_cast<std::uint8_t>(trail + 0x60), 0, 0}};
     }
     return {{lead, trail, 0, 0}};

@@ -15,10 +15,10 @@
 
 namespace lumtrax {
 
-constexpr std::uint8_t kSequenceLead = 0x93;
-constexpr std::uint8_t kStartF0 = 0xF0;
-constexpr std::uint8_t kStart70 = 0x70;
-constexpr std::uint8_t kEnd = 0xF1;
+constexpr std::uint8_t kEightBitSequenceLead = 0x93;
+constexpr std::uint8_t kEightBitStartF0 = 0xF0;
+constexpr std::uint8_t kEightBitStart70 = 0x70;
+constexpr std::uint8_t kEightBitEnd = 0xF1;
 
 // Which start sequence the conversion out of Shift-JIS writes: type 2 93 F0,
 // type 10 93 70. The way back reads both.
@@ -26,15 +26,16 @@ enum class StartSequence { kF0, k70 };
 
 // 93 F0 and 93 70 open a run, 93 F1 closes it; 93 with any other byte is no
 // sequence.
-constexpr bool OpensRun(std::uint8_t second) { return second == kStartF0 || second == kStart70; }
-constexpr bool ClosesRun(std::uint8_t second) { return second == kEnd; }
-constexpr bool IsSequence(std::uint8_t first, std::uint8_t second) {
-    return first == kSequenceLead && (OpensRun(second) || ClosesRun(second));
+constexpr bool EightBitSequenceOpens(std::uint8_t second) {
+    return second == kEightBitStartF0 || second == kEightBitStart70;
+}
+constexpr bool EightBitSequenceCloses(std::uint8_t second) { return second == kEightBitEnd; }
+constexpr bool IsEightBitSequence(std::uint8_t first, std::uint8_t second) {
+    return first == kEightBitSequenceLead && (EightBitSequenceOpens(second) || EightBitSequenceCloses(second));
 }
 
-// The ideographic space, both ways.
+// The ideographic space: two ASCII spaces.
 constexpr BytePair kEightBitSpace = {0x20, 0x20};
-constexpr BytePair kSjisIdeographicSpace = {0x81, 0x40};
 
 // A kanji of the JIS form (both bytes 21-7E) in the 8-bit host code.
 constexpr BytePair EightBitKanji(std::uint8_t jis_lead, std::uint8_t jis_trail) {

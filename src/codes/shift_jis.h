@@ -25,27 +25,37 @@ namespace lumtrax {
 
 // The classes by their byte ranges. The conversions test a pair through the
 // class tables below, which are derived from these and checked against them.
+// The byte ranges of the classes, which the kernels test too.
+inline constexpr ByteRange kSjisLeadsLow{0x81, 0x9F};
+inline constexpr ByteRange kSjisLeadsHigh{0xE0, 0xFC};
+inline constexpr ByteRange kSjisKanjiLeadsHigh{0xE0, 0xEF};
+inline constexpr ByteRange kSjisTrailsLow{0x40, 0x7E};   // 7F is never a trail,
+inline constexpr ByteRange kSjisTrailsHigh{0x80, 0xFC};  // 80 always is
+inline constexpr ByteRange kSjisGaijiLeadsNec{0xED, 0xEE};
+inline constexpr ByteRange kSjisGaijiLeadsHigh{0xF0, 0xFC};  // the user-defined area F0-F9, and FA-FC
+constexpr std::uint8_t kSjisRow13Lead = 0x87;
+inline constexpr ByteRange kSjisRow13TrailsHigh{0x80, 0x9E};  // row 13: the trails up to 9E
+
 namespace sjis_ranges {
 
-// 40-7E or 80-FC: 7F is never a trail, 80 always is.
-constexpr bool IsTrail(std::uint8_t trail) { return InRange(trail, 0x40, 0x7E) || InRange(trail, 0x80, 0xFC); }
+constexpr bool IsTrail(std::uint8_t trail) { return kSjisTrailsLow.Holds(trail) || kSjisTrailsHigh.Holds(trail); }
 
-constexpr bool IsLead(std::uint8_t lead) { return InRange(lead, 0x81, 0x9F) || InRange(lead, 0xE0, 0xFC); }
+constexpr bool IsLead(std::uint8_t lead) { return kSjisLeadsLow.Holds(lead) || kSjisLeadsHigh.Holds(lead); }
 
 constexpr bool IsDoubleByte(std::uint8_t lead, std::uint8_t trail) { return IsLead(lead) && IsTrail(trail); }
 
 constexpr bool IsKanji(std::uint8_t lead, std::uint8_t trail) {
-    return (InRange(lead, 0x81, 0x9F) || InRange(lead, 0xE0, 0xEF)) && IsTrail(trail);
+    return (kSjisLeadsLow.Holds(lead) || kSjisKanjiLeadsHigh.Holds(lead)) && IsTrail(trail);
 }
 
 // Row 13 of JIS X 0208: lead 87 with the trails up to 9E.
-constexpr bool IsRow13Trail(std::uint8_t trail) { return InRange(trail, 0x40, 0x7E) || InRange(trail, 0x80, 0x9E); }
+constexpr bool IsRow13Trail(std::uint8_t trail) {
+    return kSjisTrailsLow.Holds(trail) || kSjisRow13TrailsHigh.Holds(trail);
+}
 
 constexpr bool IsGaiji(std::uint8_t lead, std::uint8_t trail) {
-    if (InRange(lead, 0xF0, 0xF9)) return IsTrail(trail);
-    if (lead == 0x87) return IsRow13Trail(trail);
-    if (InRange(lead, 0xED, 0xEE)) return IsTrail(trail);
-    if (InRange(lead, 0xFA, 0xFC)) return IsTrail(trail);
+    if (kSjisGaijiLeadsHigh.Holds(lead) || kSjisGaijiLeadsNec.Holds(lead)) return IsTrail(trail);
+    if (lead == kSjisRow13Lead) return IsRow13Trail(trail);
     return false;
 }
 
@@ -93,6 +103,7 @@ constexpr std::uint8_t SjisPairClasses(std::uint8_t lead, std::uint8_t trail) {
     return kSjisLeadClasses[lead] & kSjisTrailClasses[trail];
 }
 
+constexpr bool IsSjisLead(std::uint8_t lead) { return kSjisLeadClasses[lead] != 0; }
 constexpr bool IsSjisTrail(std::uint8_t trail) { return (kSjisTrailClasses[trail] & kPairKanji) != 0; }
 
 // Double-byte: kanji or gaiji.
@@ -124,6 +135,10 @@ static_assert(IsSjisKanji(0xED, 0x40) && IsSjisGaiji(0xEE, 0xFC) && IsSjisPlainK
 static_assert(!IsSjisKanji(0xF0, 0x40) && IsSjisGaiji(0xF0, 0x40) && IsSjisGaiji(0xFC, 0xFC));
 static_assert(!IsSjisDoubleByte(0x81, 0x7F) && IsSjisPlainKanji(0x81, 0x80) && !IsSjisDoubleByte(0x81, 0xFD));
 static_assert(!IsSjisDoubleByte(0x80, 0x40) && !IsSjisDoubleByte(0xA0, 0x40) && !IsSjisDoubleByte(0xFD, 0x40));
+static_assert(IsSjisLead(0x81) && IsSjisLead(0x9F) && IsSjisLead(0xE0) && IsSjisLead(0xFC) && !IsSjisLead(0xA0));
+
+// The ideographic space, JIS 21 21.
+constexpr BytePair kSjisIdeographicSpace = {0x81, 0x40};
 
 // ---- the units of a text that are no character -------------------------------
 
@@ -140,9 +155,12 @@ constexpr bool IsLineEndAt(const std::uint8_t* src, std::size_t i, std::size_t n
 
 // ---- JIS X 0208 ----------------------------------------------------------------
 
-constexpr bool IsJisByte(std::uint8_t b) { return InRange(b, 0x21, 0x7E); }
+inline constexpr ByteRange kJisBytes{0x21, 0x7E};
 // A JIS byte with its high bit set, as the host codes and EUC carry it.
-constexpr bool IsHighJisByte(std::uint8_t b) { return InRange(b, 0xA1, 0xFE); }
+inline constexpr ByteRange kHighJisBytes{0xA1, 0xFE};
+
+constexpr bool IsJisByte(std::uint8_t b) { return kJisBytes.Holds(b); }
+constexpr bool IsHighJisByte(std::uint8_t b) { return kHighJisBytes.Holds(b); }
 
 // The assigned area: rows 1-7, row 8 cells 1-32, rows 16-83, row 84 cells
 // 1-6.

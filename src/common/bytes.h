@@ -9,15 +9,19 @@ namespace lumtrax {
 // True when b lies in lo-hi, both inclusive.
 constexpr bool InRange(std::uint8_t b, std::uint8_t lo, std::uint8_t hi) { return b >= lo && b <= hi; }
 
+// A range of byte values, both ends inclusive: the codes name their ranges
+// once, and the plain loops and the kernels test the same ones.
+struct ByteRange {
+    std::uint8_t lo;
+    std::uint8_t hi;
+    constexpr bool Holds(std::uint8_t b) const { return InRange(b, lo, hi); }
+};
+
 // Two bytes of a double-byte code, lead first.
 struct BytePair {
     std::uint8_t lead;
     std::uint8_t trail;
 };
-
-// Line-end modes; every value other than 1 and 2 keeps both bytes.
-constexpr std::int32_t kLineEndLfOnly = 1;
-constexpr std::int32_t kLineEndDrop = 2;
 
 // The byte that stands for a shift code or sequence in LRSS-mode Shift-JIS.
 constexpr std::uint8_t kLrssPlaceholder = 0xA0;

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "api/growth.h"
+#include "common/growth.h"
 
 namespace lumtrax {
 
@@ -28,14 +28,6 @@ struct Cursor {
     }
 };
 
-// How a conversion out of Shift-JIS treats the units that are no character:
-// the line-end mode, and the flags that the exports add.
-struct SjisToHostMode {
-    std::int32_t line_end;  // LUMTRAX_LINE_END_*: every value but 1 and 2 keeps CR LF
-    bool lrss;              // LRSS mode: A0 stands for a shift code, escapes are not recognised
-    bool shift;             // write shift codes or sequences
-};
-
 // The loop of every conversion: while units are left, the kernel (when the
 // level has one) converts what it can a block at a time, and unit(c)
 // converts the one unit after it.
@@ -50,16 +42,16 @@ void ConvertUnits(Cursor& c, bool has_kernel, Kernel kernel, Unit unit) {
     }
 }
 
-// One conversion of conversion type `type` over the len counted bytes of src
-// (none when len is 0 or less) into dst, whose end is where the growth rule
-// of the type puts it: ConvertUnits over the text, then finish(c) for what
-// ends it (closing an open run), then the terminator. Returns the bytes
-// written before it. The status is the caller's to set.
+// One conversion over the len counted bytes of src (none when len is 0 or
+// less) into dst, whose end is where the conversion's growth rule puts it:
+// ConvertUnits over the text, then finish(c) for what ends it (closing an
+// open run), then the terminator. Returns the bytes written before it. The
+// status is the caller's to set.
 template <typename Kernel, typename Unit, typename Finish>
-std::int32_t ConvertText(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                         bool has_kernel, Kernel kernel, Unit unit, Finish finish) {
+std::int32_t ConvertText(Growth growth, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len, bool has_kernel,
+                         Kernel kernel, Unit unit, Finish finish) {
     const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
-    Cursor c{src, n, 0, dst, dst + DestinationCapacity(type, n), false};
+    Cursor c{src, n, 0, dst, dst + DestinationCapacity(growth, n), false};
     ConvertUnits(c, has_kernel, kernel, unit);
     finish(c);
     *c.out = 0x00;

@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "api/dispatch.h"
-#include "api/growth.h"
+#include "codes/conversions.h"
 #include "cxx/append.h"
 #include "gaiji/gaiji_server.h"
 #include "simd/kernels.h"
@@ -30,7 +30,7 @@ constexpr std::size_t kArithmeticLimit = std::numeric_limits<std::size_t>::max()
 constexpr std::size_t kUnlimited = std::numeric_limits<std::size_t>::max();
 
 constexpr bool Fits(std::int32_t type, std::size_t size) {
-    return size <= kArithmeticLimit && ResultFitsACount(type, size);
+    return size <= kArithmeticLimit && ResultFitsACount(GrowthOf(type), size);
 }
 
 // The largest size that Fits, by bisection over the monotonic growth rule
@@ -50,10 +50,11 @@ constexpr std::size_t LongestText(std::int32_t type) {
     return fits;
 }
 
+// By the rows of the table of conversions.
 struct LongestTexts {
-    std::size_t by_type[12];
-    constexpr LongestTexts() : by_type() {
-        for (std::int32_t type = 0; type < 12; ++type) by_type[type] = LongestText(type);
+    std::size_t by_row[kConversionCount];
+    constexpr LongestTexts() : by_row() {
+        for (std::size_t row = 0; row < kConversionCount; ++row) by_row[row] = LongestText(kConversions[row].type);
     }
 };
 constexpr LongestTexts kLongestTexts;
@@ -98,11 +99,12 @@ std::error_code make_error_code(Errc error) noexcept {
     return std::error_code(static_cast<int>(error), ErrorCategory());
 }
 
-bool IsAssigned(Conversion conversion) noexcept { return IsAssignedType(static_cast<std::int32_t>(conversion)); }
+bool IsAssigned(Conversion conversion) noexcept { return FindConversion(static_cast<std::int32_t>(conversion)); }
 
 std::size_t MaxTextSize(Conversion conversion) noexcept {
-    if (!IsAssigned(conversion)) return 0;
-    return kLongestTexts.by_type[static_cast<std::size_t>(conversion)];
+    const ConversionInfo* info = FindConversion(static_cast<std::int32_t>(conversion));
+    if (info == nullptr) return 0;
+    return kLongestTexts.by_row[static_cast<std::size_t>(info - kConversions)];
 }
 
 std::size_t MaxResultSize(Conversion conversion, std::size_t size) noexcept {
@@ -120,7 +122,7 @@ std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool 
         return make_error_code(error);
     };
     const std::int32_t type = static_cast<std::int32_t>(conversion);
-    if (!IsAssignedType(type)) return fail(Errc::kUnassignedType);
+    if (!IsAssigned(conversion)) return fail(Errc::kUnassignedType);
     // The escape is built from the first byte alone.
     if (conversion == Conversion::kRawByteEscape) text = text.substr(0, 1);
     const std::size_t size = text.size();
@@ -152,10 +154,10 @@ std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool 
     // The core reads a length of 0 as "compute it"; a negative one is its
     // empty text.
     const std::int32_t length = size == 0 ? -1 : static_cast<std::int32_t>(size);
-    std::int32_t status = 0;
-    const std::int32_t result =
-        ConvertDispatch(type, destination, source, length, static_cast<std::int32_t>(options.line_end), &status,
-                        options.lrss, options.shift);
+    GaijiOutcome status = GaijiOutcome::kNone;
+    const CallMode mode{LineEndModeOf(static_cast<std::int32_t>(options.line_end)),
+                        ShiftModeOf(options.lrss, options.shift)};
+    const std::int32_t result = ConvertDispatch(type, destination, source, length, mode, status);
     if (result < 0) return fail(Errc::kTooLong);  // not reached: the type is assigned and the length fits
     if (destination != block) std::memmove(block, destination, static_cast<std::size_t>(result));
     out.resize(kept + static_cast<std::size_t>(result));

@@ -6,118 +6,28 @@
 #include <new>
 #include <string>
 
-#include "codes/ebcdic_host.h"
-#include "codes/eightbit_host.h"
-#include "codes/shift_jis.h"
-#include "common/bytes.h"
+#include "codes/conversions.h"
+#include "codes/units.h"
+#include "common/modes.h"
 #include "cxx/append.h"
 #include "lumtrax.hpp"
 
 namespace lumtrax {
 namespace {
 
-// How a conversion walks its source, as far as cuts go: the units it reads
-// and what opens and closes a run of double-byte characters.
-struct Walk {
-    enum class Source { kShiftJis, kEbcdicHost, kEightBitHost, kEuc };
-    Source source = Source::kShiftJis;
-    bool escapes = false;          // Shift-JIS: 5C 01 X is one unit
-    bool placeholders = false;     // Shift-JIS, LRSS mode: A0 opens or closes a run
-    bool runs = false;             // whether the run state changes the bytes written
-    bool singles_close = false;    // Shift-JIS: a single byte or an escape closes a run
-    bool line_ends_close = false;  // Shift-JIS: a CR LF closes a run
-    std::size_t widest = 2;        // the most bytes one unit takes
-};
+using Position = UnitPosition;
 
-Walk WalkOf(Conversion conversion, const Options& options) {
-    Walk walk;
-    switch (conversion) {
-        case Conversion::kSjisToEbcdic:
-        case Conversion::kSjisToEbcdicKana:
-        case Conversion::kSjisToEightBit:
-        case Conversion::kSjisToEightBit70:
-            walk.escapes = !options.lrss;
-            walk.placeholders = options.lrss;
-            walk.runs = options.shift;
-            walk.singles_close = !options.lrss;
-            walk.line_ends_close = options.line_end != LineEnd::kDrop;
-            break;
-        case Conversion::kSjisToEuc:  // no run; escapes in LRSS mode too
-            walk.escapes = true;
-            break;
-        case Conversion::kEbcdicToSjis:
-        case Conversion::kEbcdicKanaToSjis:
-            walk.source = Walk::Source::kEbcdicHost;
-            walk.runs = true;
-            break;
-        case Conversion::kEightBitToSjis:
-            walk.source = Walk::Source::kEightBitHost;
-            walk.runs = true;
-            break;
-        default:
-            walk.source = Walk::Source::kEuc;
-            break;
-    }
-    walk.widest = walk.escapes ? 3 : 2;
-    return walk;
-}
-
-// Where a unit begins, and whether a run is open there.
-struct Position {
-    std::size_t at;
-    bool open;
-    bool operator==(const Position& other) const { return at == other.at && open == other.open; }
-};
-
-// Takes the unit at p, as the conversion takes it. Reads s[p.at] and
-// s[p.at + 1], which must lie in the text: a unit's width and meaning are
-// then those it has in the whole text.
-void Step(const Walk& walk, const std::uint8_t* s, Position& p) {
-    const std::uint8_t b = s[p.at];
-    const std::uint8_t next = s[p.at + 1];
-    switch (walk.source) {
-        case Walk::Source::kShiftJis:
-            if (IsSjisDoubleByte(b, next)) {
-                p.at += 2;
-                p.open = walk.runs;
-            } else if (b == kCarriageReturn && next == kLineFeed) {
-                p.at += 2;  // a dropped line end leaves the run as it was
-                if (walk.line_ends_close) p.open = false;
-            } else if (walk.placeholders && b == kLrssPlaceholder) {
-                p.at += 1;
-                p.open = walk.runs && !p.open;
-            } else {
-                p.at += walk.escapes && b == kEscapeFirst && next == kEscapeSecond ? 3 : 1;
-                if (walk.singles_close) p.open = false;
-            }
-            break;
-        case Walk::Source::kEbcdicHost:
-            // Shift codes count wherever a unit begins; in a run, a pair.
-            if (IsEbcdicShiftCode(b)) {
-                p.open = b == kEbcdicRunOpen;
-                p.at += 1;
-            } else {
-                p.at += p.open ? 2 : 1;
-            }
-            break;
-        case Walk::Source::kEightBitHost:
-            if (IsSequence(b, next)) {
-                p.open = OpensRun(next);
-                p.at += 2;
-            } else {
-                p.at += p.open ? 2 : 1;
-            }
-            break;
-        case Walk::Source::kEuc:
-            p.at += b < 0x80 ? 1 : 2;  // every byte 80-FF begins a unit of two
-            break;
-    }
+// How the conversion walks its source, as far as cuts go.
+UnitRules RulesOf(Conversion conversion, const Options& options) {
+    const CallMode mode{LineEndModeOf(static_cast<std::int32_t>(options.line_end)),
+                        ShiftModeOf(options.lrss, options.shift)};
+    return lumtrax::RulesOf(*FindConversion(static_cast<std::int32_t>(conversion)), mode);
 }
 
 // The last safe cut after p and at or before end, walking from p, which is
 // where a unit begins with its true state; where there is none, the first
 // one after end and at or before beyond; 0 when there is none either.
-std::size_t CutFrom(const Walk& walk, const std::uint8_t* s, Position p, std::size_t end, std::size_t beyond) {
+std::size_t CutFrom(const UnitRules& walk, const std::uint8_t* s, Position p, std::size_t end, std::size_t beyond) {
     std::size_t last = 0;
     for (;;) {
         if (p.at > 0 && !p.open) {
@@ -128,7 +38,7 @@ std::size_t CutFrom(const Walk& walk, const std::uint8_t* s, Position p, std::si
             }
         }
         if (p.at >= end && (last != 0 || p.at >= beyond)) return last;
-        Step(walk, s, p);
+        StepOverUnit(walk, s, p);
     }
 }
 
@@ -137,10 +47,10 @@ std::size_t CutFrom(const Walk& walk, const std::uint8_t* s, Position p, std::si
 // begins at k, or at one of the next widest - 1 bytes, with a run open or
 // not) until the walks meet, which the truth, one of them, then shares.
 // False when they have not met before end.
-bool Synchronise(const Walk& walk, const std::uint8_t* s, std::size_t k, std::size_t end, Position& agreed) {
+bool Synchronise(const UnitRules& walk, const std::uint8_t* s, std::size_t k, std::size_t end, Position& agreed) {
     Position walks[6];
     std::size_t count = 0;
-    for (std::size_t offset = 0; offset < walk.widest; ++offset) {
+    for (std::size_t offset = 0; offset < walk.widest(); ++offset) {
         walks[count++] = {k + offset, false};
         if (walk.runs) walks[count++] = {k + offset, true};
     }
@@ -150,7 +60,7 @@ bool Synchronise(const Walk& walk, const std::uint8_t* s, std::size_t k, std::si
             if (walks[i].at < walks[behind].at) behind = i;
         }
         if (walks[behind].at >= end) return false;
-        Step(walk, s, walks[behind]);
+        StepOverUnit(walk, s, walks[behind]);
         for (std::size_t i = 0; i < count; ++i) {
             if (i != behind && walks[i] == walks[behind]) {
                 walks[behind] = walks[--count];
@@ -192,7 +102,7 @@ std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t li
     const std::size_t last = text.size() - 1;
     const std::size_t end = std::min(limit, last);
     const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
-    const Walk walk = WalkOf(conversion, options);
+    const UnitRules walk = RulesOf(conversion, options);
     // Near end first; farther back while that does not settle it (a text
     // that has not shown its state in 64 KiB rarely shows it in more); from
     // the beginning, whose state is known, at last, and past end if need be.

@@ -50,11 +50,11 @@ constexpr Reading ReadInRun(HostCodeKind kind, BytePair text, CodeRecord* record
     switch (kind) {
         case HostCodeKind::kEbcdicHost:
             if (IsEbcdicShiftCode(lead)) return Reading::kShiftCode;
-            if (IsHostJisPair(lead, trail)) return Reading::kJisCharacter;
+            if (IsEbcdicJisPair(lead, trail)) return Reading::kJisCharacter;
             *record = EbcdicHostRecord(lead, trail);
             return Reading::kServer;
         case HostCodeKind::kEightBitHost:
-            if (IsSequence(lead, trail)) return Reading::kShiftCode;
+            if (IsEightBitSequence(lead, trail)) return Reading::kShiftCode;
             if (IsEightBitJisPair(lead, trail)) return Reading::kJisCharacter;
             if (IsEightBitSpace(lead, trail)) return Reading::kSpace;
             *record = {{lead, trail, 0x00, 0x00}};

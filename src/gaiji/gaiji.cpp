@@ -12,22 +12,22 @@ constexpr BytePair kSubstituteIntoSjis = {0x81, 0xA1};
 // The server writes into a buffer of 8 bytes; only the first two are read.
 constexpr int kResultBufferSize = 8;
 
-BytePair Outcome(int answer, const unsigned char* result, BytePair substitute, std::int32_t* status) {
+BytePair Outcome(int answer, const unsigned char* result, BytePair substitute, GaijiOutcome& status) {
     const bool converted = answer == GAIJI_CONVERTED;
-    NoteGaijiOutcome(status, converted);
+    status = AfterServerCall(status, converted);
     return converted ? BytePair{result[0], result[1]} : substitute;
 }
 
 }  // namespace
 
-BytePair GaijiToHost(std::uint8_t lead, std::uint8_t trail, HostCodeKind kind, std::int32_t* status) {
+BytePair GaijiToHost(std::uint8_t lead, std::uint8_t trail, HostCodeKind kind, GaijiOutcome& status) {
     const unsigned char record[3] = {lead, trail, 0x00};
     unsigned char result[kResultBufferSize] = {};
     const int answer = GaijiConvGetHOST(0, record, result, static_cast<int>(kind));
     return Outcome(answer, result, kSubstituteOutOfSjis, status);
 }
 
-BytePair GaijiToSjis(const CodeRecord& record, HostCodeKind kind, std::int32_t* status) {
+BytePair GaijiToSjis(const CodeRecord& record, HostCodeKind kind, GaijiOutcome& status) {
     unsigned char result[kResultBufferSize] = {};
     const int answer = GaijiConvGetSJIS(0, record.bytes, result, static_cast<int>(kind));
     return Outcome(answer, result, kSubstituteIntoSjis, status);

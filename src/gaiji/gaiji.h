@@ -5,40 +5,19 @@
 
 #include <cstdint>
 
+#include "codes/host_code.h"
 #include "common/bytes.h"
+#include "common/modes.h"
 
 namespace lumtrax {
 
-// The kind of host code, as the server is told it.
-enum class HostCodeKind : std::int32_t { kEbcdicHost = 1, kEightBitHost = 2, kEuc = 3 };
-
-// A code record as the server takes it: the code's bytes and a 00; up to
-// four bytes.
-struct CodeRecord {
-    std::uint8_t bytes[4];
-};
-
-// The status values: no gaiji met, every gaiji converted, at least one replaced.
-constexpr std::int32_t kGaijiNone = 0;
-constexpr std::int32_t kGaijiConverted = 1;
-constexpr std::int32_t kGaijiReplaced = 2;
-
-// Records the outcome of one server call. A replacement is final for the call.
-inline void NoteGaijiOutcome(std::int32_t* status, bool converted) {
-    if (!converted) {
-        *status = kGaijiReplaced;
-    } else if (*status != kGaijiReplaced) {
-        *status = kGaijiConverted;
-    }
-}
-
 // Asks the server for the host code of the Shift-JIS gaiji lead trail: its
-// two bytes, or the substitute A2 A3 when it fails. Notes the outcome.
-BytePair GaijiToHost(std::uint8_t lead, std::uint8_t trail, HostCodeKind kind, std::int32_t* status);
+// two bytes, or the substitute A2 A3 when it fails. Adds the call to status.
+BytePair GaijiToHost(std::uint8_t lead, std::uint8_t trail, HostCodeKind kind, GaijiOutcome& status);
 
 // Hands a host or EUC code record to the server: the Shift-JIS code, or the
-// substitute 81 A1 when it fails. Notes the outcome.
-BytePair GaijiToSjis(const CodeRecord& record, HostCodeKind kind, std::int32_t* status);
+// substitute 81 A1 when it fails. Adds the call to status.
+BytePair GaijiToSjis(const CodeRecord& record, HostCodeKind kind, GaijiOutcome& status);
 
 }  // namespace lumtrax
 

@@ -19,6 +19,7 @@
 
 #include "codes/eightbit_host.h"
 #include "common/cursor.h"
+#include "common/modes.h"
 #include "tables/host_tables.h"
 
 namespace lumtrax {
@@ -31,12 +32,12 @@ enum class SimdLevel : int { kScalar, kSse2, kSsse3, kAvx2, kAvx512 };
 struct Kernels {
     SimdLevel level;
     // Types 0 and 1, by their table; 2 and 10, by their start sequence; 3.
-    void (*sjis_to_ebcdic)(Cursor& c, const ByteTable& table, const SjisToHostMode& mode);
-    void (*sjis_to_eightbit)(Cursor& c, StartSequence start, const SjisToHostMode& mode);
-    void (*sjis_to_euc)(Cursor& c, std::int32_t line_end);
+    void (*sjis_to_ebcdic)(Cursor& c, const ByteTable& table, const CallMode& mode);
+    void (*sjis_to_eightbit)(Cursor& c, StartSequence start, const CallMode& mode);
+    void (*sjis_to_euc)(Cursor& c, LineEndMode line_end);
     // Types 4 and 5, by their table; 6; 7.
-    void (*ebcdic_to_sjis)(Cursor& c, const ByteTable& table, bool lrss);
-    void (*eightbit_to_sjis)(Cursor& c, bool lrss);
+    void (*ebcdic_to_sjis)(Cursor& c, const ByteTable& table, ShiftMode mode);
+    void (*eightbit_to_sjis)(Cursor& c, ShiftMode mode);
     void (*euc_to_sjis)(Cursor& c);
 };
 

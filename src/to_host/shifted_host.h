@@ -27,13 +27,14 @@
 #include "codes/shift_jis.h"
 #include "common/bytes.h"
 #include "common/cursor.h"
+#include "common/modes.h"
 #include "gaiji/gaiji.h"
 
 namespace lumtrax {
 
 template <typename Code>
-void OpenRun(Cursor& c, const Code& code, const SjisToHostMode& mode) {
-    if (c.in_run || !mode.shift) return;
+void OpenRun(Cursor& c, const Code& code, ShiftMode mode) {
+    if (c.in_run || !WritesShiftCodes(mode)) return;
     code.PutOpen(c);
     c.in_run = true;
 }
@@ -46,30 +47,31 @@ void CloseRun(Cursor& c, const Code& code) {
 }
 
 template <typename Code>
-void ConvertShiftedUnit(Cursor& c, const Code& code, const SjisToHostMode& mode, std::int32_t* status) {
+void ConvertShiftedUnit(Cursor& c, const Code& code, const CallMode& mode, GaijiOutcome& status) {
+    const bool lrss = HasPlaceholders(mode.shift);
     const std::uint8_t lead = c.src[c.i];
     const std::uint8_t trail = c.src[c.i + 1];  // at the last counted byte, the byte after the text
     if (IsSjisDoubleByte(lead, trail)) {
-        OpenRun(c, code, mode);
+        OpenRun(c, code, mode.shift);
         const BytePair pair = IsSjisGaiji(lead, trail) ? code.Gaiji(GaijiToHost(lead, trail, Code::kKind, status))
                                                        : code.Kanji(SjisToJis(lead, trail));
         c.Put(pair.lead, pair.trail);
         c.i += 2;
     } else if (IsLineEndAt(c.src, c.i, c.n)) {
-        if (mode.line_end != kLineEndDrop) {
+        if (mode.line_end != LineEndMode::kDrop) {
             CloseRun(c, code);
-            if (mode.line_end != kLineEndLfOnly) c.Put(code.Single(kCarriageReturn));
+            if (mode.line_end != LineEndMode::kLfOnly) c.Put(code.Single(kCarriageReturn));
             c.Put(code.Single(kLineFeed));
         }
         c.i += 2;
-    } else if (mode.lrss && lead == kLrssPlaceholder) {
+    } else if (lrss && lead == kLrssPlaceholder) {
         if (c.in_run) {
             CloseRun(c, code);
         } else {
-            OpenRun(c, code, mode);
+            OpenRun(c, code, mode.shift);
         }
         c.i += 1;
-    } else if (mode.lrss) {
+    } else if (lrss) {
         // In LRSS mode only placeholders, kept line ends and the end of the
         // text close a run.
         c.Put(code.Single(lead));
@@ -90,11 +92,11 @@ void ConvertShiftedUnit(Cursor& c, const Code& code, const SjisToHostMode& mode,
 // kernel where has_kernel, and closes the run at its end. Returns the bytes
 // written before the terminator.
 template <typename Code, typename Kernel>
-std::int32_t ConvertToShiftedHost(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                                  const Code& code, const SjisToHostMode& mode, std::int32_t* status, bool has_kernel,
+std::int32_t ConvertToShiftedHost(Growth growth, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
+                                  const Code& code, const CallMode& mode, GaijiOutcome& status, bool has_kernel,
                                   Kernel kernel) {
     return ConvertText(
-        type, dst, src, len, has_kernel, kernel, [&](Cursor& at) { ConvertShiftedUnit(at, code, mode, status); },
+        growth, dst, src, len, has_kernel, kernel, [&](Cursor& at) { ConvertShiftedUnit(at, code, mode, status); },
         [&](Cursor& at) { CloseRun(at, code); });
 }
 

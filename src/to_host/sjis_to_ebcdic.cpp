@@ -1,7 +1,6 @@
 // Shift-JIS to the EBCDIC host code (types 0 and 1), through the loop of the
 // host codes with a shift state (shifted_host.h).
 #include "codes/ebcdic_host.h"
-#include "lumtrax.h"
 #include "to_host/shifted_host.h"
 #include "to_host/sjis_to_host.h"
 
@@ -30,11 +29,11 @@ private:
 }  // namespace
 
 std::int32_t SjisToEbcdicHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                              const SjisToHostMode& mode, std::int32_t* status, TableSet table_set) {
-    *status = kGaijiNone;
+                              const CallMode& mode, GaijiOutcome& status, TableSet table_set) {
+    status = GaijiOutcome::kNone;
     const ByteTable& table = SjisToHostTable(table_set);
     const auto kernel = [&](Cursor& at) { kernels.sjis_to_ebcdic(at, table, mode); };
-    return ConvertToShiftedHost(LUMTRAX_SJIS_TO_EBCDIC, dst, src, len, EbcdicCode(table), mode, status,
+    return ConvertToShiftedHost(Growth::kEbcdicRuns, dst, src, len, EbcdicCode(table), mode, status,
                                 kernels.sjis_to_ebcdic != nullptr, kernel);
 }
 

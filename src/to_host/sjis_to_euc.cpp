@@ -8,13 +8,12 @@
 //   any other byte            itself.
 #include "codes/euc.h"
 #include "gaiji/gaiji.h"
-#include "lumtrax.h"
 #include "to_host/sjis_to_host.h"
 
 namespace lumtrax {
 namespace {
 
-void ConvertEucUnit(Cursor& c, std::int32_t line_end, std::int32_t* status) {
+void ConvertEucUnit(Cursor& c, LineEndMode line_end, GaijiOutcome& status) {
     const std::uint8_t lead = c.src[c.i];
     const std::uint8_t trail = c.src[c.i + 1];  // at the last counted byte, the byte after the text
     if (IsSjisGaiji(lead, trail)) {
@@ -30,8 +29,8 @@ void ConvertEucUnit(Cursor& c, std::int32_t line_end, std::int32_t* status) {
         c.Put(kSingleShift2, lead);
         c.i += 1;
     } else if (IsLineEndAt(c.src, c.i, c.n)) {
-        if (line_end != kLineEndDrop) {
-            if (line_end != kLineEndLfOnly) c.Put(kCarriageReturn);
+        if (line_end != LineEndMode::kDrop) {
+            if (line_end != LineEndMode::kLfOnly) c.Put(kCarriageReturn);
             c.Put(kLineFeed);
         }
         c.i += 2;
@@ -47,10 +46,10 @@ void ConvertEucUnit(Cursor& c, std::int32_t line_end, std::int32_t* status) {
 }  // namespace
 
 std::int32_t SjisToEuc(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                       std::int32_t line_end, std::int32_t* status) {
-    *status = kGaijiNone;
+                       LineEndMode line_end, GaijiOutcome& status) {
+    status = GaijiOutcome::kNone;
     return ConvertText(
-        LUMTRAX_SJIS_TO_EUC, dst, src, len, kernels.sjis_to_euc != nullptr,
+        Growth::kEucPrefixes, dst, src, len, kernels.sjis_to_euc != nullptr,
         [&](Cursor& at) { kernels.sjis_to_euc(at, line_end); },
         [&](Cursor& at) { ConvertEucUnit(at, line_end, status); }, [](Cursor&) {});
 }

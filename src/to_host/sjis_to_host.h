@@ -9,6 +9,7 @@
 
 #include "codes/eightbit_host.h"
 #include "common/cursor.h"
+#include "common/modes.h"
 #include "simd/kernels.h"
 #include "tables/host_tables.h"
 
@@ -18,17 +19,17 @@ namespace lumtrax {
 // table set, double-byte characters as JIS with the high bits set, runs
 // between the shift codes 2B and 2C.
 std::int32_t SjisToEbcdicHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                              const SjisToHostMode& mode, std::int32_t* status, TableSet table_set);
+                              const CallMode& mode, GaijiOutcome& status, TableSet table_set);
 
 // Shift-JIS to the 8-bit host code (types 2 and 10): single bytes unchanged,
 // runs between a start sequence and the end sequence 93 F1.
 std::int32_t SjisToEightBitHost(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                                const SjisToHostMode& mode, std::int32_t* status, StartSequence start);
+                                const CallMode& mode, GaijiOutcome& status, StartSequence start);
 
 // Shift-JIS to EUC (type 3). It takes no shift flag and ignores LRSS mode:
 // it recognises escapes through every export.
 std::int32_t SjisToEuc(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                       std::int32_t line_end, std::int32_t* status);
+                       LineEndMode line_end, GaijiOutcome& status);
 
 }  // namespace lumtrax
 

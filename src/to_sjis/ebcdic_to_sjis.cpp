@@ -10,13 +10,12 @@
 // No unit writes more bytes than it takes.
 #include "codes/ebcdic_host.h"
 #include "gaiji/gaiji.h"
-#include "lumtrax.h"
 #include "to_sjis/host_to_sjis.h"
 
 namespace lumtrax {
 namespace {
 
-void ConvertEbcdicUnit(Cursor& c, const ByteTable& table, bool lrss, std::int32_t* status) {
+void ConvertEbcdicUnit(Cursor& c, const ByteTable& table, bool lrss, GaijiOutcome& status) {
     const std::uint8_t lead = c.src[c.i];
     if (IsEbcdicShiftCode(lead)) {
         c.in_run = lead == kEbcdicRunOpen;
@@ -27,7 +26,7 @@ void ConvertEbcdicUnit(Cursor& c, const ByteTable& table, bool lrss, std::int32_
         c.i += 1;
     } else {
         const std::uint8_t trail = c.src[c.i + 1];  // at the last counted byte, the byte after the text
-        if (IsHostJisPair(lead, trail)) {
+        if (IsEbcdicJisPair(lead, trail)) {
             WriteJisAsSjis(lead, trail, c.out);
             c.out += 2;
         } else {
@@ -41,12 +40,13 @@ void ConvertEbcdicUnit(Cursor& c, const ByteTable& table, bool lrss, std::int32_
 }  // namespace
 
 std::int32_t EbcdicHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                              std::int32_t* status, bool lrss, TableSet table_set) {
-    *status = kGaijiNone;
+                              ShiftMode mode, TableSet table_set, GaijiOutcome& status) {
+    const bool lrss = HasPlaceholders(mode);
+    status = GaijiOutcome::kNone;
     const ByteTable& table = HostToSjisTable(table_set);
     return ConvertText(
-        LUMTRAX_EBCDIC_TO_SJIS, dst, src, len, kernels.ebcdic_to_sjis != nullptr,
-        [&](Cursor& at) { kernels.ebcdic_to_sjis(at, table, lrss); },
+        Growth::kNoLonger, dst, src, len, kernels.ebcdic_to_sjis != nullptr,
+        [&](Cursor& at) { kernels.ebcdic_to_sjis(at, table, mode); },
         [&](Cursor& at) { ConvertEbcdicUnit(at, table, lrss, status); }, [](Cursor&) {});
 }
 

@@ -11,17 +11,16 @@
 // No unit writes more bytes than it takes.
 #include "codes/eightbit_host.h"
 #include "gaiji/gaiji.h"
-#include "lumtrax.h"
 #include "to_sjis/host_to_sjis.h"
 
 namespace lumtrax {
 namespace {
 
-void ConvertEightBitUnit(Cursor& c, bool lrss, std::int32_t* status) {
+void ConvertEightBitUnit(Cursor& c, bool lrss, GaijiOutcome& status) {
     const std::uint8_t lead = c.src[c.i];
     const std::uint8_t second = c.src[c.i + 1];  // at the last counted byte, the byte after the text
-    if (IsSequence(lead, second)) {
-        c.in_run = OpensRun(second);
+    if (IsEightBitSequence(lead, second)) {
+        c.in_run = EightBitSequenceOpens(second);
         if (lrss) c.Put(kLrssPlaceholder);
         c.i += 2;
     } else if (!c.in_run) {
@@ -44,11 +43,12 @@ void ConvertEightBitUnit(Cursor& c, bool lrss, std::int32_t* status) {
 }  // namespace
 
 std::int32_t EightBitHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                                std::int32_t* status, bool lrss) {
-    *status = kGaijiNone;
+                                ShiftMode mode, GaijiOutcome& status) {
+    const bool lrss = HasPlaceholders(mode);
+    status = GaijiOutcome::kNone;
     return ConvertText(
-        LUMTRAX_8BIT_TO_SJIS, dst, src, len, kernels.eightbit_to_sjis != nullptr,
-        [&](Cursor& at) { kernels.eightbit_to_sjis(at, lrss); },
+        Growth::kNoLonger, dst, src, len, kernels.eightbit_to_sjis != nullptr,
+        [&](Cursor& at) { kernels.eightbit_to_sjis(at, mode); },
         [&](Cursor& at) { ConvertEightBitUnit(at, lrss, status); }, [](Cursor&) {});
 }
 

@@ -9,13 +9,12 @@
 // No unit writes more bytes than it takes.
 #include "codes/euc.h"
 #include "gaiji/gaiji.h"
-#include "lumtrax.h"
 #include "to_sjis/host_to_sjis.h"
 
 namespace lumtrax {
 namespace {
 
-void ConvertEucUnit(Cursor& c, std::int32_t* status) {
+void ConvertEucUnit(Cursor& c, GaijiOutcome& status) {
     const std::uint8_t lead = c.src[c.i];
     if (lead < 0x80) {
         c.Put(lead);
@@ -39,11 +38,11 @@ void ConvertEucUnit(Cursor& c, std::int32_t* status) {
 }  // namespace
 
 std::int32_t EucToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                       std::int32_t* status) {
-    *status = kGaijiNone;
+                       GaijiOutcome& status) {
+    status = GaijiOutcome::kNone;
     return ConvertText(
-        LUMTRAX_EUC_TO_SJIS, dst, src, len, kernels.euc_to_sjis != nullptr,
-        [&](Cursor& at) { kernels.euc_to_sjis(at); }, [&](Cursor& at) { ConvertEucUnit(at, status); }, [](Cursor&) {});
+        Growth::kNoLonger, dst, src, len, kernels.euc_to_sjis != nullptr, [&](Cursor& at) { kernels.euc_to_sjis(at); },
+        [&](Cursor& at) { ConvertEucUnit(at, status); }, [](Cursor&) {});
 }
 
 }  // namespace lumtrax

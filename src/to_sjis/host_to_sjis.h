@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "common/modes.h"
 #include "simd/kernels.h"
 #include "tables/host_tables.h"
 
@@ -15,16 +16,16 @@ namespace lumtrax {
 // EBCDIC host code to Shift-JIS (types 4 and 5), through the reverse table of
 // the table set.
 std::int32_t EbcdicHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                              std::int32_t* status, bool lrss, TableSet table_set);
+                              ShiftMode mode, TableSet table_set, GaijiOutcome& status);
 
 // 8-bit host code to Shift-JIS (type 6); reads runs opened by 93 F0 and by
 // 93 70 alike.
 std::int32_t EightBitHostToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                                std::int32_t* status, bool lrss);
+                                ShiftMode mode, GaijiOutcome& status);
 
 // EUC to Shift-JIS (type 7).
 std::int32_t EucToSjis(const Kernels& kernels, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
-                       std::int32_t* status);
+                       GaijiOutcome& status);
 
 }  // namespace lumtrax
 

@@ -1,6 +1,6 @@
 // The kernels into Shift-JIS (types 4-7), written once over a level's
 // operations (isa.h) and included inside that level's namespace, after
-// sjis_to_host.h.
+// generic/window.h.
 //
 // A window is the W bytes at a unit boundary (fewer at the end of the text),
 // with the byte after each. Whole windows follow each other at a fixed
@@ -189,13 +189,7 @@ LUMTRAX_INLINE Carry WriteHostWindow(Cursor& c, Vec v, Vec bytes, const HostWind
     }
     c.out = WriteWithin(c.out, c.out_end, 2 * kWidth,
                         [&](std::uint8_t* at) { return WriteKept(bytes, w.end, removed, at); });
-    // A whole window moves on by a constant, so that the next window's place
-    // does not wait for this one's units.
-    if (__builtin_expect(w.end == kWidth, 1)) {
-        c.i += kWidth;
-    } else {
-        c.i += w.end;
-    }
+    MovePast(c, w.end);
     c.in_run = w.in_run;
     Carry next;
     if (w.carries) {
@@ -212,14 +206,14 @@ LUMTRAX_INLINE Carry WriteHostWindow(Cursor& c, Vec v, Vec bytes, const HostWind
 // host code (codes 2B and 2C, single bytes through the table), 2 for the
 // 8-bit host code (sequences 93 F0, 93 70, 93 F1, single bytes as they are).
 template <unsigned kCodeWidth>
-void ShiftedHostToSjis(Cursor& c, const ByteTable* table, bool lrss) {
+void ShiftedHostToSjisBlocks(Cursor& c, const ByteTable* table, bool lrss) {
     Carry carry;
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
         // Single bytes up to the end of a window with no shift code.
         const auto code_bytes = [](Vec bytes) {
             if constexpr (kCodeWidth == 1) return ToBits(VOr(VEq(bytes, kEbcdicRunOpen), VEq(bytes, kEbcdicRunClose)));
-            return ToBits(VEq(bytes, kSequenceLead));
+            return ToBits(VEq(bytes, kEightBitSequenceLead));
         };
         const auto singles = [&](Vec bytes) {
             if constexpr (kCodeWidth == 1) return Lookup(*table, bytes, ToBits(VHigh(bytes)) != 0);
@@ -235,19 +229,18 @@ void ShiftedHostToSjis(Cursor& c, const ByteTable* table, bool lrss) {
             const VMask open_codes = VEq(v, kEbcdicRunOpen);
             codes = ToBits(VOr(open_codes, VEq(v, kEbcdicRunClose)));
             opens = ToBits(open_codes);
-            // The assigned area of JIS X 0208: rows A1-A7 and B0-F3 whole, A8
-            // up to C0, F4 up to A6.
+            // The assigned area of JIS X 0208 (IsEbcdicJisPair).
             const VMask whole_rows =
-                VAnd(VOr(VInRange(v, 0xA1, 0xA7), VInRange(v, 0xB0, 0xF3)), VInRange(next, 0xA1, 0xFE));
-            const VMask short_rows =
-                VOr(VAnd(VEq(v, 0xA8), VInRange(next, 0xA1, 0xC0)), VAnd(VEq(v, 0xF4), VInRange(next, 0xA1, 0xA6)));
+                VAnd(VOr(VIn(v, kEbcdicWholeRowsLow), VIn(v, kEbcdicWholeRowsHigh)), VIn(next, kHighJisBytes));
+            const VMask short_rows = VOr(VAnd(VEq(v, kEbcdicShortRowLow), VIn(next, kEbcdicShortRowLowCells)),
+                                         VAnd(VEq(v, kEbcdicShortRowHigh), VIn(next, kEbcdicShortRowHighCells)));
             convertible = ToBits(VOr(whole_rows, short_rows));
         } else {
-            const VMask open_seconds = VOr(VEq(next, kStartF0), VEq(next, kStart70));
-            codes = ToBits(VAnd(VEq(v, kSequenceLead), VOr(open_seconds, VEq(next, kEnd))));
+            const VMask open_seconds = VOr(VEq(next, kEightBitStartF0), VEq(next, kEightBitStart70));
+            codes = ToBits(VAnd(VEq(v, kEightBitSequenceLead), VOr(open_seconds, VEq(next, kEightBitEnd))));
             opens = ToBits(open_seconds);
-            spaces = ToBits(VAnd(VEq(v, 0x20), VEq(next, 0x20)));
-            convertible = ToBits(VAnd(VInRange(v, 0xA1, 0xFE), VInRange(next, 0xA1, 0xFE))) | spaces;
+            spaces = ToBits(VAnd(VEq(v, kEightBitSpace.lead), VEq(next, kEightBitSpace.trail)));
+            convertible = ToBits(VAnd(VIn(v, kHighJisBytes), VIn(next, kHighJisBytes))) | spaces;
         }
         codes &= Below(limit);
         HostWindow w;
@@ -264,11 +257,13 @@ void ShiftedHostToSjis(Cursor& c, const ByteTable* table, bool lrss) {
     }
 }
 
-void EbcdicToSjis(Cursor& c, const ByteTable& table, bool lrss) { ShiftedHostToSjis<1>(c, &table, lrss); }
+void EbcdicToSjisBlocks(Cursor& c, const ByteTable& table, ShiftMode mode) {
+    ShiftedHostToSjisBlocks<1>(c, &table, HasPlaceholders(mode));
+}
 
-void EightBitToSjis(Cursor& c, bool lrss) { ShiftedHostToSjis<2>(c, nullptr, lrss); }
+void EightBitToSjisBlocks(Cursor& c, ShiftMode mode) { ShiftedHostToSjisBlocks<2>(c, nullptr, HasPlaceholders(mode)); }
 
-void EucToSjis(Cursor& c) {
+void EucToSjisBlocks(Cursor& c) {
     bool carried = false;       // the window's first byte is the trail of a pair begun before it
     bool carried_odd = false;   // ... of an odd row
     bool carried_kana = false;  // ... after the prefix 8E: kept as it is
@@ -283,8 +278,8 @@ void EucToSjis(Cursor& c) {
         const Bits carried_bit = carried ? 1u : 0u;
         const Bits starts = PairStarts(ToBits(VHigh(v)) & Below(limit) & ~carried_bit);
         const Bits prefixes = starts & ToBits(VEq(v, kSingleShift2));
-        // Rows 1-8 and 16-84.
-        const VMask jis = VAnd(VOr(VInRange(v, 0xA1, 0xA8), VInRange(v, 0xB0, 0xF4)), VInRange(next, 0xA1, 0xFE));
+        // Rows 1-8 and 16-84 (IsEucJisPair).
+        const VMask jis = VAnd(VOr(VIn(v, kEucJisRowsLow), VIn(v, kEucJisRowsHigh)), VIn(next, kHighJisBytes));
         const Bits leads_all = starts & ToBits(jis);
         const WindowEnd window_end = EndOfWindow(starts, starts & ~prefixes & ~leads_all, limit, whole);
         const unsigned count = window_end.count, end = window_end.end;
@@ -301,11 +296,7 @@ void EucToSjis(Cursor& c) {
         const Bits removed = prefixes & Below(count);
         c.out = WriteWithin(c.out, c.out_end, 2 * kWidth,
                             [&](std::uint8_t* at) { return WriteKept(bytes, end, removed, at); });
-        if (__builtin_expect(end == kWidth, 1)) {
-            c.i += kWidth;
-        } else {
-            c.i += end;
-        }
+        MovePast(c, end);
         const Bits last = Bit(kWidth - 1);
         carried = carries;
         carried_odd = carries && (odd_leads & last) != 0;

@@ -23,7 +23,10 @@
 #include "tables/host_tables.h"
 
 // The table of a level's kernels, from the functions of its namespace.
-#define LUMTRAX_KERNELS_OF(level, ns) \
-    { level, ns::SjisToEbcdic, ns::SjisToEightBit, ns::SjisToEuc, ns::EbcdicToSjis, ns::EightBitToSjis, ns::EucToSjis }
+#define LUMTRAX_KERNELS_OF(level, ns)                                                                         \
+    {                                                                                                         \
+        level, ns::SjisToEbcdicBlocks, ns::SjisToEightBitBlocks, ns::SjisToEucBlocks, ns::EbcdicToSjisBlocks, \
+            ns::EightBitToSjisBlocks, ns::EucToSjisBlocks                                                     \
+    }
 
 #endif  // LUMTRAX_SIMD_GENERIC_LEVEL_H
