@@ -27,10 +27,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <type_traits>
+#include <vector>
 
 namespace lumtrax {
 
@@ -47,6 +49,36 @@ enum class Conversion : int {
     kSjisToEightBit70 = 10,  // 8-bit host code, runs opened by 93 70
     kRawByteEscape = 11,     // 5C 01 X from the text's first byte X
 };
+
+// The codes a conversion reads and writes, with their variants.
+enum class Code : int {
+    kShiftJis,
+    kEbcdic,      // the EBCDIC host code, lower-case table set
+    kEbcdicKana,  // the EBCDIC host code, kana table set
+    kEightBit,    // the 8-bit host code: runs opened by 93 F0 (read: by 93 F0 or 93 70)
+    kEightBit70,  // the 8-bit host code: runs opened by 93 70
+    kEuc,
+};
+
+// A conversion, as the library's table of conversions has it.
+struct ConversionInfo {
+    Conversion conversion;
+    const char* name;  // "sjis_to_ebcdic", "eightbit_to_sjis", ...: lower case
+    Code from;
+    Code to;
+};
+
+// The assigned conversions, in the order of their numbers; count receives
+// how many there are.
+const ConversionInfo* Conversions(std::size_t& count) noexcept;
+// The row of a conversion; null for one that is not assigned.
+const ConversionInfo* Describe(Conversion conversion) noexcept;
+// The conversion named name ("sjis_to_ebcdic"; any case, '-' for '_', and
+// "8bit" for "eightbit"), if one is.
+std::optional<Conversion> ConversionNamed(std::string_view name) noexcept;
+// The conversion from one code to another, if there is one (the 8-bit host
+// code is read the same with either start sequence).
+std::optional<Conversion> ConversionBetween(Code from, Code to) noexcept;
 
 // How a CR LF in Shift-JIS text is carried (read by the conversions out of
 // Shift-JIS only).
@@ -113,6 +145,21 @@ Result Convert(Conversion conversion, const void* text, std::size_t size, const 
 // the gaiji status is stored in gaiji. On error out is empty and gaiji kNone.
 [[nodiscard]] std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out,
                                           GaijiStatus& gaiji, const Options& options = {}) noexcept;
+
+// What lies after a text's bytes in memory, for the conversions that may
+// read the byte after a text.
+enum class After : int {
+    kAnything,  // unknown: the library converts the text up to its last safe cut
+                // where it lies and only the rest from a copy followed by 00
+    kNul,       // a 00 (as after a std::string's bytes, or a Python bytes
+                // object's): the whole text is converted where it lies
+};
+
+// As ConvertInto, but the result is appended to out, whose bytes stay. On
+// error out is as it was and gaiji kNone.
+[[nodiscard]] std::error_code ConvertAppend(Conversion conversion, std::string_view text, std::string& out,
+                                            GaijiStatus& gaiji, const Options& options = {},
+                                            After after = After::kAnything) noexcept;
 
 namespace detail {
 std::error_code ConvertTerminatedInto(Conversion conversion, std::string_view text, std::string& out,
@@ -212,6 +259,146 @@ private:
     std::error_code error_;
     bool finished_ = false;
 };
+
+// A range of bytes in a text or source: where it begins, and how long it is.
+struct ByteRange {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
+// The first unit of text that the conversion replaces by the substitute (a
+// gaiji the server does not convert, bytes that are no valid text), the
+// text converted as one call; none when there is none. Costs a few
+// conversions of the text up to that unit.
+std::optional<ByteRange> FirstReplaced(Conversion conversion, std::string_view text,
+                                       const Options& options = {}) noexcept;
+
+// ---------------------------------------------------------------------------
+// Converting a source as the lumtrax command does: whole, line by line, or
+// record by record
+//
+// A source (a file, a pipe) is converted in calls: the whole of it as one
+// text (cut into pieces at safe cuts, so that the result is that of one
+// call), each line, or each record of a fixed size, in a call of its own.
+// SourceCutter cuts a source, fed in pieces of any size, into batches of
+// whole calls; ConvertBatch converts a batch and tallies what its calls met.
+// Batches may be converted on any threads; their results written in order,
+// and their tallies added in order (with the first replacement located in
+// the batch that holds it), give what one pass over the source gives. The
+// lumtrax command and lumtrax.dask both convert files so.
+
+// How a source is cut into calls.
+enum class Framing : int {
+    kWhole,    // the whole source is one text, converted in pieces at safe cuts
+    kLines,    // each line, with its line end (LF: 0A, or 25 in the EBCDIC host code)
+    kRecords,  // each record of record_size bytes; a shorter last record as it is
+};
+
+struct SourceOptions {
+    Framing framing = Framing::kWhole;
+    std::size_t record_size = 0;                      // kRecords
+    std::size_t batch_size = std::size_t{256} << 10;  // about how many bytes a batch holds
+};
+
+// A stretch of a source: one or more whole calls, in order.
+struct Batch {
+    std::string text;                      // the calls' texts, one after the other
+    std::vector<std::size_t> ends;         // where each call's text ends in text
+    std::vector<std::size_t> ends_inside;  // the calls (by index) whose text ends inside a unit
+    std::uint64_t offset = 0;              // of text[0] in the source
+    std::uint64_t first_call = 0;          // the first call's line or record number, from 1 (0: a whole text)
+    bool last = false;                     // the batch ends the source
+
+    // Empty, keeping the memory of its buffers.
+    void Clear() noexcept;
+};
+
+// Where something lies in a source.
+struct Place {
+    std::uint64_t call = 0;  // its line or record, from 1; 0 in a whole text
+    ByteRange bytes;         // in the source
+};
+
+// What the calls of a source met, added up in order.
+struct Tally {
+    std::uint64_t calls = 0;              // calls: lines, records, or the pieces of a whole text
+    std::uint64_t converted = 0;          // calls whose gaiji the gaiji server all converted
+    std::uint64_t replaced = 0;           // calls where a unit was replaced by the substitute
+    std::optional<Place> first_replaced;  // the first such unit (see LocateFirstReplaced)
+    std::uint64_t ends_inside = 0;        // calls whose text ends inside a unit: the byte after it was taken as 00
+    std::optional<Place> first_ends_inside;
+    GaijiStatus gaiji = GaijiStatus::kNone;  // of the whole source
+
+    // Adds the tally of the calls that come after these.
+    void Add(const Tally& later) noexcept;
+};
+
+class SourceCutter {
+public:
+    SourceCutter(Conversion conversion, const Options& options = {}, const SourceOptions& source = {}) noexcept;
+
+    // Where the next bytes of the source go: append them to this string
+    // (read into it directly), then call Next.
+    std::string& input() noexcept { return held_; }
+    // How many bytes to append next, for a batch to come out soon.
+    std::size_t wanted() const noexcept;
+
+    // Takes the next batch of whole calls out of what input() holds into
+    // batch (whose buffers are reused). at_end says that the source has no
+    // more bytes: then the rest comes out as the last batch. False when no
+    // batch is ready (append more), or the source is done, or error is set:
+    // Errc::kTooLong for a line, or a stretch of a whole text without a safe
+    // cut, longer than one call takes (error_place() says where), and
+    // Errc::kUnassignedType.
+    bool Next(Batch& batch, bool at_end, std::error_code& error) noexcept;
+    // After a read error: takes out the next batch of the calls that input()
+    // holds whole (the whole units of a whole text, whole lines, whole
+    // records); call it until it gives false. A line or record cut short
+    // stays out.
+    bool Salvage(Batch& batch) noexcept;
+
+    const Place& error_place() const noexcept { return error_place_; }
+
+private:
+    bool NextWhole(Batch& batch, bool at_end, std::error_code& error);
+    bool NextCalls(Batch& batch, bool at_end, std::error_code& error);
+    bool Fail(std::error_code& error, std::uint64_t call, std::uint64_t offset, std::uint64_t length);
+    void StartBatch(Batch& batch) const;
+    void Take(std::size_t count);
+
+    Conversion conversion_;
+    Options options_;
+    SourceOptions source_;
+    std::string held_;  // held_[begin_, end) is input not yet taken
+    std::size_t begin_ = 0;
+    std::uint64_t offset_ = 0;     // of held_[begin_] in the source
+    std::uint64_t next_call_ = 1;  // the number of the next line or record
+    // How far the search for the next line end or safe cut has looked, from
+    // begin_: the unit there and whether a run is open, and (Shift-JIS lines)
+    // the bytes already searched for an LF.
+    std::size_t search_at_ = 0;
+    bool search_open_ = false;
+    std::size_t searched_ = 0;
+    bool walking_ = false;  // whole texts: no cut before search_at_
+    bool salvaging_ = false;
+    bool done_ = false;
+    Place error_place_;
+};
+
+// Converts each call of a batch, in order, into out (whose content is
+// replaced by the results, one after the other: out's memory is reused, and
+// the bytes it holds are written over); result_ends, when given, receives
+// where each call's result ends. Adds what the calls met to tally (without
+// locating the first replacement: see LocateFirstReplaced).
+[[nodiscard]] std::error_code ConvertBatch(Conversion conversion, const Options& options, const Batch& batch,
+                                           std::string& out, Tally& tally,
+                                           std::vector<std::size_t>* result_ends = nullptr) noexcept;
+
+// Locates the first replaced unit of a batch's tally exactly: its call and
+// its bytes in the source. Call it for the batch that holds the first
+// replacement of the source (tally.replaced > 0 where all before had none),
+// before adding the tally.
+void LocateFirstReplaced(Conversion conversion, const Options& options, const Batch& batch, Tally& tally) noexcept;
 
 // True for the types listed in Conversion.
 bool IsAssigned(Conversion conversion) noexcept;

@@ -2,24 +2,22 @@
 
 import enum
 
+from . import _lumtrax
 
-class Conversion(enum.IntEnum):
-    """The conversions, numbered as the C interface numbers its types.
+Conversion = enum.IntEnum(
+    "Conversion", [(name.upper(), number) for name, number in _lumtrax._conversions()], module=__name__)
+Conversion.__doc__ = """The conversions, numbered as the C interface numbers its types.
 
-    A function that takes a conversion also takes its name, in any case, with
-    '8bit' for 'eightbit' ('sjis_to_ebcdic', 'sjis_to_8bit'), or its number.
-    """
+The members come from the library's table of conversions: SJIS_TO_EBCDIC
+(the EBCDIC host code, lower-case table set), SJIS_TO_EBCDIC_KANA (kana table
+set), SJIS_TO_EIGHTBIT (the 8-bit host code, runs opened by 93 F0),
+SJIS_TO_EUC, EBCDIC_TO_SJIS, EBCDIC_KANA_TO_SJIS, EIGHTBIT_TO_SJIS (reads runs
+opened by 93 F0 and by 93 70), EUC_TO_SJIS, SJIS_TO_EIGHTBIT_70 (runs opened
+by 93 70) and RAW_BYTE_ESCAPE (5C 01 X from the text's first byte X).
 
-    SJIS_TO_EBCDIC = 0  #: EBCDIC host code, lower-case table set
-    SJIS_TO_EBCDIC_KANA = 1  #: EBCDIC host code, kana table set
-    SJIS_TO_EIGHTBIT = 2  #: 8-bit host code, runs opened by 93 F0
-    SJIS_TO_EUC = 3
-    EBCDIC_TO_SJIS = 4  #: lower-case table set
-    EBCDIC_KANA_TO_SJIS = 5  #: kana table set
-    EIGHTBIT_TO_SJIS = 6  #: reads runs opened by 93 F0 and by 93 70
-    EUC_TO_SJIS = 7
-    SJIS_TO_EIGHTBIT_70 = 10  #: 8-bit host code, runs opened by 93 70
-    RAW_BYTE_ESCAPE = 11  #: 5C 01 X from the text's first byte X
+A function that takes a conversion also takes its name, in any case, with
+'8bit' for 'eightbit' ('sjis_to_ebcdic', 'sjis_to_8bit'), or its number.
+"""
 
 
 class GaijiStatus(enum.IntEnum):
@@ -77,3 +75,6 @@ def _conversion(value):
     raise ArgumentError(
         "conversion must be a lumtrax.Conversion, its name or its number, not "
         + type(value).__name__)
+
+
+_lumtrax._bind(_conversion, GaijiStatus, Error, UnassignedTypeError, TextTooLongError, ArgumentError)

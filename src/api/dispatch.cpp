@@ -50,7 +50,7 @@ std::int32_t MakeRawByteEscape(std::uint8_t* dst, const std::uint8_t* src) {
     return 3;
 }
 
-std::int32_t RunConversion(const Kernels& kernels, const ConversionInfo& info, std::uint8_t* dst,
+std::int32_t RunConversion(const Kernels& kernels, const ConversionRow& info, std::uint8_t* dst,
                            const std::uint8_t* src, std::int32_t len, const CallMode& mode, GaijiOutcome& status) {
     switch (info.source) {
         case SourceCode::kShiftJis:
@@ -99,7 +99,7 @@ std::int32_t ConvertDispatch(const Kernels& kernels, std::int32_t type, std::uin
                              std::int32_t len, const CallMode& mode, GaijiOutcome& status) {
     status = GaijiOutcome::kNone;
     if (dst == nullptr || src == nullptr) return kFailed;
-    const ConversionInfo* info = FindConversion(type);
+    const ConversionRow* info = FindConversion(type);
     if (info == nullptr) {
         CopyUnconverted(dst, src);
         return kFailed;

@@ -19,7 +19,7 @@
 
 namespace lumtrax {
 
-struct ConversionInfo {
+struct ConversionRow {
     std::int32_t type;                          // the LUMTRAX_* number of the C interface
     const char* name;                           // lower case, as the command and Python name it
     SourceCode source;                          // the code it reads
@@ -30,7 +30,7 @@ struct ConversionInfo {
 };
 
 using SC = SourceCode;
-inline constexpr ConversionInfo kConversions[] = {
+inline constexpr ConversionRow kConversions[] = {
     {LUMTRAX_SJIS_TO_EBCDIC, "sjis_to_ebcdic", SC::kShiftJis, SC::kEbcdicHost, TableSet::kLowerCase, StartSequence::kF0,
      Growth::kEbcdicRuns},
     {LUMTRAX_SJIS_TO_EBCDIC_KANA, "sjis_to_ebcdic_kana", SC::kShiftJis, SC::kEbcdicHost, TableSet::kKana,
@@ -55,8 +55,8 @@ inline constexpr ConversionInfo kConversions[] = {
 inline constexpr std::size_t kConversionCount = sizeof kConversions / sizeof kConversions[0];
 
 // The row of a type, or null for a type that is not assigned.
-constexpr const ConversionInfo* FindConversion(std::int32_t type) {
-    for (const ConversionInfo& info : kConversions) {
+constexpr const ConversionRow* FindConversion(std::int32_t type) {
+    for (const ConversionRow& info : kConversions) {
         if (info.type == type) return &info;
     }
     return nullptr;
@@ -64,7 +64,7 @@ constexpr const ConversionInfo* FindConversion(std::int32_t type) {
 
 // The growth rule of any type: an unassigned one copies its source.
 constexpr Growth GrowthOf(std::int32_t type) {
-    const ConversionInfo* info = FindConversion(type);
+    const ConversionRow* info = FindConversion(type);
     return info != nullptr ? info->growth : Growth::kCopy;
 }
 
@@ -74,18 +74,18 @@ constexpr std::uint64_t DestinationCapacity(std::int32_t type, std::uint64_t len
 
 // Whether the conversion reads Shift-JIS: it then computes a length by
 // characters, and takes the line-end mode.
-constexpr bool HasShiftJisSource(const ConversionInfo& info) {
+constexpr bool HasShiftJisSource(const ConversionRow& info) {
     return info.source == SourceCode::kShiftJis && info.growth != Growth::kEscape;
 }
 
 // Whether it writes a host code with shift codes or sequences.
-constexpr bool WritesShiftedHost(const ConversionInfo& info) {
+constexpr bool WritesShiftedHost(const ConversionRow& info) {
     return info.source == SourceCode::kShiftJis &&
            (info.target == SourceCode::kEbcdicHost || info.target == SourceCode::kEightBitHost);
 }
 
 // How the conversion walks its source in the given mode (codes/units.h).
-constexpr UnitRules RulesOf(const ConversionInfo& info, const CallMode& mode) {
+constexpr UnitRules RulesOf(const ConversionRow& info, const CallMode& mode) {
     UnitRules rules;
     rules.source = info.source;
     if (WritesShiftedHost(info)) {

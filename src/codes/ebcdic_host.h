@@ -61,12 +61,12 @@ constexpr bool IsEbcdicLowByte(std::uint8_t b) { return InRange(b, 0x41, 0x9E); 
 // The assigned area of JIS X 0208 with the high bits set: the rows A1-A7 and
 // B0-F3 whole, row A8 up to C0, row F4 up to A6. The pairs that arithmetic
 // converts back.
-inline constexpr ByteRange kEbcdicWholeRowsLow{0xA1, 0xA7};
-inline constexpr ByteRange kEbcdicWholeRowsHigh{0xB0, 0xF3};
+inline constexpr ByteValues kEbcdicWholeRowsLow{0xA1, 0xA7};
+inline constexpr ByteValues kEbcdicWholeRowsHigh{0xB0, 0xF3};
 constexpr std::uint8_t kEbcdicShortRowLow = 0xA8;
-inline constexpr ByteRange kEbcdicShortRowLowCells{0xA1, 0xC0};
+inline constexpr ByteValues kEbcdicShortRowLowCells{0xA1, 0xC0};
 constexpr std::uint8_t kEbcdicShortRowHigh = 0xF4;
-inline constexpr ByteRange kEbcdicShortRowHighCells{0xA1, 0xA6};
+inline constexpr ByteValues kEbcdicShortRowHighCells{0xA1, 0xA6};
 
 constexpr bool IsEbcdicJisPair(std::uint8_t lead, std::uint8_t trail) {
     if (kEbcdicWholeRowsLow.Holds(lead) || kEbcdicWholeRowsHigh.Holds(lead)) return IsHighJisByte(trail);

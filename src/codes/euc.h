@@ -26,8 +26,8 @@ constexpr BytePair EucKanji(std::uint8_t jis_lead, std::uint8_t jis_trail) {
 
 // The pairs that arithmetic converts back: rows 1-8 and 16-84 whole, so
 // that A8 and F4 take every trail.
-inline constexpr ByteRange kEucJisRowsLow{0xA1, 0xA8};
-inline constexpr ByteRange kEucJisRowsHigh{0xB0, 0xF4};
+inline constexpr ByteValues kEucJisRowsLow{0xA1, 0xA8};
+inline constexpr ByteValues kEucJisRowsHigh{0xB0, 0xF4};
 
 constexpr bool IsEucJisPair(std::uint8_t lead, std::uint8_t trail) {
     return (kEucJisRowsLow.Holds(lead) || kEucJisRowsHigh.Holds(lead)) && IsHighJisByte(trail);

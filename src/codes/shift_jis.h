@@ -26,15 +26,15 @@ namespace lumtrax {
 // The classes by their byte ranges. The conversions test a pair through the
 // class tables below, which are derived from these and checked against them.
 // The byte ranges of the classes, which the kernels test too.
-inline constexpr ByteRange kSjisLeadsLow{0x81, 0x9F};
-inline constexpr ByteRange kSjisLeadsHigh{0xE0, 0xFC};
-inline constexpr ByteRange kSjisKanjiLeadsHigh{0xE0, 0xEF};
-inline constexpr ByteRange kSjisTrailsLow{0x40, 0x7E};   // 7F is never a trail,
-inline constexpr ByteRange kSjisTrailsHigh{0x80, 0xFC};  // 80 always is
-inline constexpr ByteRange kSjisGaijiLeadsNec{0xED, 0xEE};
-inline constexpr ByteRange kSjisGaijiLeadsHigh{0xF0, 0xFC};  // the user-defined area F0-F9, and FA-FC
+inline constexpr ByteValues kSjisLeadsLow{0x81, 0x9F};
+inline constexpr ByteValues kSjisLeadsHigh{0xE0, 0xFC};
+inline constexpr ByteValues kSjisKanjiLeadsHigh{0xE0, 0xEF};
+inline constexpr ByteValues kSjisTrailsLow{0x40, 0x7E};   // 7F is never a trail,
+inline constexpr ByteValues kSjisTrailsHigh{0x80, 0xFC};  // 80 always is
+inline constexpr ByteValues kSjisGaijiLeadsNec{0xED, 0xEE};
+inline constexpr ByteValues kSjisGaijiLeadsHigh{0xF0, 0xFC};  // the user-defined area F0-F9, and FA-FC
 constexpr std::uint8_t kSjisRow13Lead = 0x87;
-inline constexpr ByteRange kSjisRow13TrailsHigh{0x80, 0x9E};  // row 13: the trails up to 9E
+inline constexpr ByteValues kSjisRow13TrailsHigh{0x80, 0x9E};  // row 13: the trails up to 9E
 
 namespace sjis_ranges {
 
@@ -155,9 +155,9 @@ constexpr bool IsLineEndAt(const std::uint8_t* src, std::size_t i, std::size_t n
 
 // ---- JIS X 0208 ----------------------------------------------------------------
 
-inline constexpr ByteRange kJisBytes{0x21, 0x7E};
+inline constexpr ByteValues kJisBytes{0x21, 0x7E};
 // A JIS byte with its high bit set, as the host codes and EUC carry it.
-inline constexpr ByteRange kHighJisBytes{0xA1, 0xFE};
+inline constexpr ByteValues kHighJisBytes{0xA1, 0xFE};
 
 constexpr bool IsJisByte(std::uint8_t b) { return kJisBytes.Holds(b); }
 constexpr bool IsHighJisByte(std::uint8_t b) { return kHighJisBytes.Holds(b); }

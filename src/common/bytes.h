@@ -11,7 +11,7 @@ constexpr bool InRange(std::uint8_t b, std::uint8_t lo, std::uint8_t hi) { retur
 
 // A range of byte values, both ends inclusive: the codes name their ranges
 // once, and the plain loops and the kernels test the same ones.
-struct ByteRange {
+struct ByteValues {
     std::uint8_t lo;
     std::uint8_t hi;
     constexpr bool Holds(std::uint8_t b) const { return InRange(b, lo, hi); }

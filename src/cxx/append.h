@@ -11,11 +11,11 @@
 namespace lumtrax {
 
 // As ConvertInto, but the result goes after the first kept bytes of out,
-// which stay (kept = out.size() appends). terminated says that a 00 follows
-// the text (as one follows a std::string's bytes): then the text is
-// converted where it lies, else from a copy. On error out holds its kept
-// bytes and gaiji is kNone.
-std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool terminated, std::string& out,
+// which stay (kept = out.size() appends; what out holds after them is written
+// over, so that only the part that grows is filled). after says what follows
+// the text's bytes (After::kNul: a 00, and the text is converted where it
+// lies). On error out holds its kept bytes and gaiji is kNone.
+std::error_code ConvertAfter(Conversion conversion, std::string_view text, After after, std::string& out,
                              std::size_t kept, GaijiStatus& gaiji, const Options& options) noexcept;
 
 }  // namespace lumtrax

@@ -8,7 +8,7 @@
 // with the byte after each.
 
 // A byte range of the codes (src/codes/), tested on every byte of a vector.
-LUMTRAX_INLINE VMask VIn(Vec v, ByteRange range) { return VInRange(v, range.lo, range.hi); }
+LUMTRAX_INLINE VMask VIn(Vec v, ByteValues range) { return VInRange(v, range.lo, range.hi); }
 
 // Where the pairs of a window begin, given the bytes that could begin one
 // (bit 0 begins a unit). Adding the first bit of a run that begins at an

@@ -12,6 +12,7 @@
 #include "api/dispatch.h"
 #include "codes/conversions.h"
 #include "cxx/append.h"
+#include "cxx/cut_finder.h"
 #include "gaiji/gaiji_server.h"
 #include "simd/kernels.h"
 
@@ -23,6 +24,9 @@ namespace lumtrax {
 namespace {
 
 constexpr std::size_t kIntMax = static_cast<std::size_t>(INT_MAX);
+// Below this, copying a text that no 00 follows is cheaper than looking for
+// a cut to convert most of it where it lies.
+constexpr std::size_t kCopyAtMost = 4 * 1024;
 // Below this, the growth rule (at most 7 × (len + 1) / 3 + 3) and the working
 // memory (text, 00 and destination) are computed without overflow even where
 // size_t has 32 bits.
@@ -102,7 +106,7 @@ std::error_code make_error_code(Errc error) noexcept {
 bool IsAssigned(Conversion conversion) noexcept { return FindConversion(static_cast<std::int32_t>(conversion)); }
 
 std::size_t MaxTextSize(Conversion conversion) noexcept {
-    const ConversionInfo* info = FindConversion(static_cast<std::int32_t>(conversion));
+    const ConversionRow* info = FindConversion(static_cast<std::int32_t>(conversion));
     if (info == nullptr) return 0;
     return kLongestTexts.by_row[static_cast<std::size_t>(info - kConversions)];
 }
@@ -114,8 +118,12 @@ std::size_t MaxResultSize(Conversion conversion, std::size_t size) noexcept {
     return DestinationCapacity(static_cast<std::int32_t>(conversion), size) - 1;
 }
 
-std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool terminated, std::string& out,
-                             std::size_t kept, GaijiStatus& gaiji, const Options& options) noexcept {
+namespace {
+
+// One call over text, where it lies (terminated: a 00 follows it) or from a
+// copy followed by 00.
+std::error_code ConvertOnce(Conversion conversion, std::string_view text, bool terminated, std::string& out,
+                            std::size_t kept, GaijiStatus& gaiji, const Options& options) noexcept {
     gaiji = GaijiStatus::kNone;
     const auto fail = [&](Errc error) {
         out.resize(kept);
@@ -155,9 +163,7 @@ std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool 
     // empty text.
     const std::int32_t length = size == 0 ? -1 : static_cast<std::int32_t>(size);
     GaijiOutcome status = GaijiOutcome::kNone;
-    const CallMode mode{LineEndModeOf(static_cast<std::int32_t>(options.line_end)),
-                        ShiftModeOf(options.lrss, options.shift)};
-    const std::int32_t result = ConvertDispatch(type, destination, source, length, mode, status);
+    const std::int32_t result = ConvertDispatch(type, destination, source, length, CallModeOf(options), status);
     if (result < 0) return fail(Errc::kTooLong);  // not reached: the type is assigned and the length fits
     if (destination != block) std::memmove(block, destination, static_cast<std::size_t>(result));
     out.resize(kept + static_cast<std::size_t>(result));
@@ -165,14 +171,93 @@ std::error_code ConvertAfter(Conversion conversion, std::string_view text, bool 
     return {};
 }
 
+}  // namespace
+
+std::error_code ConvertAfter(Conversion conversion, std::string_view text, After after, std::string& out,
+                             std::size_t kept, GaijiStatus& gaiji, const Options& options) noexcept {
+    // The escape is made of the first byte alone.
+    if (conversion == Conversion::kRawByteEscape) text = text.substr(0, 1);
+    if (after == After::kNul || text.size() <= kCopyAtMost || text.size() > MaxTextSize(conversion)) {
+        return ConvertOnce(conversion, text, after == After::kNul, out, kept, gaiji, options);
+    }
+    // Up to its last safe cut the text is converted where it lies (the byte
+    // after a safe cut is the text's own, and is read as it is in one call);
+    // the rest from a copy, and the statuses merged.
+    const std::size_t cut = FindCut(conversion, text, text.size() - 1, options);
+    GaijiStatus first = GaijiStatus::kNone;
+    if (cut > 0) {
+        if (const std::error_code error =
+                ConvertOnce(conversion, text.substr(0, cut), true, out, kept, first, options)) {
+            gaiji = GaijiStatus::kNone;
+            return error;
+        }
+    }
+    const std::error_code error =
+        ConvertOnce(conversion, text.substr(cut), false, out, cut > 0 ? out.size() : kept, gaiji, options);
+    if (error) {
+        out.resize(kept);
+        gaiji = GaijiStatus::kNone;
+        return error;
+    }
+    gaiji = MergeGaiji(first, gaiji);
+    return {};
+}
+
 std::error_code ConvertInto(Conversion conversion, std::string_view text, std::string& out, GaijiStatus& gaiji,
                             const Options& options) noexcept {
-    return ConvertAfter(conversion, text, false, out, 0, gaiji, options);
+    return ConvertAfter(conversion, text, After::kAnything, out, 0, gaiji, options);
+}
+
+std::error_code ConvertAppend(Conversion conversion, std::string_view text, std::string& out, GaijiStatus& gaiji,
+                              const Options& options, After after) noexcept {
+    return ConvertAfter(conversion, text, after, out, out.size(), gaiji, options);
 }
 
 std::error_code detail::ConvertTerminatedInto(Conversion conversion, std::string_view text, std::string& out,
                                               GaijiStatus& gaiji, const Options& options) noexcept {
-    return ConvertAfter(conversion, text, true, out, 0, gaiji, options);
+    return ConvertAfter(conversion, text, After::kNul, out, 0, gaiji, options);
+}
+
+std::optional<ByteRange> FirstReplaced(Conversion conversion, std::string_view text, const Options& options) noexcept {
+    std::string out;
+    // A prefix converted where it lies, the byte after it read as the text's
+    // own, converts the units that begin in it as the whole text does: the
+    // first prefix that replaces something ends one byte after the first
+    // replaced unit begins.
+    const auto replaced = [&](std::size_t length) {
+        GaijiStatus gaiji = GaijiStatus::kNone;
+        const After after = length < text.size() ? After::kNul : After::kAnything;
+        return !ConvertAfter(conversion, text.substr(0, length), after, out, 0, gaiji, options) &&
+               gaiji == GaijiStatus::kReplaced;
+    };
+    if (text.empty() || !IsAssigned(conversion) || !replaced(text.size())) return std::nullopt;
+    // Galloping from the start, then halving: the cost follows where the
+    // unit is, not the length of the text.
+    std::size_t good = 0;
+    std::size_t worse = 64;
+    while (worse < text.size() && !replaced(worse)) {
+        good = worse;
+        worse *= 2;
+    }
+    if (worse > text.size()) worse = text.size();
+    while (worse - good > 1) {
+        const std::size_t middle = good + (worse - good) / 2;
+        (replaced(middle) ? worse : good) = middle;
+    }
+    // The unit that begins at worse - 1, walked to from the text's start.
+    const UnitRules rules = RulesOf(conversion, options);
+    const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
+    std::string padded;  // the byte after the text, for the walk
+    if (worse >= text.size()) {
+        padded.assign(text.data(), text.size());
+        s = reinterpret_cast<const std::uint8_t*>(padded.c_str());
+    }
+    UnitPosition p;
+    while (p.at < worse - 1) StepOverUnit(rules, s, p);
+    UnitPosition next = p;
+    StepOverUnit(rules, s, next);
+    const std::size_t end = next.at < text.size() ? next.at : text.size();
+    return ByteRange{p.at, end - p.at};
 }
 
 Result Convert(Conversion conversion, std::string_view text, const Options& options) noexcept {

@@ -1,28 +1,15 @@
-// Converting a text in pieces: where a text may be cut (FindCut) and the
-// converter that feeds on pieces of any size (StreamConverter).
+// The cut rule, and finding cuts (cxx/cut_finder.h, FindCut in lumtrax.hpp).
+#include "cxx/cut_finder.h"
+
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <new>
-#include <string>
+#include <string_view>
 
 #include "codes/conversions.h"
-#include "codes/units.h"
-#include "common/modes.h"
-#include "cxx/append.h"
-#include "lumtrax.hpp"
 
 namespace lumtrax {
 namespace {
 
 using Position = UnitPosition;
-
-// How the conversion walks its source, as far as cuts go.
-UnitRules RulesOf(Conversion conversion, const Options& options) {
-    const CallMode mode{LineEndModeOf(static_cast<std::int32_t>(options.line_end)),
-                        ShiftModeOf(options.lrss, options.shift)};
-    return lumtrax::RulesOf(*FindConversion(static_cast<std::int32_t>(conversion)), mode);
-}
 
 // The last safe cut after p and at or before end, walking from p, which is
 // where a unit begins with its true state; where there is none, the first
@@ -74,8 +61,21 @@ bool Synchronise(const UnitRules& walk, const std::uint8_t* s, std::size_t k, st
 
 }  // namespace
 
-GaijiStatus MergeGaiji(GaijiStatus earlier, GaijiStatus later) noexcept {
-    return static_cast<int>(later) > static_cast<int>(earlier) ? later : earlier;
+CallMode CallModeOf(const Options& options) {
+    return {LineEndModeOf(static_cast<std::int32_t>(options.line_end)), ShiftModeOf(options.lrss, options.shift)};
+}
+
+UnitRules RulesOf(Conversion conversion, const Options& options) {
+    return RulesOf(*FindConversion(static_cast<std::int32_t>(conversion)), CallModeOf(options));
+}
+
+std::size_t WalkToCut(const UnitRules& rules, const std::uint8_t* s, std::size_t size, UnitPosition& p) {
+    // A cut needs the byte after it, which decides the unit that begins there.
+    while (p.at + 1 < size) {
+        StepOverUnit(rules, s, p);
+        if (p.at < size && !p.open) return p.at;
+    }
+    return 0;
 }
 
 // The cut rule. A cut at c is safe when
@@ -115,74 +115,8 @@ std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t li
     }
 }
 
-StreamConverter::StreamConverter(Conversion conversion, const Options& options, std::size_t piece_size) noexcept
-    : conversion_(conversion), options_(options), piece_size_(piece_size == 0 ? 1 : piece_size) {}
-
-void StreamConverter::Reset() noexcept {
-    std::string().swap(held_);
-    begin_ = 0;
-    search_at_ = 0;
-    gaiji_ = GaijiStatus::kNone;
-    error_.clear();
-    finished_ = false;
-}
-
-std::error_code StreamConverter::ConvertHeld(std::size_t count, std::string& out) noexcept {
-    GaijiStatus gaiji = GaijiStatus::kNone;
-    error_ = ConvertAfter(conversion_, std::string_view(held_).substr(begin_, count), false, out, out.size(), gaiji,
-                          options_);
-    if (error_) return error_;
-    gaiji_ = MergeGaiji(gaiji_, gaiji);
-    begin_ += count;
-    return {};
-}
-
-std::error_code StreamConverter::Feed(std::string_view bytes, std::string& out) noexcept {
-    if (error_) return error_;
-    if (finished_) Reset();
-    if (!IsAssigned(conversion_)) return error_ = Errc::kUnassignedType;
-    if (conversion_ == Conversion::kRawByteEscape) {  // the escape of the first byte
-        if (held() == 0 && !bytes.empty()) held_.assign(1, bytes[0]);
-        return {};
-    }
-    // The bytes already converted go once they are the larger part of what
-    // is held, so that each byte held is moved a bounded number of times,
-    // however long a stretch without a cut came before it.
-    if (begin_ > 0 && begin_ >= held_.size() - begin_) {
-        held_.erase(0, begin_);
-        begin_ = 0;
-    }
-    try {
-        held_.append(bytes.data(), bytes.size());
-    } catch (const std::exception&) {
-        return error_ = Errc::kHeapExhausted;
-    }
-    const std::size_t most = MaxTextSize(conversion_);
-    // Where no cut was found, the next search waits until the text held has
-    // doubled, so that a long stretch without a cut is walked a bounded
-    // number of times.
-    while (held() > piece_size_ && (held() >= search_at_ || held() > most)) {
-        const std::size_t cut = FindCut(conversion_, std::string_view(held_).substr(begin_), piece_size_, options_);
-        if (cut > most || (cut == 0 && held() > most)) return error_ = Errc::kTooLong;
-        if (cut == 0) {
-            search_at_ = 2 * held();
-            break;
-        }
-        if (const std::error_code error = ConvertHeld(cut, out)) return error;
-        search_at_ = 0;
-    }
-    return {};
-}
-
-std::error_code StreamConverter::Finish(std::string& out) noexcept {
-    if (error_) return error_;
-    if (finished_) Reset();
-    if (const std::error_code error = ConvertHeld(held(), out)) return error;
-    std::string().swap(held_);
-    begin_ = 0;
-    search_at_ = 0;
-    finished_ = true;
-    return {};
+GaijiStatus MergeGaiji(GaijiStatus earlier, GaijiStatus later) noexcept {
+    return static_cast<int>(later) > static_cast<int>(earlier) ? later : earlier;
 }
 
 }  // namespace lumtrax
