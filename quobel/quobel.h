@@ -1,10 +1,10 @@
 /*
- * The stand-in gaiji server's one export beyond the gaiji server interface
- * (src/gaiji/gaiji_server.h), for the lumtrax command's --version, which
- * finds it with dlsym. The library never calls it, and a site's own server
- * need not have it. libquobel.so exports it; Quobel.dll does not: its
- * exports stay the interface's four functions at the ordinals 1 to 4, and
- * there is no lumtrax command on Windows to ask.
+ * The stand-in gaiji server's exports beyond the gaiji server interface
+ * (src/gaiji/gaiji_server.h), for the lumtrax command's --version and
+ * --check-gaiji-table, which find them with dlsym. The library never calls
+ * them, and a site's own server need not have them. libquobel.so exports
+ * them; Quobel.dll does not: its exports stay the interface's four functions
+ * at the ordinals 1 to 4, and there is no lumtrax command on Windows to ask.
  */
 #ifndef QUOBEL_QUOBEL_H
 #define QUOBEL_QUOBEL_H
@@ -31,8 +31,17 @@ enum QuobelTableState {
  *   /etc/site/gaiji.tsv: 12 gaiji, no fallback
  *   /etc/site/gaiji.tsv: refused (line 7: ...); every gaiji fails */
 #define QUOBEL_GAIJI_TABLE_FUNCTION "QuobelGaijiTable"
-GAIJI_PUBLIC int QuobelGaijiTable(char *text, int size);
-typedef int (*QuobelGaijiTableFunction)(char *text, int size);
+GAIJI_PUBLIC int QuobelGaijiTable(char* text, int size);
+typedef int (*QuobelGaijiTableFunction)(char* text, int size);
+
+/* Checks the gaiji table file at path as the server reads it, without
+ * loading it into the server: calls line(text, context) for each line of the
+ * report (each error with its line number, then a summary, or the number of
+ * gaiji). Returns 0 when the server would take the table, else 1. */
+typedef void (*QuobelLineFunction)(const char* text, void* context);
+#define QUOBEL_CHECK_GAIJI_TABLE_FUNCTION "QuobelCheckGaijiTable"
+GAIJI_PUBLIC int QuobelCheckGaijiTable(const char* path, QuobelLineFunction line, void* context);
+typedef int (*QuobelCheckGaijiTableFunction)(const char* path, QuobelLineFunction line, void* context);
 
 #ifdef __cplusplus
 }
