@@ -355,13 +355,13 @@ TEST_F(CommandTest, ReportsGaijiAndExitsOneWhenOneWasReplaced) {
     EXPECT_EQ(o.err, "lumtrax: gaiji converted by the gaiji server\n");
     // Not all that comes back unconverted is a gaiji: 87 40 is one the server
     // does not know, 2B B0 at the end a cut host pair. A whole file says in
-    // which bytes (between the places where it can be cut) the first is.
+    // which bytes the first is: those of the unit replaced.
     o = Hex({"--to", "ebcdic"}, "41 20 F0 40 87 40 20 41");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "C1 40 2B 41 A1 A2 A3 2C 40 C1\n");
     EXPECT_EQ(o.err,
               "lumtrax: 1 chunk had characters that could not be converted and were "
-              "replaced by the substitute (a black square): bytes 2-6 of standard input\n");
+              "replaced by the substitute (a black square): bytes 4-5 of standard input\n");
     o = Hex({"--from", "ebcdic"}, "C1 2B B0");
     EXPECT_NE(o.err.find("1 chunk had characters that could not be converted"), std::string::npos);
     o = Hex({"--to", "ebcdic", "--lines"}, "41 0A F0 40 0A 87 40 0A 87 40");

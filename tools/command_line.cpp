@@ -91,20 +91,6 @@ unsigned char ParseByte(const std::string& option, const std::string& value) {
     return static_cast<unsigned char>(std::strtoul(digits.c_str(), nullptr, 16));
 }
 
-bool HasShiftJisSource(Conversion c) {
-    return c == Conversion::kSjisToEbcdic || c == Conversion::kSjisToEbcdicKana || c == Conversion::kSjisToEightBit ||
-           c == Conversion::kSjisToEightBit70 || c == Conversion::kSjisToEuc;
-}
-
-bool WritesShiftCodes(Conversion c) {
-    return c == Conversion::kSjisToEbcdic || c == Conversion::kSjisToEbcdicKana || c == Conversion::kSjisToEightBit ||
-           c == Conversion::kSjisToEightBit70;
-}
-
-bool ReadsLrss(Conversion c) {
-    return c != Conversion::kSjisToEuc && c != Conversion::kEucToSjis && c != Conversion::kRawByteEscape;
-}
-
 // The options as read, before they are put together.
 struct Raw {
     std::optional<Code> from;
@@ -121,6 +107,21 @@ struct Raw {
     std::optional<std::string> output;
     std::optional<unsigned> jobs;
 };
+
+// The library's code for a side of the conversion, with its variant.
+lumtrax::Code LibraryCode(Code code, bool kana, bool start_70) {
+    switch (code) {
+        case Code::kEbcdic:
+            return kana ? lumtrax::Code::kEbcdicKana : lumtrax::Code::kEbcdic;
+        case Code::kEightBit:
+            return start_70 ? lumtrax::Code::kEightBit70 : lumtrax::Code::kEightBit;
+        case Code::kEuc:
+            return lumtrax::Code::kEuc;
+        case Code::kSjis:
+            break;
+    }
+    return lumtrax::Code::kShiftJis;
+}
 
 Conversion ChooseConversion(const Raw& raw) {
     if (raw.type) {
@@ -150,24 +151,110 @@ Conversion ChooseConversion(const Raw& raw) {
     }
     const bool kana = raw.table_set.value_or(0) == 1;
     const bool start_70 = raw.start_70.value_or(false);
-    if (from == Code::kSjis) {
-        switch (to) {
-            case Code::kEbcdic:
-                return kana ? Conversion::kSjisToEbcdicKana : Conversion::kSjisToEbcdic;
-            case Code::kEightBit:
-                return start_70 ? Conversion::kSjisToEightBit70 : Conversion::kSjisToEightBit;
-            default:
-                return Conversion::kSjisToEuc;
-        }
+    const std::optional<Conversion> c =
+        lumtrax::ConversionBetween(LibraryCode(from, kana, start_70), LibraryCode(to, kana, start_70));
+    if (!c) Usage(std::string("no conversion from ") + CodeName(from) + " to " + CodeName(to));
+    return *c;
+}
+
+// One option of the table: its names, whether it takes a value, and what it
+// does with it.
+struct Option {
+    const char* name;        // "--from"
+    const char* short_name;  // "-t", or null
+    bool takes_value;
+    void (*apply)(const std::string& name, const std::string& value, Raw& raw, Settings& settings);
+};
+
+void SetLineEnd(const std::string& name, const std::string& value, Raw& raw, Settings&) {
+    const std::string v = Lower(value);
+    if (v == "keep") {
+        Once(raw.line_end, lumtrax::LineEnd::kKeep, name);
+    } else if (v == "lf") {
+        Once(raw.line_end, lumtrax::LineEnd::kLfOnly, name);
+    } else if (v == "drop") {
+        Once(raw.line_end, lumtrax::LineEnd::kDrop, name);
+    } else {
+        Usage("--line-end: keep, lf or drop, not '" + v + "'");
     }
-    switch (from) {
-        case Code::kEbcdic:
-            return kana ? Conversion::kEbcdicKanaToSjis : Conversion::kEbcdicToSjis;
-        case Code::kEightBit:
-            return Conversion::kEightBitToSjis;
-        default:
-            return Conversion::kEucToSjis;
+}
+
+const Option kOptions[] = {
+    {"--help", "-h", false,
+     [](const std::string&, const std::string&, Raw&, Settings& s) { s.action = Settings::Action::kHelp; }},
+    {"--version", nullptr, false,
+     [](const std::string&, const std::string&, Raw&, Settings& s) { s.action = Settings::Action::kVersion; }},
+    {"--check-gaiji-table", nullptr, true,
+     [](const std::string&, const std::string& v, Raw&, Settings& s) {
+         s.action = Settings::Action::kCheckGaijiTable;
+         s.gaiji_table = v;
+     }},
+    {"--from", nullptr, true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) { Once(r.from, ParseCode(n, v), n); }},
+    {"--to", nullptr, true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) { Once(r.to, ParseCode(n, v), n); }},
+    {"--type", "-t", true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) {
+         Once(r.type, static_cast<int>(ParseNumber(n, v, 255)), "-t");
+     }},
+    {"--table-set", nullptr, true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) {
+         if (v != "0" && v != "1") Usage("--table-set: 0 (lower-case) or 1 (kana), not '" + v + "'");
+         Once(r.table_set, v == "1" ? 1 : 0, n);
+     }},
+    {"--start", nullptr, true,
+     [](const std::string& n, const std::string& value, Raw& r, Settings&) {
+         const std::string v = Lower(value);
+         if (v != "f0" && v != "70") Usage("--start: f0 or 70, not '" + v + "'");
+         Once(r.start_70, v == "70", n);
+     }},
+    {"--line-end", nullptr, true, SetLineEnd},
+    {"--lrss", nullptr, false, [](const std::string&, const std::string&, Raw& r, Settings&) { r.lrss = true; }},
+    {"--no-shift", nullptr, false,
+     [](const std::string&, const std::string&, Raw& r, Settings&) { r.no_shift = true; }},
+    {"--lines", nullptr, false, [](const std::string&, const std::string&, Raw& r, Settings&) { r.lines = true; }},
+    {"--record", nullptr, true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) {
+         const auto size = static_cast<std::size_t>(ParseNumber(n, v, 1ull << 30));
+         if (size == 0) Usage("--record: a record has at least 1 byte");
+         Once(r.record, size, n);
+     }},
+    {"--hex-in", nullptr, false, [](const std::string&, const std::string&, Raw&, Settings& s) { s.hex_in = true; }},
+    {"--hex-out", nullptr, false, [](const std::string&, const std::string&, Raw&, Settings& s) { s.hex_out = true; }},
+    {"--escape", nullptr, true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) { Once(r.escape, ParseByte(n, v), n); }},
+    {"--output", "-o", true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) {
+         if (v.empty()) Usage(n + " needs a file name");
+         Once(r.output, v, "-o");
+     }},
+    {"--jobs", "-j", true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) {
+         const auto jobs = static_cast<unsigned>(ParseNumber(n, v, 1024));
+         if (jobs == 0) Usage(n + ": at least 1 job");
+         Once(r.jobs, jobs, "-j");
+     }},
+};
+
+const Option* FindOption(const std::string& name) {
+    for (const Option& option : kOptions) {
+        if (name == option.name || (option.short_name != nullptr && name == option.short_name)) return &option;
     }
+    return nullptr;
+}
+
+// Whether the conversion takes each of the options that shape a call.
+bool HasShiftJisSource(Conversion c) {
+    return lumtrax::Describe(c)->from == lumtrax::Code::kShiftJis && c != Conversion::kRawByteEscape;
+}
+bool WritesShiftCodes(Conversion c) {
+    const lumtrax::Code to = lumtrax::Describe(c)->to;
+    return to == lumtrax::Code::kEbcdic || to == lumtrax::Code::kEbcdicKana || to == lumtrax::Code::kEightBit ||
+           to == lumtrax::Code::kEightBit70;
+}
+bool ReadsLrss(Conversion c) {
+    const lumtrax::ConversionInfo& info = *lumtrax::Describe(c);
+    return info.from != lumtrax::Code::kEuc && info.to != lumtrax::Code::kEuc && c != Conversion::kRawByteEscape;
 }
 
 }  // namespace
@@ -186,91 +273,36 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
             only_inputs = true;
             continue;
         }
-        // --name=value or --name value; -o FILE, -t N.
+        // --name=value or --name value; -o FILE, -oFILE (the short options
+        // that take a value).
         std::string name = arg;
         std::optional<std::string> attached;
         const std::size_t equals = arg.find('=');
         if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
             name = arg.substr(0, equals);
             attached = arg.substr(equals + 1);
-        } else if (arg.size() > 2 && arg[1] != '-' && (arg[1] == 'o' || arg[1] == 't' || arg[1] == 'j')) {
-            name = arg.substr(0, 2);
-            attached = arg.substr(2);
-        }
-        auto value = [&]() -> std::string {
-            if (attached) return *attached;
-            if (i + 1 >= args.size()) Usage(name + " needs a value");
-            return args[++i];
-        };
-        auto no_value = [&]() {
-            if (attached) Usage(name + " takes no value");
-        };
-        if (name == "-h" || name == "--help") {
-            no_value();
-            settings.action = Settings::Action::kHelp;
-        } else if (name == "--version") {
-            no_value();
-            settings.action = Settings::Action::kVersion;
-        } else if (name == "--check-gaiji-table") {
-            settings.action = Settings::Action::kCheckGaijiTable;
-            settings.gaiji_table = value();
-        } else if (name == "--from") {
-            Once(raw.from, ParseCode(name, value()), name);
-        } else if (name == "--to") {
-            Once(raw.to, ParseCode(name, value()), name);
-        } else if (name == "-t" || name == "--type") {
-            Once(raw.type, static_cast<int>(ParseNumber(name, value(), 255)), "-t");
-        } else if (name == "--table-set") {
-            const std::string v = value();
-            if (v != "0" && v != "1") Usage("--table-set: 0 (lower-case) or 1 (kana), not '" + v + "'");
-            Once(raw.table_set, v == "1" ? 1 : 0, name);
-        } else if (name == "--start") {
-            const std::string v = Lower(value());
-            if (v != "f0" && v != "70") Usage("--start: f0 or 70, not '" + v + "'");
-            Once(raw.start_70, v == "70", name);
-        } else if (name == "--line-end") {
-            const std::string v = Lower(value());
-            if (v == "keep") {
-                Once(raw.line_end, lumtrax::LineEnd::kKeep, name);
-            } else if (v == "lf") {
-                Once(raw.line_end, lumtrax::LineEnd::kLfOnly, name);
-            } else if (v == "drop") {
-                Once(raw.line_end, lumtrax::LineEnd::kDrop, name);
-            } else {
-                Usage("--line-end: keep, lf or drop, not '" + v + "'");
+        } else if (arg.size() > 2 && arg[1] != '-') {
+            const Option* short_option = FindOption(arg.substr(0, 2));
+            if (short_option != nullptr && short_option->takes_value) {
+                name = arg.substr(0, 2);
+                attached = arg.substr(2);
             }
-        } else if (name == "--lrss") {
-            no_value();
-            raw.lrss = true;
-        } else if (name == "--no-shift") {
-            no_value();
-            raw.no_shift = true;
-        } else if (name == "--lines") {
-            no_value();
-            raw.lines = true;
-        } else if (name == "--record") {
-            const auto size = static_cast<std::size_t>(ParseNumber(name, value(), 1ull << 30));
-            if (size == 0) Usage("--record: a record has at least 1 byte");
-            Once(raw.record, size, name);
-        } else if (name == "--hex-in") {
-            no_value();
-            settings.hex_in = true;
-        } else if (name == "--hex-out") {
-            no_value();
-            settings.hex_out = true;
-        } else if (name == "--escape") {
-            Once(raw.escape, ParseByte(name, value()), name);
-        } else if (name == "-o" || name == "--output") {
-            const std::string file = value();
-            if (file.empty()) Usage(name + " needs a file name");
-            Once(raw.output, file, "-o");
-        } else if (name == "-j" || name == "--jobs") {
-            const auto jobs = static_cast<unsigned>(ParseNumber(name, value(), 1024));
-            if (jobs == 0) Usage(name + ": at least 1 job");
-            Once(raw.jobs, jobs, "-j");
-        } else {
-            Usage("unknown option " + arg);
         }
+        const Option* option = FindOption(name);
+        if (option == nullptr) Usage("unknown option " + arg);
+        std::string value;
+        if (option->takes_value) {
+            if (attached) {
+                value = *attached;
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                Usage(name + " needs a value");
+            }
+        } else if (attached) {
+            Usage(name + " takes no value");
+        }
+        option->apply(name, value, raw, settings);
     }
     if (settings.action == Settings::Action::kCheckGaijiTable && !settings.inputs.empty()) {
         Usage("--check-gaiji-table FILE checks one table and converts nothing");

@@ -2,48 +2,39 @@
 
 #include <dlfcn.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <vector>
 
 #include "failure.h"
-#include "gaiji_table.h"
-#include "quobel.h"
 
 namespace lumtrax_cli {
+namespace {
+
+// The stand-in server's exports (quobel/quobel.h), looked up among the
+// objects the program has loaded: the server comes with the library.
+using TableFunction = int (*)(char* text, int size);
+using LineFunction = void (*)(const char* text, void* context);
+using CheckFunction = int (*)(const char* path, LineFunction line, void* context);
+
+template <typename Function>
+Function Export(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
+}
+
+}  // namespace
 
 int CheckGaijiTable(const std::string& path) {
-    std::vector<quobel::TableError> errors;
-    std::string text;
-    std::unique_ptr<quobel::GaijiTable> table;
-    std::string reason;
-    bool missing = false;
-    if (std::FILE* file = quobel::OpenTableFile(path, reason, missing)) {
-        if (!quobel::ReadTableFile(file, text, reason)) errors.push_back({0, reason});
-        std::fclose(file);
-        if (errors.empty()) table = quobel::GaijiTable::Parse(text, errors);
-    } else {
-        errors.push_back({0, reason});
+    const auto check = Export<CheckFunction>("QuobelCheckGaijiTable");
+    if (check == nullptr) {
+        throw Failure(kExitInputOutput,
+                      "--check-gaiji-table: the gaiji server is not the stand-in server, which reads gaiji tables");
     }
-    for (const quobel::TableError& error : errors) {
-        const std::string line = error.line > 0 ? ":" + std::to_string(error.line) : "";
-        std::printf("%s%s: %s\n", path.c_str(), line.c_str(), error.reason.c_str());
-    }
-    if (!errors.empty()) {
-        std::printf("%s: %zu error%s; the gaiji server refuses the table\n", path.c_str(), errors.size(),
-                    errors.size() == 1 ? "" : "s");
-    } else {
-        std::printf("%s: %zu gaiji, %s\n", path.c_str(), table->size(),
-                    table->fallback() ? "the built-in arithmetic for the rest" : "no fallback");
-    }
-    return errors.empty() ? kExitOk : kExitInputOutput;
+    const int refused = check(
+        path.c_str(), [](const char* line, void*) { std::printf("%s\n", line); }, nullptr);
+    return refused == 0 ? kExitOk : kExitInputOutput;
 }
 
 std::string GaijiTableLine() {
-    // The server is loaded with the library; the function is looked up
-    // among the objects the program has loaded.
-    const auto describe = reinterpret_cast<QuobelGaijiTableFunction>(dlsym(RTLD_DEFAULT, QUOBEL_GAIJI_TABLE_FUNCTION));
+    const auto describe = Export<TableFunction>("QuobelGaijiTable");
     if (describe == nullptr) return "gaiji table: not known (the gaiji server is not the stand-in server)";
     char text[4096];
     describe(text, sizeof text);

@@ -1,5 +1,8 @@
-// The command's view of the gaiji table: --check-gaiji-table FILE, and the
-// line of --version that tells which table the stand-in server uses.
+// The command's view of the stand-in gaiji server's table: --check-gaiji-table
+// FILE, and the line of --version that tells which table the server uses.
+// Both ask the server itself, through the exports that libquobel.so has
+// beside the gaiji server interface (docs/gaiji.md); a site's own server
+// need not have them.
 #ifndef LUMTRAX_TOOLS_GAIJI_TABLE_CHECK_H
 #define LUMTRAX_TOOLS_GAIJI_TABLE_CHECK_H
 

@@ -1,40 +1,36 @@
-// What the calls met, merged in input order, and the report of it on
+// What the calls met, added up in input order, and the report of it on
 // standard error.
 #ifndef LUMTRAX_TOOLS_REPORT_H
 #define LUMTRAX_TOOLS_REPORT_H
 
 #include <string>
 
+#include "command_line.h"
 #include "lumtrax.hpp"
 
 namespace lumtrax_cli {
 
-struct Tally {
-    unsigned long long calls = 0;
-    unsigned long long converted = 0;  // calls whose gaiji the server all converted
-    unsigned long long replaced = 0;   // calls where a unit came back from the server
-                                       // unconverted and was replaced by the substitute
-    std::string first_replaced;        // where the first of those is, in words
-    unsigned long long cut = 0;        // texts that end inside a unit
-    std::string first_cut;
+class Report {
+public:
+    explicit Report(Split split) : split_(split) {}
 
-    // where() puts the place of the call into words, when it is needed.
-    template <typename Where>
-    void Note(lumtrax::GaijiStatus status, const Where& where) {
-        ++calls;
-        if (status == lumtrax::GaijiStatus::kConverted) ++converted;
-        if (status == lumtrax::GaijiStatus::kReplaced && replaced++ == 0) first_replaced = where();
-    }
-    template <typename Where>
-    void NoteCut(const Where& where) {
-        if (cut++ == 0) first_cut = where();
-    }
+    // Adds the tally of the calls that come next, read from file; the first
+    // replacement in it must be located already (lumtrax::LocateFirstReplaced).
+    void Add(const lumtrax::Tally& later, const std::string& file);
 
-    // Adds the tally of the calls that came after these.
-    void Add(const Tally& later);
+    bool replaced() const { return total_.replaced > 0; }
 
-    // unit: "line", "record" or "chunk" (whole files are cut into chunks).
-    void Report(const char* unit) const;
+    // The lines on standard error: the texts that end inside a unit, the
+    // replacements with the first one's place, the gaiji converted.
+    void Print() const;
+
+private:
+    std::string Words(const lumtrax::Place& place, const std::string& file, bool range) const;
+
+    Split split_;
+    lumtrax::Tally total_;
+    std::string first_replaced_;  // where, in words
+    std::string first_cut_;
 };
 
 }  // namespace lumtrax_cli

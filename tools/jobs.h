@@ -1,0 +1,46 @@
+// A piece of the command's work: a batch of whole calls of one input (a
+// chunk of a whole file, or lines or records of a stretch of one), its
+// result and what its calls met. The reader fills jobs, the workers convert
+// them, the writer writes them in input order (pipeline.h); their buffers
+// are reused.
+#ifndef LUMTRAX_TOOLS_JOBS_H
+#define LUMTRAX_TOOLS_JOBS_H
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "lumtrax.hpp"
+#include "pipeline.h"
+
+namespace lumtrax_cli {
+
+struct Job {
+    const std::string* name = nullptr;  // the input
+    lumtrax::Batch batch;
+    lumtrax::Tally tally;
+    std::string output;  // written over by the worker (see ConvertJob)
+    std::vector<std::size_t> result_ends;
+    std::exception_ptr error;
+};
+
+using Submit = Pipeline<Job>::Submit;
+
+// What the reader needs of the pipeline: where jobs go, and jobs to fill.
+struct Jobs {
+    const Submit& submit;
+    Pipeline<Job>& pipeline;
+
+    std::unique_ptr<Job> New(const std::string& name) const {
+        std::unique_ptr<Job> job = pipeline.Spare();
+        job->name = &name;
+        job->tally = lumtrax::Tally();
+        job->error = nullptr;
+        return job;
+    }
+};
+
+}  // namespace lumtrax_cli
+
+#endif  // LUMTRAX_TOOLS_JOBS_H
