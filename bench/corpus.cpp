@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "codes/units.h"
+
 namespace corpus {
 namespace {
 
@@ -137,10 +139,14 @@ private:
     int line_length_ = 0;
 };
 
-bool IsLead(std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
-// The length of the character at i.
-std::size_t CharacterWidth(const Bytes& text, std::size_t i) { return IsLead(text[i]) ? 2 : 1; }
+// The length of the character at i, as the conversions walk Shift-JIS
+// (the text is followed by the 00 of its vector's growth, or ends there).
+std::size_t CharacterWidth(const Bytes& text, std::size_t i) {
+    if (i + 1 == text.size()) return 1;
+    lumtrax::UnitPosition p{i, false};
+    lumtrax::StepOverUnit(lumtrax::UnitRules{}, text.data(), p);
+    return p.at - i;
+}
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include "lumtrax.h"
 #include "tables/host_tables.h"
 #include "test_support.h"
+#include "unit_texts.h"
 
 namespace {
 
@@ -193,6 +194,54 @@ TEST_F(RoundTripTest, TextsAroundTheWorkingCopyLimitConvertAlike) {
                 expected.insert(expected.end(), tail.begin(), tail.end());
             }
             EXPECT_EQ(Convert(c.type, text, false), expected);
+        }
+    }
+}
+
+// Short mixed texts of every length, and runs at every alignment, come back
+// from each host code.
+TEST_F(RoundTripTest, TextsOfEveryShapeComeBackFromEachHostCode) {
+    using unit_texts::Repeat;
+    std::vector<std::string> texts;
+    std::mt19937 random(94);
+    const std::string alphabet = "aaaaaKKKKKSLkn";
+    for (std::size_t target = 1; target <= 120; ++target) {
+        for (int round = 0; round < 4; ++round) {
+            std::string letters;
+            while (unit_texts::Text(letters).size() < target) {
+                letters += Repeat(alphabet[random() % alphabet.size()], 1 + random() % 6);
+            }
+            texts.push_back(letters);
+        }
+    }
+    for (const char run : {'a', 'K', 'S', 'L'}) {
+        for (std::size_t shift = 0; shift <= 17; shift += 2) {
+            for (const std::size_t length : {1u, 8u, 15u, 16u, 17u, 31u, 32u, 33u}) {
+                for (const char* ending : {"", "a", "K", "n", "k", "Sa"}) {
+                    texts.push_back(Repeat('K', shift % 3) + Repeat('a', shift) + Repeat(run, length) + ending);
+                }
+            }
+        }
+    }
+    const struct { int out, back; } pairs[] = {{0, 4}, {1, 5}, {2, 6}, {10, 6}, {3, 7}};
+    for (const std::string& letters : texts) {
+        const Bytes text = unit_texts::Text(letters);
+        for (const auto& p : pairs) {
+            ASSERT_EQ(Convert(p.back, Convert(p.out, text, false), false), text)
+                << p.out << " -> " << p.back << ": " << letters;
+        }
+    }
+}
+
+// A kanji run whose last pair begins at the last counted byte takes the
+// byte after the text as its trail, at every length of the run.
+TEST_F(RoundTripTest, RunsEndingInAPairPastTheCountedLength) {
+    for (std::size_t kanji = 1; kanji <= 40; ++kanji) {
+        const Bytes text = unit_texts::Text(unit_texts::Repeat('K', kanji));
+        for (const int type : {0, 2, 3}) {
+            const auto whole = test_support::RunExport(test_support::kLrss, type, text, 0, static_cast<int>(text.size()));
+            const auto cut = test_support::RunExport(test_support::kLrss, type, text, 0, static_cast<int>(text.size() - 1));
+            EXPECT_EQ(cut.out, whole.out) << "type " << type << ", " << kanji << " kanji";
         }
     }
 }

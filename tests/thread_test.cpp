@@ -150,7 +150,6 @@ TEST(ThreadSafety, ConcurrentCallsGiveTheSingleThreadedResults) {
                           << static_cast<int>(jobs[j].how) << ") differs from its single-threaded result";
         }
     }
-    EXPECT_GT(jobs.size(), 100u);
 }
 
 }  // namespace
