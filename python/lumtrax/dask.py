@@ -29,7 +29,12 @@ except ImportError as error:  # pragma: no cover - depends on the machine
     ) from error
 
 from ._lumtrax import _FileConverter, convert_many
+from ._main_guard import check_main_script
 from ._types import ArgumentError, Conversion, GaijiStatus, _conversion
+
+# A script that starts local worker processes at its top level would hang:
+# say so at once (see _main_guard).
+check_main_script()
 
 _READ_SIZE = 1 << 20
 

@@ -4,6 +4,7 @@ lumtrax command on the same files."""
 import os
 import random
 import subprocess
+import sys
 
 import pytest
 
@@ -122,3 +123,35 @@ def test_an_output_that_would_be_its_input_is_refused_however_reached(client, tm
     (result,) = lumtrax.dask.convert_files(str(source), C.SJIS_TO_EUC, out, client=client)
     assert (out / "b.sjis").read_bytes() == b"A\xb0\xa1"
     assert os.listdir(out) == ["b.sjis"]
+
+
+SOURCE_DIR = os.environ.get("LUMTRAX_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+
+
+@pytest.mark.parametrize("script, line", [
+    ("from distributed import Client\nclient = Client()\n", 2),
+    ("import distributed\nc = distributed.LocalCluster(n_workers=2)\n", 2),
+    ("import lumtrax.dask\nbag = lumtrax.dask.convert_bag(b, 0).compute()\n", 2),
+    ('from distributed import Client\nif __name__ == "__main__":\n    client = Client()\n', None),
+    ("from distributed import Client\ndef main():\n    return Client()\n", None),
+    ('from distributed import Client\nclient = Client("scheduler:8786")\n', None),
+])
+def test_a_cluster_started_at_a_scripts_top_level_is_found(script, line):
+    from lumtrax._main_guard import unguarded_start
+    assert unguarded_start(script) == line
+
+
+def test_the_example_script_runs_and_an_unguarded_one_stops_at_once(tmp_path):
+    source = tmp_path / "host.ebc"
+    source.write_bytes(lumtrax.convert("日本語\r\n".encode("cp932"), C.SJIS_TO_EBCDIC).data)
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    example = os.path.join(SOURCE_DIR, "examples", "dask_convert.py")
+    done = subprocess.run([sys.executable, example, str(tmp_path / "out"), str(source)], env=env,
+                          capture_output=True, text=True, timeout=300)
+    assert done.returncode == 0, done.stderr
+    assert (tmp_path / "out" / "host.ebc").read_bytes() == "日本語\r\n".encode("cp932")
+    unguarded = tmp_path / "unguarded.py"
+    unguarded.write_text("import lumtrax.dask\nfrom distributed import Client\nclient = Client()\n")
+    done = subprocess.run([sys.executable, str(unguarded)], env=env, capture_output=True, text=True, timeout=120)
+    assert done.returncode != 0
+    assert 'if __name__ == "__main__":' in done.stderr
