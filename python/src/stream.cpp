@@ -18,7 +18,7 @@ public:
         : conversion_(conversion), options_(options), stream_(conversion, options, piece_size) {}
 
     // Feeds bytes (or, with finish, ends the text) and appends to out.
-    std::error_code Step(std::string_view bytes, bool finish, std::string& out) {
+    std::error_code Convert(std::string_view bytes, bool finish, std::string& out) {
         if (finished_) Reset();
         text_offset_ += region_;
         pending_.erase(0, region_);
@@ -64,11 +64,11 @@ private:
     bool finished_ = false;
 };
 
-// One step of a converter that Feed and Finish share: the bytes taken from
+// What Feed and Finish of a converter share: the bytes taken from
 // data (none for Finish), converted by convert(bytes, out) with the GIL
 // released when they are many, by one thread at a time.
 template <typename Convert>
-std::string Step(bool& busy, PyObject* data, Convert&& convert, std::error_code& error) {
+std::string ConvertReleasingGil(bool& busy, PyObject* data, Convert&& convert, std::error_code& error) {
     InUse in_use(busy);
     Buffers buffers;
     const Text text = data != nullptr ? buffers.Take(data, "data") : Text{};
@@ -89,8 +89,8 @@ public:
         : conversion_(ParseConversion(conversion)),
           core_(conversion_, ParseOptions(line_end, lrss, shift), piece_size) {}
 
-    py::bytes Feed(py::handle data) { return Step(data.ptr(), false); }
-    py::bytes Finish() { return Step(nullptr, true); }
+    py::bytes Feed(py::handle data) { return Next(data.ptr(), false); }
+    py::bytes Finish() { return Next(nullptr, true); }
     void Reset() {
         InUse in_use(busy_);
         core_.Reset();
@@ -106,10 +106,10 @@ public:
     }
 
 private:
-    py::bytes Step(PyObject* data, bool finish) {
+    py::bytes Next(PyObject* data, bool finish) {
         std::error_code error;
-        const std::string out = lumtrax_python::Step(
-            busy_, data, [&](std::string_view bytes, std::string& to) { return core_.Step(bytes, finish, to); }, error);
+        const std::string out = ConvertReleasingGil(
+            busy_, data, [&](std::string_view bytes, std::string& to) { return core_.Convert(bytes, finish, to); }, error);
         if (error) RaiseError(error, conversion_, "a part of the text without a safe cut", core_.held().size());
         return Bytes(out);
     }
@@ -136,8 +136,8 @@ public:
         if (lines && record > 0) Raise(types.argument, "lines and record exclude each other");
     }
 
-    py::bytes Feed(py::handle data) { return Step(data.ptr(), false); }
-    py::bytes Finish() { return Step(nullptr, true); }
+    py::bytes Feed(py::handle data) { return Next(data.ptr(), false); }
+    py::bytes Finish() { return Next(nullptr, true); }
 
     py::dict Tally() const {
         // A whole file is one call, whatever pieces it was converted in.
@@ -154,9 +154,9 @@ public:
     }
 
 private:
-    py::bytes Step(PyObject* data, bool finish) {
+    py::bytes Next(PyObject* data, bool finish) {
         std::error_code error;
-        const std::string out = lumtrax_python::Step(
+        const std::string out = ConvertReleasingGil(
             busy_, data, [&](std::string_view bytes, std::string& to) { return Convert(bytes, finish, to); }, error);
         if (error == lumtrax::Errc::kTooLong) {
             const lumtrax::Place& place = cutter_.error_place();
