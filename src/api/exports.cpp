@@ -10,7 +10,7 @@ static_assert(sizeof(int) == sizeof(std::int32_t), "the interface passes 32-bit 
 
 namespace {
 
-int Convert(int type, unsigned char* dst, const unsigned char* src, int len, int mode, int* status,
+int ExportConversion(int type, unsigned char* dst, const unsigned char* src, int len, int mode, int* status,
             lumtrax::ShiftMode shift) {
     lumtrax::GaijiOutcome outcome = lumtrax::GaijiOutcome::kNone;
     const int result = lumtrax::ConvertDispatch(type, dst, src, len, {lumtrax::LineEndModeOf(mode), shift}, outcome);
@@ -24,17 +24,17 @@ extern "C" {
 
 LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax(int type, unsigned char* dst, const unsigned char* src, int mode,
                                           int* status) {
-    return Convert(type, dst, src, 0, mode, status, lumtrax::ShiftMode::kPlain);
+    return ExportConversion(type, dst, src, 0, mode, status, lumtrax::ShiftMode::kPlain);
 }
 
 LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax_LRSS(int type, unsigned char* dst, const unsigned char* src, int len,
                                                int mode, int* status) {
-    return Convert(type, dst, src, len, mode, status, lumtrax::ShiftMode::kLrss);
+    return ExportConversion(type, dst, src, len, mode, status, lumtrax::ShiftMode::kLrss);
 }
 
 LUMTRAX_PUBLIC int LUMTRAX_WINAPI Lumtrax_NoShift(int type, unsigned char* dst, const unsigned char* src, int mode,
                                                   int* status) {
-    return Convert(type, dst, src, 0, mode, status, lumtrax::ShiftMode::kNoShift);
+    return ExportConversion(type, dst, src, 0, mode, status, lumtrax::ShiftMode::kNoShift);
 }
 
 LUMTRAX_PUBLIC int LUMTRAX_WINAPI GetGaijiServerVersion(int level, int* version) {
