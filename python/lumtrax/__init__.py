@@ -16,6 +16,7 @@ Dask is installed). The full reference is docs/python.md.
 
 from ._types import (
     ArgumentError,
+    Batch,
     Conversion,
     Error,
     GaijiStatus,
@@ -38,6 +39,7 @@ __version__ = version()
 
 __all__ = [
     "ArgumentError",
+    "Batch",
     "Conversion",
     "Error",
     "GaijiStatus",

@@ -1,9 +1,9 @@
 # Type hints of the compiled part, lumtrax._lumtrax.
 import mmap
 import sys
-from typing import Iterable, Iterator, List, Literal, Optional, Tuple, Union
+from typing import Iterable, Iterator, List, Literal, Optional, Tuple, Union, overload
 
-from ._types import Conversion, GaijiStatus
+from ._types import Batch, Conversion, GaijiStatus
 
 if sys.version_info >= (3, 12):
     from collections.abc import Buffer as _Buffer
@@ -27,16 +27,23 @@ class Result:
 
 def convert(data: _Buffer, conversion: _ConversionArg, *, line_end: _LineEnd = "keep",
             lrss: bool = False, shift: bool = True) -> Result: ...
-def convert_many(records: Iterable[_Buffer], conversion: _ConversionArg, *,
-                 line_end: _LineEnd = "keep", lrss: bool = False,
-                 shift: bool = True) -> List[Result]: ...
+@overload
+def convert_many(records: Union[Iterable[_Buffer], _Buffer], conversion: _ConversionArg, *,
+                 line_end: _LineEnd = "keep", lrss: bool = False, shift: bool = True,
+                 ends: Optional[Union[_Buffer, Iterable[int]]] = None,
+                 batch: Literal[False] = False) -> List[Result]: ...
+@overload
+def convert_many(records: Union[Iterable[_Buffer], _Buffer], conversion: _ConversionArg, *,
+                 line_end: _LineEnd = "keep", lrss: bool = False, shift: bool = True,
+                 ends: Optional[Union[_Buffer, Iterable[int]]] = None,
+                 batch: Literal[True]) -> Batch: ...
 def max_text_size(conversion: _ConversionArg) -> int: ...
 def version() -> str: ...
 def simd_level() -> Literal["scalar", "sse2", "ssse3", "avx2", "avx512"]: ...
 def gaiji_server_version() -> int: ...
 def _first_bad(data: _Buffer, conversion: _ConversionArg,
                decodable: bool = False) -> Optional[Tuple[int, bool]]: ...
-def _copied_bytes() -> int: ...
+def _conversions() -> List[Tuple[str, int]]: ...
 
 class Stream:
     def __init__(self, conversion: _ConversionArg, *, line_end: _LineEnd = "keep",

@@ -77,4 +77,40 @@ def _conversion(value):
         + type(value).__name__)
 
 
-_lumtrax._bind(_conversion, GaijiStatus, Error, UnassignedTypeError, TextTooLongError, ArgumentError)
+class Batch:
+    """The results of convert_many(..., batch=True), with no object for each
+    record: data holds every result, one after the other; ends the end
+    offset of each in data (a memoryview of unsigned 64-bit integers, which
+    numpy.frombuffer reads as uint64); gaiji the GaijiStatus value of each (a
+    memoryview of bytes). len(batch) is the number of records, batch[i] the
+    Result of record i, made when asked for, and iterating gives them all.
+    """
+
+    __slots__ = ("data", "ends", "gaiji")
+
+    def __init__(self, data, ends, gaiji):
+        self.data = data
+        self.ends = memoryview(ends).cast("Q")
+        self.gaiji = memoryview(gaiji).cast("B")
+
+    def __len__(self):
+        return len(self.ends)
+
+    def __getitem__(self, index):
+        ends = self.ends
+        index = range(len(ends))[index]  # negative indices, and IndexError
+        start = ends[index - 1] if index > 0 else 0
+        return _lumtrax.Result(self.data[start:ends[index]], self.gaiji[index])
+
+    def __iter__(self):
+        return (self[i] for i in range(len(self)))
+
+    def replaced(self):
+        """The indices of the records where a unit was replaced by the substitute."""
+        return [i for i, status in enumerate(self.gaiji) if status == GaijiStatus.REPLACED]
+
+    def __repr__(self):
+        return f"lumtrax.Batch({len(self)} records, {len(self.data)} bytes)"
+
+
+_lumtrax._bind(_conversion, GaijiStatus, Error, UnassignedTypeError, TextTooLongError, ArgumentError, Batch)

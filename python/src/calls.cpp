@@ -1,5 +1,7 @@
 #include "calls.h"
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -12,6 +14,17 @@
 namespace lumtrax_python {
 namespace {
 
+// The arguments of convert and convert_many, as Python passed them.
+struct Arguments {
+    py::handle data;  // convert_many: the records, or one buffer with ends
+    py::handle conversion;
+    py::handle line_end;
+    py::handle lrss;
+    py::handle shift;
+    py::handle ends;   // convert_many: None, or the records' end offsets in data
+    py::handle batch;  // convert_many: a Batch instead of a list of Results
+};
+
 // what() names the text in the message.
 template <typename What>
 void CheckSize(Conversion conversion, const Text& text, const What& what) {
@@ -21,12 +34,11 @@ void CheckSize(Conversion conversion, const Text& text, const What& what) {
 }
 std::string TheText() { return "the text"; }
 
-py::object Convert(py::handle data, py::handle conversion_name, py::handle line_end, py::handle lrss,
-                   py::handle shift) {
-    const Conversion conversion = ParseConversion(conversion_name);
-    const Options options = ParseOptions(line_end, lrss, shift);
+py::object Convert(const Arguments& a) {
+    const Conversion conversion = ParseConversion(a.conversion);
+    const Options options = ParseOptions(a.line_end, a.lrss, a.shift);
     Buffers buffers;
-    const Text text = buffers.Take(data.ptr(), "data");
+    const Text text = buffers.Take(a.data.ptr(), "data");
     CheckSize(conversion, text, TheText);
     std::string out;
     GaijiStatus gaiji = GaijiStatus::kNone;
@@ -80,14 +92,85 @@ struct Scratch {
 };
 thread_local Scratch Scratch::Lease::mine_;
 
-py::object ConvertMany(py::handle records, py::handle conversion_name, py::handle line_end, py::handle lrss,
-                       py::handle shift) {
-    const Conversion conversion = ParseConversion(conversion_name);
-    const Options options = ParseOptions(line_end, lrss, shift);
+// The end offsets of the records in one buffer: a buffer of integers (an
+// array, a NumPy array) or a sequence of them.
+std::vector<std::size_t> ParseEnds(py::handle ends, std::size_t size) {
+    std::vector<std::size_t> offsets;
+    Py_buffer view;
+    if (PyObject_CheckBuffer(ends.ptr()) && PyObject_GetBuffer(ends.ptr(), &view, PyBUF_FORMAT | PyBUF_C_CONTIGUOUS) == 0) {
+        const std::string format = view.format != nullptr ? view.format : "B";
+        const char kind = format.empty() ? 'B' : format.back();
+        if (format.find_first_of(">!") != std::string::npos) {
+            PyBuffer_Release(&view);
+            Raise(types.argument, "ends must be in the machine's byte order, not of format '" + format + "'");
+        }
+        const bool is_signed = kind == 'b' || kind == 'h' || kind == 'i' || kind == 'l' || kind == 'q' || kind == 'n';
+        const bool integral = std::string("bBhHiIlLqQnN").find(kind) != std::string::npos;
+        const std::size_t count = view.itemsize > 0 ? static_cast<std::size_t>(view.len / view.itemsize) : 0;
+        bool negative = false;
+        if (integral) {
+            offsets.resize(count);
+            const auto* bytes = static_cast<const unsigned char*>(view.buf);
+            for (std::size_t i = 0; i < count; ++i) {
+                std::uint64_t value = 0;
+                std::memcpy(&value, bytes + i * static_cast<std::size_t>(view.itemsize),
+                            static_cast<std::size_t>(view.itemsize));  // little-endian
+                if (is_signed && view.itemsize < 8 && (value >> (8 * view.itemsize - 1) & 1u) != 0) negative = true;
+                if (is_signed && view.itemsize == 8 && static_cast<std::int64_t>(value) < 0) negative = true;
+                offsets[i] = static_cast<std::size_t>(value);
+            }
+        }
+        PyBuffer_Release(&view);
+        if (!integral) Raise(types.argument, "ends must hold integers, not items of format '" + format + "'");
+        if (negative) Raise(types.argument, "ends must not hold negative offsets");
+    } else {
+        PyErr_Clear();
+        const py::object items = Steal(PySequence_Fast(ends.ptr(), "ends must be a sequence of end offsets"));
+        const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.ptr());
+        offsets.resize(static_cast<std::size_t>(count));
+        for (Py_ssize_t i = 0; i < count; ++i) {
+            const std::size_t value = PyLong_AsSize_t(PySequence_Fast_GET_ITEM(items.ptr(), i));
+            if (value == static_cast<std::size_t>(-1) && PyErr_Occurred()) {
+                PyErr_Clear();
+                Raise(types.argument, "ends must hold offsets from 0, not " +
+                                          TypeName(PySequence_Fast_GET_ITEM(items.ptr(), i)) + " " +
+                                          py::repr(PySequence_Fast_GET_ITEM(items.ptr(), i)).cast<std::string>());
+            }
+            offsets[static_cast<std::size_t>(i)] = value;
+        }
+    }
+    std::size_t previous = 0;
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        if (offsets[i] < previous || offsets[i] > size) {
+            Raise(types.argument, "ends[" + std::to_string(i) + "] is " + std::to_string(offsets[i]) +
+                                      ": the end offsets must rise and lie within the data's " +
+                                      std::to_string(size) + " bytes");
+        }
+        previous = offsets[i];
+    }
+    return offsets;
+}
+
+// The records: an iterable of bytes-like objects, or one buffer cut at ends.
+void TakeRecords(py::handle records, py::handle ends, Buffers& buffers, std::vector<Text>& texts, py::object& keep) {
     PyObject* object = records.ptr();
+    if (!ends.is_none()) {
+        const Text data = buffers.Take(object, "data");
+        const std::vector<std::size_t> offsets = ParseEnds(ends, data.bytes.size());
+        texts.resize(offsets.size());
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < offsets.size(); ++i) {
+            // A record is followed by the next one's bytes, the last by what
+            // follows the data.
+            const bool last = offsets[i] == data.bytes.size();
+            texts[i] = {data.bytes.substr(start, offsets[i] - start), last && data.terminated};
+            start = offsets[i];
+        }
+        return;
+    }
     if (PyBytes_Check(object) || PyByteArray_Check(object) || PyMemoryView_Check(object) || PyUnicode_Check(object)) {
         Raise(types.argument, std::string("records must be an iterable of bytes-like records, not one ") +
-                                  TypeName(object) + "; convert() converts one text");
+                                  TypeName(object) + "; convert() converts one text, and ends= cuts one buffer");
     }
     // A tuple of its own: the records stay alive however the caller's list
     // changes while the GIL is released.
@@ -97,17 +180,46 @@ py::object ConvertMany(py::handle records, py::handle conversion_name, py::handl
         PyErr_Clear();
         Raise(types.argument, "records must be an iterable of bytes-like records, not " + TypeName(object));
     }
-    const py::object items = py::reinterpret_steal<py::object>(tuple);
+    keep = py::reinterpret_steal<py::object>(tuple);
     const std::size_t count = static_cast<std::size_t>(PyTuple_GET_SIZE(tuple));
+    texts.resize(count);
+    for (std::size_t i = 0; i < count; ++i) texts[i] = buffers.Take(PyTuple_GET_ITEM(tuple, i), "record", i);
+}
 
+// The batch form: the results in one bytes object, with their ends (uint64)
+// and statuses (uint8), and no object for each record.
+py::object MakeBatch(const std::string& out, const std::vector<std::size_t>& ends,
+                     const std::vector<GaijiStatus>& statuses) {
+    const std::size_t count = ends.size();
+    py::object data = Steal(PyBytes_FromStringAndSize(out.data(), static_cast<Py_ssize_t>(out.size())));
+    py::object end_bytes = Steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(8 * count)));
+    py::object status_bytes = Steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(count)));
+    char* end_data = PyBytes_AS_STRING(end_bytes.ptr());
+    char* status_data = PyBytes_AS_STRING(status_bytes.ptr());
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t end = ends[i];
+        std::memcpy(end_data + 8 * i, &end, 8);
+        status_data[i] = static_cast<char>(statuses[i]);
+    }
+    return py::reinterpret_borrow<py::object>(types.batch)(data, end_bytes, status_bytes);
+}
+
+py::object ConvertMany(const Arguments& a) {
+    const Conversion conversion = ParseConversion(a.conversion);
+    const Options options = ParseOptions(a.line_end, a.lrss, a.shift);
+    if (!PyBool_Check(a.batch.ptr())) {
+        Raise(types.argument, "batch must be True or False, not " + TypeName(a.batch.ptr()));
+    }
+    const bool batch = a.batch.ptr() == Py_True;
     Scratch::Lease lease;
     Scratch& scratch = lease.scratch;
     std::vector<Text>& texts = scratch.texts;
     Buffers buffers;
-    texts.resize(count);
+    py::object keep;
+    TakeRecords(a.data, a.ends, buffers, texts, keep);
+    const std::size_t count = texts.size();
     std::size_t total = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        texts[i] = buffers.Take(PyTuple_GET_ITEM(tuple, i), "record", i);
         CheckSize(conversion, texts[i], [i] { return "record " + std::to_string(i); });
         total += texts[i].bytes.size();
     }
@@ -134,6 +246,7 @@ py::object ConvertMany(py::handle records, py::handle conversion_name, py::handl
         }
     }
     if (error) RaiseError(error, conversion, "record " + std::to_string(failed), texts[failed].bytes.size());
+    if (batch) return MakeBatch(out, ends, statuses);
 
     py::object list = Steal(PyList_New(static_cast<Py_ssize_t>(count)));
     std::size_t start = 0;
@@ -173,22 +286,29 @@ const char kConvertDoc[] =
     "  lumtrax.Result(data=b'\\xc1+\\xb0\\xa1,', gaiji=<GaijiStatus.NONE: 0>)";
 extern const char kConvertManyDoc[];
 const char kConvertManyDoc[] =
-    "convert_many(records, conversion, *, line_end='keep', lrss=False, shift=True)\n--\n\n"
+    "convert_many(records, conversion, *, line_end='keep', lrss=False, shift=True, ends=None, batch=False)\n--\n\n"
     "Converts each record of an iterable of bytes-like objects as its own\n"
     "call, all in one call into the core, and returns a list of Results in\n"
-    "the same order. The arguments and errors are those of convert(); an\n"
-    "error names the record (counted from 0) and converts none. The GIL is\n"
+    "the same order. With ends, records is one bytes-like object and ends the\n"
+    "end offset of each record in it (any buffer of integers, such as an\n"
+    "array or a NumPy array, or a sequence). With batch=True it returns one\n"
+    "lumtrax.Batch instead of a list: all results in one bytes object, with\n"
+    "the end offset and the GaijiStatus of each, and no object per record.\n"
+    "The other arguments and the errors are those of convert(); an error\n"
+    "names the record (counted from 0) and converts none. The GIL is\n"
     "released while the records are converted, when they hold 16 KiB or more.";
 
-using Implementation = py::object (*)(py::handle, py::handle, py::handle, py::handle, py::handle);
+using Implementation = py::object (*)(const Arguments&);
 
-// Takes (first, conversion, *, line_end, lrss, shift) as Python would and
-// calls the implementation, turning what it throws into the Python error.
-PyObject* CallFast(const char* name, const char* first, Implementation implementation, PyObject* const* args,
-                   Py_ssize_t count, PyObject* keywords) {
+// Takes (first, conversion, *, line_end, lrss, shift[, ends, batch]) as
+// Python would and calls the implementation, turning what it throws into the
+// Python error. Only convert_many takes ends and batch.
+PyObject* CallFast(const char* name, const char* first, bool many, Implementation implementation,
+                   PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
     static PyObject* const keep = PyUnicode_InternFromString("keep");
-    const char* const names[] = {first, "conversion", "line_end", "lrss", "shift"};
-    PyObject* values[] = {nullptr, nullptr, keep, Py_False, Py_True};
+    const char* const names[] = {first, "conversion", "line_end", "lrss", "shift", "ends", "batch"};
+    PyObject* values[] = {nullptr, nullptr, keep, Py_False, Py_True, Py_None, Py_False};
+    const std::size_t slots = many ? 7 : 5;
     if (count > 2) {
         return PyErr_Format(PyExc_TypeError, "%s() takes 2 positional arguments but %zd were given", name, count);
     }
@@ -197,8 +317,8 @@ PyObject* CallFast(const char* name, const char* first, Implementation implement
     for (Py_ssize_t k = 0; k < named; ++k) {
         PyObject* keyword = PyTuple_GET_ITEM(keywords, k);
         std::size_t slot = 0;
-        while (slot < 5 && PyUnicode_CompareWithASCIIString(keyword, names[slot]) != 0) ++slot;
-        if (slot == 5) {
+        while (slot < slots && PyUnicode_CompareWithASCIIString(keyword, names[slot]) != 0) ++slot;
+        if (slot == slots) {
             return PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", name, keyword);
         }
         if (static_cast<Py_ssize_t>(slot) < count) {
@@ -212,7 +332,8 @@ PyObject* CallFast(const char* name, const char* first, Implementation implement
         }
     }
     try {
-        return implementation(values[0], values[1], values[2], values[3], values[4]).release().ptr();
+        const Arguments arguments{values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
+        return implementation(arguments).release().ptr();
     } catch (py::error_already_set& error) {
         error.restore();
     } catch (const std::bad_alloc&) {
@@ -224,11 +345,11 @@ PyObject* CallFast(const char* name, const char* first, Implementation implement
 }
 
 PyObject* FastConvert(PyObject*, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
-    return CallFast("convert", "data", Convert, args, count, keywords);
+    return CallFast("convert", "data", false, Convert, args, count, keywords);
 }
 
 PyObject* FastConvertMany(PyObject*, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
-    return CallFast("convert_many", "records", ConvertMany, args, count, keywords);
+    return CallFast("convert_many", "records", true, ConvertMany, args, count, keywords);
 }
 
 // Where the first unit of a text lies whose result Python's cp932 codec

@@ -34,6 +34,7 @@ struct Types {
     PyObject* too_long = nullptr;
     PyObject* argument = nullptr;
     PyTypeObject* result = nullptr;
+    PyObject* batch = nullptr;  // lumtrax.Batch(data, ends, gaiji)
 };
 extern Types types;
 

@@ -23,7 +23,7 @@ PyObject* Kept(py::handle object) {
 
 // _types.py hands over what it defines, once it has defined it.
 void Bind(py::handle parse_conversion, py::handle gaiji_status, py::handle error, py::handle unassigned,
-          py::handle too_long, py::handle argument) {
+          py::handle too_long, py::handle argument, py::handle batch) {
     types.parse_conversion = Kept(parse_conversion);
     types.gaiji_status = Kept(gaiji_status);
     for (int i = 0; i < 3; ++i) types.gaiji[i] = py::reinterpret_borrow<py::object>(gaiji_status)(i).release().ptr();
@@ -31,6 +31,7 @@ void Bind(py::handle parse_conversion, py::handle gaiji_status, py::handle error
     types.unassigned = Kept(unassigned);
     types.too_long = Kept(too_long);
     types.argument = Kept(argument);
+    types.batch = Kept(batch);
 }
 
 // The library's table of conversions: (name, number) in the order of the numbers.

@@ -2,6 +2,7 @@
 bytes-like arguments read where they lie, and threads."""
 
 import array
+import itertools
 import mmap
 import random
 import threading
@@ -145,3 +146,35 @@ def test_the_package_says_what_it_is():
     assert lumtrax.simd_level() in ("scalar", "sse2", "ssse3", "avx2", "avx512")
     assert lumtrax.gaiji_server_version() == 0x00010000
     assert "Result" in lumtrax.convert.__doc__ and "line_end" in lumtrax.convert.__doc__
+
+
+def test_a_batch_holds_what_the_list_holds_with_no_object_a_record():
+    records = [japanese(rng_size, seed=rng_size) for rng_size in (0, 1, 7, 200, 5000)] + [b"\x87\x40", b"A"]
+    listed = lumtrax.convert_many(records, C.SJIS_TO_EBCDIC)
+    data = b"".join(records)
+    ends = list(itertools.accumulate(len(r) for r in records))
+    for kind in ("records", "list", "array", "numpy"):
+        if kind == "records":
+            batch = lumtrax.convert_many(records, C.SJIS_TO_EBCDIC, batch=True)
+        else:
+            given = {"list": ends, "array": array.array("q", ends),
+                     "numpy": pytest.importorskip("numpy").array(ends, dtype="int64")}[kind]
+            batch = lumtrax.convert_many(data, C.SJIS_TO_EBCDIC, ends=given, batch=True)
+            assert lumtrax.convert_many(data, C.SJIS_TO_EBCDIC, ends=given) == listed
+        assert isinstance(batch, lumtrax.Batch) and len(batch) == len(records)
+        assert list(batch) == listed and batch[-1] == listed[-1]
+        assert batch.data == b"".join(r.data for r in listed)
+        assert list(batch.ends) == list(itertools.accumulate(len(r.data) for r in listed))
+        assert batch.replaced() == [len(records) - 2]
+
+
+@pytest.mark.parametrize("ends, message", [
+    ([3, 2], "must rise"),
+    ([99], "within the data"),
+    (array.array("i", [-1]), "negative"),
+    (array.array("d", [1.0]), "integers"),
+    (["1"], "offsets from 0"),
+])
+def test_bad_ends_are_refused(ends, message):
+    with pytest.raises(lumtrax.ArgumentError, match=message):
+        lumtrax.convert_many(b"ABCD", 0, ends=ends)
