@@ -303,7 +303,8 @@ struct SourceOptions {
 // A stretch of a source: one or more whole calls, in order.
 struct Batch {
     std::string text;                      // the calls' texts, one after the other
-    std::vector<std::size_t> ends;         // where each call's text ends in text
+    std::string_view view;                 // or, cut from a source in memory (SetSource), where they lie
+    std::vector<std::size_t> ends;         // where each call's text ends in texts()
     std::vector<std::size_t> ends_inside;  // the calls (by index) whose text ends inside a unit
     std::uint64_t offset = 0;              // of text[0] in the source
     std::uint64_t first_call = 0;          // the first call's line or record number, from 1 (0: a whole text)
@@ -311,6 +312,8 @@ struct Batch {
 
     // Empty, keeping the memory of its buffers.
     void Clear() noexcept;
+    // The calls' texts: view where it is set, else text.
+    std::string_view texts() const noexcept { return view.data() != nullptr ? view : std::string_view(text); }
 };
 
 // Where something lies in a source.
@@ -340,6 +343,11 @@ public:
     // Where the next bytes of the source go: append them to this string
     // (read into it directly), then call Next.
     std::string& input() noexcept { return held_; }
+    // Or the whole source at once, where it lies in memory (a mapped file):
+    // the batches then hold views into it instead of copies, so it must stay
+    // readable and unchanged until they are converted. Call it before Next,
+    // instead of input(), and call Next with at_end.
+    void SetSource(std::string_view source) noexcept;
     // How many bytes to append next, for a batch to come out soon.
     std::size_t wanted() const noexcept;
 
@@ -369,7 +377,12 @@ private:
     Conversion conversion_;
     Options options_;
     SourceOptions source_;
-    std::string held_;  // held_[begin_, end) is input not yet taken
+    std::string_view Held() const noexcept;
+    void TakeInto(Batch& batch, std::size_t count);
+
+    std::string held_;              // held_[begin_, end) is input not yet taken
+    std::string_view source_text_;  // ... or source_text_[begin_, end), with SetSource
+    bool external_ = false;
     std::size_t begin_ = 0;
     std::uint64_t offset_ = 0;     // of held_[begin_] in the source
     std::uint64_t next_call_ = 1;  // the number of the next line or record

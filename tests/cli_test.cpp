@@ -755,6 +755,10 @@ TEST_F(CommandTest, LosesNothingWhateverSurroundsIt) {
         {"a 00 in a table's field is shown, not the end of the message",
          "printf 'F0\\0000\\t69A1\\tC921\\tFEA1\\n' > t; $L --check-gaiji-table t | head -n 1",
          "t:1: Shift-JIS code \"F0\\x000\" is not two bytes in hex (four digits, like F040)\n"},
+        {"a mapped input that shrinks while it is read is an error, not a bus error",
+         "head -c 64000000 /dev/zero | tr '\\0' A > big; ( $L --to euc -j 1 big 2> err; echo $? > rc ) | "
+         "(sleep 1; cat > /dev/null) & sleep 0.3; truncate -s 4096 big; wait; cat rc; grep -c shrank err",
+         "3\n1\n"},
         {"a hang-up inherited as ignored stays ignored",
          "mkfifo in; (trap '' HUP; exec $L -t 0 -o out in) & exec 3> in; kill -HUP $!; sleep 0.2; printf A >&3; "
          "exec 3>&-; wait $!; echo $?",

@@ -245,3 +245,85 @@ TEST(Stream, UnassignedTypesAndTheEscape) {
 }
 
 }  // namespace
+
+// What a SourceCutter and ConvertBatch make of a source: the output and the
+// tally, fed in pieces of random sizes or given whole in memory.
+struct SourceRun {
+    std::string out;
+    lumtrax::Tally tally;
+};
+
+SourceRun CutAndConvert(const Config& c, const std::string& text, const lumtrax::SourceOptions& source,
+                        bool in_memory, std::mt19937& random) {
+    lumtrax::SourceCutter cutter(c.conversion, c.options, source);
+    SourceRun run;
+    lumtrax::Batch batch;
+    std::string result;
+    const auto take = [&](bool at_end) {
+        std::error_code error;
+        while (cutter.Next(batch, at_end, error)) {
+            lumtrax::Tally tally;
+            EXPECT_FALSE(lumtrax::ConvertBatch(c.conversion, c.options, batch, result, tally));
+            if (run.tally.replaced == 0 && tally.replaced > 0) {
+                lumtrax::LocateFirstReplaced(c.conversion, c.options, batch, tally);
+            }
+            run.tally.Add(tally);
+            run.out += result;
+        }
+        EXPECT_FALSE(error);
+    };
+    if (in_memory) {
+        cutter.SetSource(text);
+        take(true);
+        return run;
+    }
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t n = std::min<std::size_t>(text.size() - at, 1 + random() % 700);
+        cutter.input().append(text, at, n);
+        at += n;
+        take(false);
+    }
+    take(true);
+    return run;
+}
+
+TEST(SourceCutter, CutsASourceIntoTheCallsItsFramingSays) {
+    std::mt19937 random(1208);
+    const std::vector<Config> configs = AllConfigs();
+    for (std::size_t k = 0; k < configs.size(); k += 5) {
+        const Config& c = configs[k];
+        SCOPED_TRACE("type " + std::to_string(static_cast<int>(c.conversion)) + " lrss " +
+                     std::to_string(c.options.lrss));
+        std::string text = RandomText(random, 3000);
+        if (k % 2 == 1 && c.forward != c.conversion) text = lumtrax::Convert(c.forward, text).text;
+        const lumtrax::Result whole = lumtrax::Convert(c.conversion, text, c.options);
+        std::string records;  // each 37 bytes its own call
+        for (std::size_t at = 0; at < text.size(); at += 37) {
+            records += lumtrax::Convert(c.conversion, text.substr(at, 37), c.options).text;
+        }
+        for (const lumtrax::Framing framing :
+             {lumtrax::Framing::kWhole, lumtrax::Framing::kLines, lumtrax::Framing::kRecords}) {
+            std::string first;
+            for (const bool in_memory : {false, true}) {
+                const lumtrax::SourceOptions source{framing, 37, in_memory ? 64u : 1u + random() % 400};
+                const SourceRun run = CutAndConvert(c, text, source, in_memory, random);
+                if (framing == lumtrax::Framing::kWhole) {
+                    ASSERT_EQ(Hex(run.out), Hex(whole.text));
+                    ASSERT_EQ(run.tally.gaiji, whole.gaiji);
+                    const auto unit = lumtrax::FirstReplaced(c.conversion, text, c.options);
+                    ASSERT_EQ(unit.has_value(), run.tally.first_replaced.has_value());
+                    if (unit) {
+                        ASSERT_EQ(run.tally.first_replaced->bytes.offset, unit->offset);
+                    }
+                } else if (framing == lumtrax::Framing::kRecords) {
+                    ASSERT_EQ(Hex(run.out), Hex(records));
+                    ASSERT_EQ(run.tally.calls, (text.size() + 36) / 37);
+                }
+                if (in_memory) {
+                    ASSERT_EQ(Hex(run.out), Hex(first)) << "in memory and fed in pieces";
+                }
+                first = run.out;
+            }
+        }
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
+#include <cstdint>
 #include <optional>
 
 #include "failure.h"
@@ -33,6 +36,46 @@ void OnEndingSignal(int signal_number) {
     if (g_temp_set) unlink(g_temp_path);
     // The handler was reset to the default on entry (SA_RESETHAND).
     raise(signal_number);
+}
+
+// The mapped inputs, for the SIGBUS handler: a page of a mapping beyond its
+// file's end (the file shrank) is mapped afresh as zeros, so that the read
+// that touched it goes on, and g_shrank is set for the writer to see. A
+// fault anywhere else ends the command as SIGBUS would.
+constexpr int kMostMappings = 64;
+struct Mapping {
+    std::atomic<char*> start{nullptr};
+    std::atomic<std::size_t> size{0};
+};
+Mapping g_mappings[kMostMappings];
+std::atomic<bool> g_shrank{false};
+
+void OnBusError(int signal_number, siginfo_t* info, void*) {
+    char* const address = static_cast<char*>(info->si_addr);
+    for (Mapping& mapping : g_mappings) {
+        char* const start = mapping.start.load();
+        if (start == nullptr || address < start || address >= start + mapping.size.load()) continue;
+        const auto page_size = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+        void* const page = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(address) & ~(page_size - 1));
+        if (mmap(page, page_size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+            g_shrank.store(true);
+            return;
+        }
+    }
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+}
+
+void WatchForBusErrors() {
+    static const bool installed = [] {
+        struct sigaction handler {};
+        handler.sa_sigaction = OnBusError;
+        handler.sa_flags = SA_SIGINFO;
+        sigemptyset(&handler.sa_mask);
+        sigaction(SIGBUS, &handler, nullptr);
+        return true;
+    }();
+    static_cast<void>(installed);
 }
 
 void RememberTemp(const std::string& path) {
@@ -173,7 +216,47 @@ InputFile::InputFile(const std::string& path, const StandardStreams& streams) {
 }
 
 InputFile::~InputFile() {
+    if (map_ != nullptr) {
+        for (Mapping& mapping : g_mappings) {
+            if (mapping.start.load() == map_) mapping.start.store(nullptr);
+        }
+        munmap(map_, map_size_);
+    }
     if (owned_) close(fd_);
+}
+
+std::string_view InputFile::Map() {
+    if (known_size_ <= 0 || static_cast<unsigned long long>(known_size_) > SIZE_MAX) return {};
+    const auto size = static_cast<std::size_t>(known_size_);
+    Mapping* slot = nullptr;
+    for (Mapping& mapping : g_mappings) {
+        if (mapping.start.load() == nullptr) {
+            slot = &mapping;
+            break;
+        }
+    }
+    if (slot == nullptr) return {};
+    void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd_, 0);
+    if (map == MAP_FAILED) return {};
+    madvise(map, size, MADV_SEQUENTIAL);
+    WatchForBusErrors();
+    slot->size.store(size);
+    slot->start.store(static_cast<char*>(map));
+    map_ = map;
+    map_size_ = size;
+    return std::string_view(static_cast<const char*>(map), size);
+}
+
+bool InputFile::Shrank() { return g_shrank.load(); }
+
+void InputFile::Release(std::uint64_t offset) {
+    // In steps of a few MiB: each call is a system call.
+    constexpr std::size_t kStep = std::size_t{8} << 20;
+    const auto page_size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    if (map_ == nullptr || offset < released_ + kStep) return;
+    const std::size_t end = static_cast<std::size_t>(offset) / page_size * page_size;
+    madvise(static_cast<char*>(map_) + released_, end - released_, MADV_DONTNEED);
+    released_ = end;
 }
 
 std::size_t InputFile::Read(std::string& out, std::size_t max, const std::atomic<bool>* stop) {

@@ -63,12 +63,27 @@ public:
     // is set.
     std::size_t Read(std::string& out, std::size_t max, const std::atomic<bool>* stop = nullptr);
 
+    // A regular file mapped into memory, read by the pages the conversions
+    // touch instead of copied: its bytes as they were when opened, or empty
+    // (and mapped() false) where it cannot be mapped (a pipe, a device, an
+    // empty file). A file that shrinks while it is mapped does not end the
+    // command by SIGBUS: the pages it lost read as 00, and Shrank() tells.
+    std::string_view Map();
+    bool mapped() const { return map_ != nullptr; }
+    // True once a page of a mapped input was found beyond its file's end.
+    static bool Shrank();
+    // The pages of the mapping before offset are done with: gives them back.
+    void Release(std::uint64_t offset);
+
 private:
     std::string name_;
     int fd_ = -1;
     bool owned_ = false;
     long long known_size_ = -1;
     FileIdentity identity_;
+    void* map_ = nullptr;
+    std::size_t map_size_ = 0;
+    std::size_t released_ = 0;
 };
 
 // The output: standard output (path "" or "-"); a descriptor named by path

@@ -11,13 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "lumtrax.hpp"
 #include "pipeline.h"
 
 namespace lumtrax_cli {
 
 struct Job {
-    const std::string* name = nullptr;  // the input
+    InputFile* input = nullptr;
+    const std::string* name = nullptr;  // the input's
     lumtrax::Batch batch;
     lumtrax::Tally tally;
     std::string output;  // written over by the worker (see ConvertJob)
@@ -32,9 +34,10 @@ struct Jobs {
     const Submit& submit;
     Pipeline<Job>& pipeline;
 
-    std::unique_ptr<Job> New(const std::string& name) const {
+    std::unique_ptr<Job> New(InputFile& input) const {
         std::unique_ptr<Job> job = pipeline.Spare();
-        job->name = &name;
+        job->input = &input;
+        job->name = &input.name();
         job->tally = lumtrax::Tally();
         job->error = nullptr;
         return job;

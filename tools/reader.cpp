@@ -52,6 +52,15 @@ void WarnOfShortRecord(const Settings& settings, const Job& job) {
                  settings.record_size);
 }
 
+// Touches every page of a mapped batch, so that the page faults are taken
+// here, on the reader's thread, while the converters convert the batches
+// before it.
+void FaultIn(std::string_view text) {
+    constexpr std::size_t kPage = 4096;
+    volatile char sink = 0;
+    for (std::size_t at = 0; at < text.size(); at += kPage) sink = static_cast<char>(sink + text[at]);
+}
+
 }  // namespace
 
 std::size_t ChunkSize() {
@@ -76,22 +85,39 @@ bool Reader::Next(std::string& out, std::size_t max) {
     return n > 0;
 }
 
+void Reader::Count(std::size_t bytes) { progress_.Advance(bytes); }
+
 bool ReadInput(InputFile& input, const Settings& settings, Reader& reader, const Jobs& jobs) {
     lumtrax::SourceCutter cutter(settings.conversion, settings.options, SourceOptionsOf(settings));
-    std::unique_ptr<Job> job = jobs.New(input.name());
+    std::unique_ptr<Job> job = jobs.New(input);
+    // A regular file is mapped, and the batches are views of it: no copy.
+    if (const std::string_view mapped = settings.hex_in ? std::string_view() : input.Map(); !mapped.empty()) {
+        cutter.SetSource(mapped);
+        std::error_code error;
+        while (cutter.Next(job->batch, true, error)) {
+            reader.Count(job->batch.texts().size());
+            FaultIn(job->batch.texts());
+            WarnOfShortRecord(settings, *job);
+            if (!jobs.submit(std::move(job))) return false;
+            job = jobs.New(input);
+        }
+        if (error == lumtrax::Errc::kTooLong) throw TooLarge(settings, input.name(), cutter.error_place());
+        if (error) throw Failure(kExitInputOutput, input.name() + ": " + error.message());
+        return true;
+    }
     for (bool more = true; more;) {
         try {
             more = reader.Next(cutter.input(), cutter.wanted());
         } catch (const Failure&) {
             // What was read whole before the error is converted and written.
-            while (cutter.Salvage(job->batch) && jobs.submit(std::move(job))) job = jobs.New(input.name());
+            while (cutter.Salvage(job->batch) && jobs.submit(std::move(job))) job = jobs.New(input);
             throw;
         }
         std::error_code error;
         while (cutter.Next(job->batch, !more, error)) {
             WarnOfShortRecord(settings, *job);
             if (!jobs.submit(std::move(job))) return false;
-            job = jobs.New(input.name());
+            job = jobs.New(input);
         }
         if (error == lumtrax::Errc::kTooLong) throw TooLarge(settings, input.name(), cutter.error_place());
         if (error) throw Failure(kExitInputOutput, input.name() + ": " + error.message());

@@ -26,6 +26,8 @@ public:
     // end of the input. Throws Failure on a read error or bad hex (the bytes
     // decoded before the bad character are appended first).
     bool Next(std::string& out, std::size_t max);
+    // bytes more have been taken without Next (from a mapped file).
+    void Count(std::size_t bytes);
 
 private:
     InputFile& input_;

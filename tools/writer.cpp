@@ -34,6 +34,10 @@ void ConvertJob(const Settings& settings, Job& job) noexcept {
 
 void Writer::Write(Job& job) {
     if (job.error) std::rethrow_exception(job.error);
+    // A mapped input read 00 where it lost pages: nothing of it is written.
+    if (job.input->mapped() && InputFile::Shrank()) {
+        throw Failure(kExitInputOutput, *job.name + ": the file shrank while it was being read");
+    }
     if (settings_.split == Split::kWhole && settings_.hex_out) {  // one line of hex for each file
         if (!job.output.empty() && line_open_) output_.Write(" ");
         output_.Write(job.output);
@@ -49,6 +53,7 @@ void Writer::Write(Job& job) {
         lumtrax::LocateFirstReplaced(settings_.conversion, settings_.options, job.batch, job.tally);
     }
     report_.Add(job.tally, *job.name);
+    job.input->Release(job.batch.offset + job.batch.texts().size());
 }
 
 }  // namespace lumtrax_cli

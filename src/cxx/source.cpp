@@ -19,14 +19,13 @@ namespace {
 // How much a cutter asks to be read at once once a batch's worth is held.
 constexpr std::size_t kReadSize = std::size_t{1} << 20;
 
-const std::uint8_t* Bytes(const std::string& text, std::size_t at = 0) {
-    return reinterpret_cast<const std::uint8_t*>(text.data()) + at;
-}
+const std::uint8_t* Bytes(std::string_view text) { return reinterpret_cast<const std::uint8_t*>(text.data()); }
 
 }  // namespace
 
 void Batch::Clear() noexcept {
     text.clear();
+    view = {};
     ends.clear();
     ends_inside.clear();
     offset = 0;
@@ -50,8 +49,19 @@ SourceCutter::SourceCutter(Conversion conversion, const Options& options, const 
     if (source_.framing == Framing::kRecords && source_.record_size == 0) source_.record_size = 1;
 }
 
+void SourceCutter::SetSource(std::string_view source) noexcept {
+    source_text_ = source;
+    external_ = true;
+    held_.clear();
+    begin_ = 0;
+}
+
+std::string_view SourceCutter::Held() const noexcept {
+    return (external_ ? source_text_ : std::string_view(held_)).substr(begin_);
+}
+
 std::size_t SourceCutter::wanted() const noexcept {
-    const std::size_t held = held_.size() - begin_;
+    const std::size_t held = Held().size();
     if (source_.framing == Framing::kWhole && held <= source_.batch_size) return source_.batch_size + 1 - held;
     return kReadSize;
 }
@@ -72,6 +82,7 @@ void SourceCutter::Take(std::size_t count) {
     search_open_ = false;
     searched_ = 0;
     walking_ = false;
+    if (external_) return;
     if (begin_ == held_.size()) {
         held_.clear();
         begin_ = 0;
@@ -111,35 +122,38 @@ bool SourceCutter::Next(Batch& batch, bool at_end, std::error_code& error) noexc
 // search for the first cut goes on from where it stopped as bytes come.
 bool SourceCutter::NextWhole(Batch& batch, bool at_end, std::error_code& error) {
     const std::size_t most = MaxTextSize(conversion_);
-    const std::size_t held = held_.size() - begin_;
-    if (conversion_ == Conversion::kRawByteEscape && held > 1) {  // the escape of the first byte
-        held_.resize(begin_ + 1);
+    if (conversion_ == Conversion::kRawByteEscape && Held().size() > 1) {  // the escape of the first byte
+        if (external_) {
+            source_text_ = source_text_.substr(0, begin_ + 1);
+        } else {
+            held_.resize(begin_ + 1);
+        }
     }
+    const std::string_view text = Held();
     std::size_t cut = 0;
-    if (held > source_.batch_size) {
-        const std::string_view text = std::string_view(held_).substr(begin_);
+    if (text.size() > source_.batch_size) {
         if (!walking_) {
             cut = FindCut(conversion_, text, source_.batch_size, options_);
             walking_ = cut == 0;
         }
         if (walking_) {
             UnitPosition p{search_at_, search_open_};
-            cut = WalkToCut(RulesOf(conversion_, options_), Bytes(held_, begin_), held, p);
+            cut = WalkToCut(RulesOf(conversion_, options_), Bytes(text), text.size(), p);
             search_at_ = p.at;
             search_open_ = p.open;
         }
-        if (cut > most || (cut == 0 && held > most)) {
-            return Fail(error, 0, offset_, held);
+        if (cut > most || (cut == 0 && text.size() > most)) {
+            return Fail(error, 0, offset_, text.size());
         }
     }
     if (cut == 0 && !at_end) return false;
     StartBatch(batch);
     if (cut == 0) {  // the rest of the source, as the last piece
-        cut = held_.size() - begin_;
+        cut = text.size();
         batch.last = true;
         done_ = true;
     }
-    if (begin_ == 0 && cut > (held_.size() - cut)) {
+    if (!external_ && begin_ == 0 && cut > (held_.size() - cut)) {
         // Most of what is held: the batch takes the buffer itself, and the
         // little after the cut moves on (into the batch's old buffer).
         batch.text.swap(held_);
@@ -150,15 +164,28 @@ bool SourceCutter::NextWhole(Batch& batch, bool at_end, std::error_code& error) 
         search_open_ = false;
         walking_ = false;
     } else {
-        batch.text.assign(held_, begin_, cut);
-        Take(cut);
+        TakeInto(batch, cut);
     }
-    batch.ends.push_back(batch.text.size());
+    const std::string_view piece = batch.texts();
+    batch.ends.push_back(piece.size());
     if (batch.last && conversion_ != Conversion::kRawByteEscape &&
-        EndsInsideUnit(RulesOf(conversion_, options_), Bytes(batch.text), batch.text.size())) {
+        EndsInsideUnit(RulesOf(conversion_, options_), Bytes(piece), piece.size())) {
         batch.ends_inside.push_back(0);
     }
     return true;
+}
+
+// Moves the next count bytes held into the batch, after what it has: a copy,
+// or a view of the source in memory.
+void SourceCutter::TakeInto(Batch& batch, std::size_t count) {
+    if (external_) {
+        const std::string_view texts = batch.texts();
+        const char* start = texts.empty() ? source_text_.data() + begin_ : texts.data();
+        batch.view = std::string_view(start, texts.size() + count);
+    } else {
+        batch.text.append(held_, begin_, count);
+    }
+    Take(count);
 }
 
 // Lines and records: whole calls, added to the batch until it is large.
@@ -170,17 +197,17 @@ bool SourceCutter::NextCalls(Batch& batch, bool at_end, std::error_code& error) 
         if (!started) StartBatch(batch);
         started = true;
         if (ends_inside) batch.ends_inside.push_back(batch.ends.size());
-        batch.text.append(held_, begin_, length);
-        batch.ends.push_back(batch.text.size());
         ++next_call_;
-        Take(length);
+        TakeInto(batch, length);
+        batch.ends.push_back(batch.texts().size());
     };
-    while (!started || batch.text.size() < source_.batch_size) {
-        const std::size_t held = held_.size() - begin_;
+    while (!started || batch.texts().size() < source_.batch_size) {
+        const std::string_view text = Held();
+        const std::size_t held = text.size();
         if (held == 0) break;
         if (lines) {
             LineSearch search{{search_at_, search_open_}, searched_};
-            const std::size_t n = FindLineEnd(rules, search, Bytes(held_, begin_), held, at_end);
+            const std::size_t n = FindLineEnd(rules, search, Bytes(text), held, at_end);
             if (n > 0) {
                 add(n, LineEndsInsideUnit(rules, search));
                 continue;
@@ -191,15 +218,15 @@ bool SourceCutter::NextCalls(Batch& batch, bool at_end, std::error_code& error) 
             if (held > MaxTextSize(conversion_)) return Fail(error, next_call_, offset_, held);
             if (!at_end) break;
             // A last line without its line end.
-            add(held, conversion_ != Conversion::kRawByteEscape && EndsInsideUnit(rules, Bytes(held_, begin_), held));
+            add(held, conversion_ != Conversion::kRawByteEscape && EndsInsideUnit(rules, Bytes(text), held));
         } else {
             if (held < source_.record_size && !at_end) break;
             // A shorter last record is converted as it is.
             const std::size_t n = std::min(held, source_.record_size);
-            add(n, conversion_ != Conversion::kRawByteEscape && EndsInsideUnit(rules, Bytes(held_, begin_), n));
+            add(n, conversion_ != Conversion::kRawByteEscape && EndsInsideUnit(rules, Bytes(text), n));
         }
     }
-    if (at_end && held_.size() == begin_) {
+    if (at_end && Held().empty()) {
         done_ = true;
         if (started) batch.last = true;
     }
@@ -218,12 +245,15 @@ bool SourceCutter::Salvage(Batch& batch) noexcept {
         if (!salvaging_) {
             // The units that are certainly whole: the last one may need
             // bytes that never came.
-            const std::size_t held = held_.size() - begin_;
-            const std::size_t whole =
-                conversion_ == Conversion::kRawByteEscape
-                    ? std::min<std::size_t>(held, 1)
-                    : WholeUnitsLength(RulesOf(conversion_, options_), Bytes(held_, begin_), held);
-            held_.resize(begin_ + whole);
+            const std::string_view text = Held();
+            const std::size_t whole = conversion_ == Conversion::kRawByteEscape
+                                          ? std::min<std::size_t>(text.size(), 1)
+                                          : WholeUnitsLength(RulesOf(conversion_, options_), Bytes(text), text.size());
+            if (external_) {
+                source_text_ = source_text_.substr(0, begin_ + whole);
+            } else {
+                held_.resize(begin_ + whole);
+            }
             salvaging_ = true;
         }
         return NextWhole(batch, true, error);
@@ -236,13 +266,20 @@ bool SourceCutter::Salvage(Batch& batch) noexcept {
 std::error_code ConvertBatch(Conversion conversion, const Options& options, const Batch& batch, std::string& out,
                              Tally& tally, std::vector<std::size_t>* result_ends) noexcept {
     if (result_ends != nullptr) result_ends->clear();
+    const std::string_view texts = batch.texts();
+    const bool owned = batch.view.data() == nullptr;
     std::size_t start = 0;
     std::size_t next_inside = 0;
     for (std::size_t k = 0; k < batch.ends.size(); ++k) {
         const std::size_t end = batch.ends[k];
-        const std::string_view text = std::string_view(batch.text).substr(start, end - start);
-        // A whole text's piece is the batch's string, with its 00 after it.
-        const After after = end == batch.text.size() ? After::kNul : After::kAnything;
+        const std::string_view text = texts.substr(start, end - start);
+        // The last text of a batch's string has the string's 00 after it;
+        // a piece of a whole text in memory, the source's next byte, which
+        // one call reads too (the piece ends at a safe cut). Anything else
+        // is followed by bytes that are not the call's.
+        const bool last = end == texts.size();
+        const bool piece = batch.first_call == 0 && !batch.last;
+        const After after = last && (owned || piece) ? After::kNul : After::kAnything;
         GaijiStatus gaiji = GaijiStatus::kNone;
         // The first call writes over what out holds, which need not be filled first.
         if (const std::error_code error =
@@ -274,10 +311,9 @@ std::error_code ConvertBatch(Conversion conversion, const Options& options, cons
 void LocateFirstReplaced(Conversion conversion, const Options& options, const Batch& batch, Tally& tally) noexcept {
     if (!tally.first_replaced) return;
     Place& place = *tally.first_replaced;
-    if (place.bytes.offset < batch.offset || place.bytes.offset - batch.offset >= batch.text.size()) return;
+    if (place.bytes.offset < batch.offset || place.bytes.offset - batch.offset >= batch.texts().size()) return;
     const std::size_t start = static_cast<std::size_t>(place.bytes.offset - batch.offset);
-    const std::string_view text =
-        std::string_view(batch.text).substr(start, static_cast<std::size_t>(place.bytes.length));
+    const std::string_view text = batch.texts().substr(start, static_cast<std::size_t>(place.bytes.length));
     if (const std::optional<ByteRange> unit = FirstReplaced(conversion, text, options)) {
         place.bytes = {place.bytes.offset + unit->offset, unit->length};
     }
