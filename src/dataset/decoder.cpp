@@ -1,0 +1,282 @@
+// Records to rows: each field by its picture, in the order of the plan, to
+// JSON Lines or CSV. A warm decoder allocates nothing per record: the text
+// codec and the scratch buffers are reused, numbers are written from a
+// buffer on the stack.
+#include <new>
+
+#include "dataset/errors.h"
+#include "dataset/numbers.h"
+#include "dataset/plan.h"
+#include "dataset/text.h"
+#include "lumtrax_dataset.hpp"
+
+namespace lumtrax {
+namespace dataset {
+
+struct RecordDecoder::Impl {
+    Impl(std::shared_ptr<const Layout> layout, const DecodeOptions& options) : options(options), codec(layout->host()) {
+        BuildPlan(std::move(layout), plan);
+        for (const PlanColumn& column : plan.columns) names.push_back(column.name);
+        counts.resize(plan.counters.size());
+        indices.reserve(64);
+    }
+
+    // The value of one elementary field as JSON (a string or null) or as a
+    // CSV field (the text, or nothing).
+    void Value(const PlanNode& node, std::size_t at, std::string& out);
+    void Json(int index, std::size_t shift, std::string& out);
+    void Csv(std::string& out);
+    void Counters();
+    void Note(IssueKind kind, const PlanNode& node, std::size_t at, std::size_t size);
+
+    DecodeOptions options;
+    Plan plan;
+    TextCodec codec;
+    Report report;
+    std::vector<std::string> names;
+    std::vector<long long> counts;     // per varying table; -1 when its counter is bad
+    std::vector<std::size_t> indices;  // the elements being written, outermost first (issue names)
+    std::string text;                  // a text field's UTF-8
+    std::string_view record;
+    std::uint64_t record_number = 0;
+    std::string_view column_name;  // CSV: the column being written
+};
+
+void RecordDecoder::Impl::Note(IssueKind kind, const PlanNode& node, std::size_t at, std::size_t size) {
+    ++report.invalid_fields;
+    if (report.first.size() >= options.keep_issues) return;
+    Issue issue;
+    issue.record = record_number;
+    issue.kind = kind;
+    issue.offset = at;
+    if (options.format == RowFormat::kCsv) {
+        issue.field.assign(column_name);
+    } else {
+        issue.field = node.qualified.empty() ? node.name : node.qualified;
+        for (std::size_t index : indices) {
+            issue.field.push_back('_');
+            AppendDecimal(index + 1, issue.field);
+        }
+    }
+    const std::size_t end = std::min(record.size(), at + size);
+    AppendHex(at < end ? record.substr(at, end - at) : std::string_view(), issue.bytes);
+    report.first.push_back(std::move(issue));
+}
+
+void RecordDecoder::Impl::Value(const PlanNode& node, std::size_t at, std::string& out) {
+    const bool json = options.format == RowFormat::kJsonLines;
+    const char* null = json ? "null" : "";
+    if (at + node.size > record.size()) {
+        out.append(null);  // the record is short; counted once per record
+        return;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(record.data()) + at;
+    if (IsNumber(node.kind)) {
+        char number[kMaxNumberText];
+        std::size_t length = 0;
+        switch (DecodeNumber(node.picture, plan.zoned, bytes, number, length)) {
+            case NumberStatus::kOk:
+                if (json) out.push_back('"');
+                out.append(number, length);
+                if (json) out.push_back('"');
+                return;
+            case NumberStatus::kBlank:
+                ++report.blank_numbers;
+                break;
+            case NumberStatus::kBadDigit:
+                Note(IssueKind::kBadDigit, node, at, node.size);
+                break;
+            case NumberStatus::kBadSign:
+                Note(IssueKind::kBadSign, node, at, node.size);
+                break;
+            case NumberStatus::kBadNibble:
+                Note(IssueKind::kBadNibble, node, at, node.size);
+                break;
+        }
+        out.append(null);
+        return;
+    }
+    text.clear();
+    const TextOutcome outcome = codec.Decode(FormOf(node), record.substr(at, node.size), options.text_errors, text);
+    if (!outcome.ok) {
+        Note(IssueKind::kBadText, node, at, node.size);
+        out.append(null);
+        return;
+    }
+    if (outcome.replaced > 0) ++report.replaced_text;
+    std::string_view value = text;
+    if (options.trim) {
+        for (;;) {
+            if (!value.empty() && value.back() == ' ' && node.kind == FieldKind::kText) {
+                value.remove_suffix(1);
+            } else if (node.kind == FieldKind::kDoubleByte && value.size() >= 3 &&
+                       value.substr(value.size() - 3) == "\xE3\x80\x80") {
+                value.remove_suffix(3);
+            } else {
+                break;
+            }
+        }
+    }
+    if (json) {
+        out.push_back('"');
+        AppendJsonEscaped(value, out);
+        out.push_back('"');
+    } else {
+        AppendCsvField(value, out);
+    }
+}
+
+void RecordDecoder::Impl::Json(int index, std::size_t shift, std::string& out) {
+    const PlanNode& node = plan.nodes[index];
+    out.append(node.key);
+    std::size_t count = node.occurs;
+    if (node.counter >= 0) {
+        if (counts[node.counter] < 0) {
+            out.append("null");
+            return;
+        }
+        count = static_cast<std::size_t>(counts[node.counter]);
+    }
+    if (node.has_occurs) out.push_back('[');
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k > 0) out.push_back(',');
+        if (node.has_occurs) indices.push_back(k);
+        const std::size_t at = shift + k * node.size;
+        if (node.kind == FieldKind::kGroup) {
+            out.push_back('{');
+            for (std::size_t c = 0; c < node.children.size(); ++c) {
+                if (c > 0) out.push_back(',');
+                Json(node.children[c], at, out);
+            }
+            out.push_back('}');
+        } else {
+            Value(node, node.offset + at, out);
+        }
+        if (node.has_occurs) indices.pop_back();
+    }
+    if (node.has_occurs) out.push_back(']');
+}
+
+void RecordDecoder::Impl::Csv(std::string& out) {
+    for (std::size_t c = 0; c < plan.columns.size(); ++c) {
+        if (c > 0) out.push_back(',');
+        const PlanColumn& column = plan.columns[c];
+        if (column.table >= 0 && static_cast<long long>(column.element) >= counts[column.table]) continue;
+        column_name = column.name;
+        Value(plan.nodes[column.node], column.offset, out);
+    }
+    out.append("\r\n");
+}
+
+// The counters of the varying tables, read before the row is written.
+void RecordDecoder::Impl::Counters() {
+    for (std::size_t t = 0; t < plan.counters.size(); ++t) {
+        const PlanCounter& counter = plan.counters[t];
+        const Field& field = plan.layout->fields()[counter.field];
+        counts[t] = -1;
+        if (field.offset + field.size > record.size()) continue;
+        char number[kMaxNumberText];
+        std::size_t length = 0;
+        const NumberPicture picture = PictureOf(field);
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(record.data()) + field.offset;
+        long long value = -1;
+        if (DecodeNumber(picture, plan.zoned, bytes, number, length) == NumberStatus::kOk && number[0] != '-' &&
+            length <= 18) {
+            value = 0;
+            for (std::size_t i = 0; i < length; ++i) value = value * 10 + (number[i] - '0');
+        }
+        if (value < static_cast<long long>(counter.min) || value > static_cast<long long>(counter.max)) {
+            PlanNode counter_node;
+            counter_node.name = field.name;
+            if (counter.node >= 0) counter_node.qualified = plan.nodes[counter.node].qualified;
+            column_name = field.name;
+            Note(IssueKind::kBadCounter, counter_node, field.offset, field.size);
+            continue;
+        }
+        counts[t] = value;
+    }
+}
+
+RecordDecoder::RecordDecoder(std::shared_ptr<const Layout> layout, const DecodeOptions& options) noexcept {
+    try {
+        if (layout) impl_ = std::make_unique<Impl>(std::move(layout), options);
+    } catch (const std::bad_alloc&) {
+        impl_.reset();
+    }
+}
+
+RecordDecoder::~RecordDecoder() = default;
+RecordDecoder::RecordDecoder(RecordDecoder&&) noexcept = default;
+RecordDecoder& RecordDecoder::operator=(RecordDecoder&&) noexcept = default;
+
+Error RecordDecoder::AppendHeader(std::string& out) noexcept {
+    if (!impl_) return MakeError(Errc::kUsage, "the decoder has no layout");
+    if (impl_->options.format != RowFormat::kCsv) return {};
+    try {
+        out.append(impl_->plan.header);
+    } catch (const std::bad_alloc&) {
+        return MakeError(Errc::kHeapExhausted, "out of memory writing the header");
+    }
+    return {};
+}
+
+Error RecordDecoder::Decode(std::string_view record, std::uint64_t record_number, std::string& out) noexcept {
+    if (!impl_) return MakeError(Errc::kUsage, "the decoder has no layout");
+    Impl& d = *impl_;
+    const std::size_t kept = out.size();
+    try {
+        d.record = record;
+        d.record_number = record_number;
+        d.indices.clear();
+        ++d.report.records;
+        d.Counters();
+        std::size_t needed = d.plan.layout->record_length();
+        for (std::size_t t = 0; t < d.plan.counters.size(); ++t) {
+            if (d.counts[t] >= 0) {
+                needed = d.plan.counters[t].table_offset +
+                         static_cast<std::size_t>(d.counts[t]) * d.plan.counters[t].element_size;
+            }
+        }
+        if (record.size() < needed) {
+            ++d.report.short_records;
+            if (d.report.first.size() < d.options.keep_issues) {
+                Issue issue;
+                issue.record = record_number;
+                issue.kind = IssueKind::kShortRecord;
+                issue.offset = record.size();
+                issue.field =
+                    "record of " + std::to_string(record.size()) + " bytes, " + std::to_string(needed) + " needed";
+                d.report.first.push_back(std::move(issue));
+            }
+        } else if (record.size() > needed) {
+            ++d.report.long_records;
+        }
+        if (d.options.format == RowFormat::kCsv) {
+            d.Csv(out);
+        } else {
+            out.push_back('{');
+            for (std::size_t c = 0; c < d.plan.top.size(); ++c) {
+                if (c > 0) out.push_back(',');
+                d.Json(d.plan.top[c], 0, out);
+            }
+            out.append("}\n");
+        }
+    } catch (const std::bad_alloc&) {
+        out.resize(kept);
+        return MakeError(Errc::kHeapExhausted, "out of memory writing a row");
+    }
+    return {};
+}
+
+const Report& RecordDecoder::report() const noexcept {
+    static const Report empty;
+    return impl_ ? impl_->report : empty;
+}
+
+const std::vector<std::string>& RecordDecoder::columns() const noexcept {
+    static const std::vector<std::string> none;
+    return impl_ ? impl_->names : none;
+}
+
+}  // namespace dataset
+}  // namespace lumtrax

@@ -1,0 +1,89 @@
+// A layout made ready for rows, once per decoder or encoder: the fields that
+// rows carry (active, not FILLER) as a tree of nodes with their JSON keys and
+// number pictures, the flat CSV columns with their offsets, and the counters
+// of OCCURS DEPENDING ON tables. Nothing in it changes per record.
+#ifndef LUMTRAX_DATASET_PLAN_H
+#define LUMTRAX_DATASET_PLAN_H
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dataset/numbers.h"
+#include "dataset/text.h"
+#include "lumtrax_dataset.hpp"
+
+namespace lumtrax {
+namespace dataset {
+
+struct PlanNode {
+    int field = -1;  // in the layout
+    FieldKind kind = FieldKind::kGroup;
+    std::string name;        // as written: the JSON key
+    std::string key;         // "NAME": ready to append (JSON-escaped)
+    std::string qualified;   // the CSV name without its _N suffixes
+    std::size_t offset = 0;  // of the first element, every enclosing element the first
+    std::size_t size = 0;    // of one element
+    std::size_t occurs = 1;  // the most elements
+    std::size_t occurs_min = 1;
+    bool has_occurs = false;
+    int counter = -1;           // an OCCURS DEPENDING ON table: its slot in Plan::counters
+    int counts_for = -1;        // a counter: the slot it sets
+    NumberPicture picture;      // numbers
+    std::vector<int> children;  // nodes
+};
+
+struct PlanColumn {
+    int node = -1;
+    std::string name;
+    std::size_t offset = 0;
+    int table = -1;           // the slot of the varying table the column lies in, or -1
+    std::size_t element = 0;  // its element in that table (from 0)
+};
+
+struct PlanCounter {
+    int node = -1;   // the counter's node, -1 if rows do not carry it
+    int field = -1;  // the counter's field
+    std::size_t min = 0;
+    std::size_t max = 0;
+    std::size_t element_size = 0;  // of the table it counts
+    std::size_t table_offset = 0;
+};
+
+struct Plan {
+    std::shared_ptr<const Layout> layout;
+    ZonedBytes zoned{};
+    std::vector<PlanNode> nodes;
+    std::vector<int> top;  // the nodes directly under the record
+    std::vector<PlanColumn> columns;
+    std::vector<PlanCounter> counters;
+    std::string header;  // the CSV header row, CRLF ended
+};
+
+// Builds the plan of a layout (may throw std::bad_alloc).
+void BuildPlan(std::shared_ptr<const Layout> layout, Plan& plan);
+
+// The field of a node as text codec sees it.
+inline TextForm FormOf(const PlanNode& node) {
+    return node.kind == FieldKind::kDoubleByte ? TextForm::kDoubleByte : TextForm::kMixed;
+}
+
+inline bool IsNumber(FieldKind kind) {
+    return kind == FieldKind::kZoned || kind == FieldKind::kPacked || kind == FieldKind::kBinary ||
+           kind == FieldKind::kNativeBinary;
+}
+
+// JSON string content: quotes, backslashes and control characters escaped.
+void AppendJsonEscaped(std::string_view text, std::string& out);
+// A CSV field: quoted when it holds a comma, a quote, CR or LF.
+void AppendCsvField(std::string_view text, std::string& out);
+
+// The host's space, and its double-byte space.
+std::uint8_t HostSpace(HostCode host);
+const char* HostDoubleSpace(HostCode host);  // two bytes
+
+}  // namespace dataset
+}  // namespace lumtrax
+
+#endif  // LUMTRAX_DATASET_PLAN_H
