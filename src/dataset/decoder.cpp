@@ -232,10 +232,9 @@ Error RecordDecoder::Decode(std::string_view record, std::uint64_t record_number
         d.Counters();
         std::size_t needed = d.plan.layout->record_length();
         for (std::size_t t = 0; t < d.plan.counters.size(); ++t) {
-            if (d.counts[t] >= 0) {
-                needed = d.plan.counters[t].table_offset +
-                         static_cast<std::size_t>(d.counts[t]) * d.plan.counters[t].element_size;
-            }
+            // A table whose counter is bad is not read: the record needs only what comes before it.
+            needed = d.plan.counters[t].table_offset +
+                     static_cast<std::size_t>(d.counts[t] < 0 ? 0 : d.counts[t]) * d.plan.counters[t].element_size;
         }
         if (record.size() < needed) {
             ++d.report.short_records;
