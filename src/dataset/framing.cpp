@@ -82,8 +82,8 @@ bool RecordReader::Peek(std::size_t count, unsigned char* out) const noexcept {
     const std::string_view held = held_taken_ ? std::string_view() : std::string_view(held_);
     if (held.size() + piece_.size() < count) return false;
     const std::size_t from_held = std::min(count, held.size());
-    std::memcpy(out, held.data(), from_held);
-    std::memcpy(out + from_held, piece_.data(), count - from_held);
+    if (from_held > 0) std::memcpy(out, held.data(), from_held);
+    if (count > from_held) std::memcpy(out + from_held, piece_.data(), count - from_held);
     return true;
 }
 
@@ -103,7 +103,7 @@ bool RecordReader::Take(std::size_t count, std::string_view& unit) noexcept {
     }
     try {
         const std::size_t take = std::min(count - held_.size(), piece_.size());
-        held_.append(piece_.data(), take);
+        if (take > 0) held_.append(piece_.data(), take);
         piece_.remove_prefix(take);
     } catch (const std::bad_alloc&) {
         error_ = MakeError(Errc::kHeapExhausted, "out of memory holding a record");
@@ -153,7 +153,7 @@ ReadStatus RecordReader::Next(std::string_view& record) noexcept {
             held_taken_ = false;
         }
         try {
-            held_.append(piece_.data(), piece_.size());
+            if (!piece_.empty()) held_.append(piece_.data(), piece_.size());
         } catch (const std::bad_alloc&) {
             error_ = MakeError(Errc::kHeapExhausted, "out of memory holding a record");
             return ReadStatus::kError;
