@@ -7,6 +7,7 @@
 #include "dataset/errors.h"
 #include "dataset/numbers.h"
 #include "dataset/plan.h"
+#include "dataset/row_buffer.h"
 #include "dataset/text.h"
 #include "lumtrax_dataset.hpp"
 
@@ -23,9 +24,9 @@ struct RecordDecoder::Impl {
 
     // The value of one elementary field as JSON (a string or null) or as a
     // CSV field (the text, or nothing).
-    void Value(const PlanNode& node, std::size_t at, std::string& out);
-    void Json(int index, std::size_t shift, std::string& out);
-    void Csv(std::string& out);
+    void Value(const PlanNode& node, std::size_t at, RowBuffer& out);
+    void Json(int index, std::size_t shift, RowBuffer& out);
+    void Csv(RowBuffer& out);
     void Counters();
     void Note(IssueKind kind, const PlanNode& node, std::size_t at, std::size_t size);
 
@@ -37,6 +38,7 @@ struct RecordDecoder::Impl {
     std::vector<long long> counts;     // per varying table; -1 when its counter is bad
     std::vector<std::size_t> indices;  // the elements being written, outermost first (issue names)
     std::string text;                  // a text field's UTF-8
+    RowBuffer row;                     // the row being written
     std::string_view record;
     std::uint64_t record_number = 0;
     std::string_view column_name;  // CSV: the column being written
@@ -63,22 +65,26 @@ void RecordDecoder::Impl::Note(IssueKind kind, const PlanNode& node, std::size_t
     report.first.push_back(std::move(issue));
 }
 
-void RecordDecoder::Impl::Value(const PlanNode& node, std::size_t at, std::string& out) {
+void RecordDecoder::Impl::Value(const PlanNode& node, std::size_t at, RowBuffer& out) {
     const bool json = options.format == RowFormat::kJsonLines;
-    const char* null = json ? "null" : "";
+    const std::string_view null = json ? "null" : "";
     if (at + node.size > record.size()) {
         out.append(null);  // the record is short; counted once per record
         return;
     }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(record.data()) + at;
     if (IsNumber(node.kind)) {
-        char number[kMaxNumberText];
+        // The number's text goes straight into the row, between its quotes.
+        char* p = out.Reserve(kMaxNumberText + 2);
         std::size_t length = 0;
-        switch (DecodeNumber(node.picture, plan.zoned, bytes, number, length)) {
+        switch (DecodeNumber(node.picture, plan.zoned, bytes, p + (json ? 1 : 0), length)) {
             case NumberStatus::kOk:
-                if (json) out.push_back('"');
-                out.append(number, length);
-                if (json) out.push_back('"');
+                if (json) {
+                    p[0] = '"';
+                    p[length + 1] = '"';
+                    length += 2;
+                }
+                out.Commit(p + length);
                 return;
             case NumberStatus::kBlank:
                 ++report.blank_numbers;
@@ -126,13 +132,13 @@ void RecordDecoder::Impl::Value(const PlanNode& node, std::size_t at, std::strin
     }
 }
 
-void RecordDecoder::Impl::Json(int index, std::size_t shift, std::string& out) {
+void RecordDecoder::Impl::Json(int index, std::size_t shift, RowBuffer& out) {
     const PlanNode& node = plan.nodes[index];
-    out.append(node.key);
+    out.AppendPadded(node.key.data(), node.key_length);
     std::size_t count = node.occurs;
     if (node.counter >= 0) {
         if (counts[node.counter] < 0) {
-            out.append("null");
+            out.append("null", 4);
             return;
         }
         count = static_cast<std::size_t>(counts[node.counter]);
@@ -157,7 +163,7 @@ void RecordDecoder::Impl::Json(int index, std::size_t shift, std::string& out) {
     if (node.has_occurs) out.push_back(']');
 }
 
-void RecordDecoder::Impl::Csv(std::string& out) {
+void RecordDecoder::Impl::Csv(RowBuffer& out) {
     for (std::size_t c = 0; c < plan.columns.size(); ++c) {
         if (c > 0) out.push_back(',');
         const PlanColumn& column = plan.columns[c];
@@ -165,7 +171,7 @@ void RecordDecoder::Impl::Csv(std::string& out) {
         column_name = column.name;
         Value(plan.nodes[column.node], column.offset, out);
     }
-    out.append("\r\n");
+    out.append("\r\n", 2);
 }
 
 // The counters of the varying tables, read before the row is written.
@@ -250,16 +256,19 @@ Error RecordDecoder::Decode(std::string_view record, std::uint64_t record_number
         } else if (record.size() > needed) {
             ++d.report.long_records;
         }
+        RowBuffer& row = d.row;
+        row.clear();
         if (d.options.format == RowFormat::kCsv) {
-            d.Csv(out);
+            d.Csv(row);
         } else {
-            out.push_back('{');
+            row.push_back('{');
             for (std::size_t c = 0; c < d.plan.top.size(); ++c) {
-                if (c > 0) out.push_back(',');
-                d.Json(d.plan.top[c], 0, out);
+                if (c > 0) row.push_back(',');
+                d.Json(d.plan.top[c], 0, row);
             }
-            out.append("}\n");
+            row.append("}\n", 2);
         }
+        out.append(row.view());
     } catch (const std::bad_alloc&) {
         out.resize(kept);
         return MakeError(Errc::kHeapExhausted, "out of memory writing a row");

@@ -470,29 +470,42 @@ bool RecordEncoder::Impl::Write(const PlanNode& node, std::size_t at, bool null,
 
 bool RecordEncoder::Impl::Object(const std::vector<int>& nodes, int object, std::size_t shift) {
     const JsonValue& o = json.values[object];
-    for (int m = o.first; m >= 0; m = json.values[m].next) {
-        const std::string_view key = json.Key(json.values[m]);
-        bool known = false;
-        for (int n : nodes) known = known || plan.nodes[n].name == key;
-        if (!known) {
-            error = MakeError(Errc::kBadRow,
-                              "row " + std::to_string(row_number) + ": \"" + std::string(key) + "\" is no field here");
-            error.row = row_number;
-            error.field = std::string(key);
-            return false;
-        }
-    }
+    // Members mostly come in the layout's order: each search begins after
+    // the member found last, and goes round once.
+    std::size_t found = 0;
+    int from = o.first;
     for (int n : nodes) {
         const PlanNode& node = plan.nodes[n];
         int member = -1;
-        for (int m = o.first; m >= 0 && member < 0; m = json.values[m].next) {
+        for (int m = from; m >= 0 && member < 0; m = json.values[m].next) {
+            if (json.Key(json.values[m]) == node.name) member = m;
+        }
+        for (int m = o.first; m != from && m >= 0 && member < 0; m = json.values[m].next) {
             if (json.Key(json.values[m]) == node.name) member = m;
         }
         if (member < 0) {
             if (node.counts_for >= 0) continue;  // set from its table's length
             return Fail(Errc::kBadRow, node, "the row has no value for it");
         }
+        ++found;
+        from = json.values[member].next >= 0 ? json.values[member].next : o.first;
         if (!Node(n, member, shift)) return false;
+    }
+    if (found == o.count) return true;
+    // A member that names no field here, or one named twice.
+    for (int m = o.first; m >= 0; m = json.values[m].next) {
+        const std::string_view key = json.Key(json.values[m]);
+        bool known = false;
+        for (int n : nodes) known = known || plan.nodes[n].name == key;
+        int same = 0;
+        for (int k = o.first; k >= 0; k = json.values[k].next) same += json.Key(json.values[k]) == key ? 1 : 0;
+        if (!known || same > 1) {
+            error = MakeError(Errc::kBadRow, "row " + std::to_string(row_number) + ": \"" + std::string(key) +
+                                                 (known ? "\" is given twice" : "\" is no field here"));
+            error.row = row_number;
+            error.field = std::string(key);
+            return false;
+        }
     }
     return true;
 }

@@ -7,6 +7,12 @@ namespace lumtrax {
 namespace dataset {
 namespace {
 
+// Copies a few digits (a plain loop: no call for a handful of bytes).
+inline char* Copy(char* p, const char* from, int count) {
+    for (int i = 0; i < count; ++i) p[i] = from[i];
+    return p + count;
+}
+
 // The canonical text of the digits d[0, n) (ASCII), with a sign and a scale.
 std::size_t Canonical(const char* d, int n, bool negative, int scale, char* text) {
     int first = 0;
@@ -18,8 +24,7 @@ std::size_t Canonical(const char* d, int n, bool negative, int scale, char* text
         if (significant == 0) {
             *p++ = '0';
         } else {
-            std::memcpy(p, d + first, static_cast<std::size_t>(significant));
-            p += significant;
+            p = Copy(p, d + first, significant);
             for (int i = 0; i < -scale; ++i) *p++ = '0';
         }
     } else {
@@ -28,14 +33,11 @@ std::size_t Canonical(const char* d, int n, bool negative, int scale, char* text
             *p++ = '0';
             *p++ = '.';
             for (int i = 0; i < -integer; ++i) *p++ = '0';
-            std::memcpy(p, d + first, static_cast<std::size_t>(significant));
-            p += significant;
+            p = Copy(p, d + first, significant);
         } else {
-            std::memcpy(p, d + first, static_cast<std::size_t>(integer));
-            p += integer;
+            p = Copy(p, d + first, integer);
             *p++ = '.';
-            std::memcpy(p, d + first + integer, static_cast<std::size_t>(scale));
-            p += scale;
+            p = Copy(p, d + first + integer, scale);
         }
     }
     return static_cast<std::size_t>(p - text);

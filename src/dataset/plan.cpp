@@ -48,6 +48,8 @@ private:
         node.key.push_back('"');
         AppendJsonEscaped(f.name, node.key);
         node.key.append("\":");
+        node.key_length = node.key.size();
+        node.key.append(16, '\0');
         node.offset = f.offset;
         node.size = f.size;
         node.occurs = f.occurs_max;
@@ -157,53 +159,6 @@ void BuildPlan(std::shared_ptr<const Layout> layout, Plan& plan) {
     plan.layout = std::move(layout);
     plan.zoned = ZonedBytesOf(plan.layout->host());
     PlanBuilder(*plan.layout, plan).Build();
-}
-
-void AppendJsonEscaped(std::string_view text, std::string& out) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::size_t plain = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(text.data() + plain, i - plain);
-        plain = i + 1;
-        out.push_back('\\');
-        switch (c) {
-            case '"':
-                out.push_back('"');
-                break;
-            case '\\':
-                out.push_back('\\');
-                break;
-            case '\n':
-                out.push_back('n');
-                break;
-            case '\r':
-                out.push_back('r');
-                break;
-            case '\t':
-                out.push_back('t');
-                break;
-            default:
-                out.append("u00");
-                out.push_back(kHex[c >> 4]);
-                out.push_back(kHex[c & 0x0F]);
-        }
-    }
-    out.append(text.data() + plain, text.size() - plain);
-}
-
-void AppendCsvField(std::string_view text, std::string& out) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out.append(text);
-        return;
-    }
-    out.push_back('"');
-    for (char c : text) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
 }
 
 std::uint8_t HostSpace(HostCode host) {

@@ -20,8 +20,9 @@ namespace dataset {
 struct PlanNode {
     int field = -1;  // in the layout
     FieldKind kind = FieldKind::kGroup;
-    std::string name;        // as written: the JSON key
-    std::string key;         // "NAME": ready to append (JSON-escaped)
+    std::string name;  // as written: the JSON key
+    std::string key;   // "NAME": ready to append (JSON-escaped), then 16 bytes of padding
+    std::size_t key_length = 0;
     std::string qualified;   // the CSV name without its _N suffixes
     std::size_t offset = 0;  // of the first element, every enclosing element the first
     std::size_t size = 0;    // of one element
@@ -74,10 +75,60 @@ inline bool IsNumber(FieldKind kind) {
            kind == FieldKind::kNativeBinary;
 }
 
-// JSON string content: quotes, backslashes and control characters escaped.
-void AppendJsonEscaped(std::string_view text, std::string& out);
+// JSON string content: quotes, backslashes and control characters escaped
+// (out: a std::string or a RowBuffer).
+template <class Out>
+void AppendJsonEscaped(std::string_view text, Out& out) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(text.data() + plain, i - plain);
+        plain = i + 1;
+        out.push_back('\\');
+        switch (c) {
+            case '"':
+                out.push_back('"');
+                break;
+            case '\\':
+                out.push_back('\\');
+                break;
+            case '\n':
+                out.push_back('n');
+                break;
+            case '\r':
+                out.push_back('r');
+                break;
+            case '\t':
+                out.push_back('t');
+                break;
+            default:
+                out.append("u00", 3);
+                out.push_back(kHex[c >> 4]);
+                out.push_back(kHex[c & 0x0F]);
+        }
+    }
+    out.append(text.data() + plain, text.size() - plain);
+}
+
 // A CSV field: quoted when it holds a comma, a quote, CR or LF.
-void AppendCsvField(std::string_view text, std::string& out);
+template <class Out>
+void AppendCsvField(std::string_view text, Out& out) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out.append(text.data(), text.size());
+        return;
+    }
+    out.push_back('"');
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '"') continue;
+        out.append(text.data() + plain, i + 1 - plain);  // the quote, then its double
+        plain = i;
+    }
+    out.append(text.data() + plain, text.size() - plain);
+    out.push_back('"');
+}
 
 // The host's space, and its double-byte space.
 std::uint8_t HostSpace(HostCode host);
