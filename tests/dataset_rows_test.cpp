@@ -488,6 +488,7 @@ TEST(DatasetRows, AValueThatDoesNotFitIsAnErrorNamingRowAndField) {
         {"PIC X(3)", R"({"V":1})", Errc::kBadValue, "V"},
         {"PIC X(3)", R"({"V":"A","W":"B"})", Errc::kBadRow, "W"},
         {"PIC X(3)", R"({})", Errc::kBadRow, "V"},
+        {"PIC X(3)", R"({"V":"A","V":"B"})", Errc::kBadRow, "V"},
         {"PIC X(3)", R"({"V":"A")", Errc::kBadRow, ""},
         {"PIC X(3)", R"(["A"])", Errc::kBadRow, ""},
         {"PIC X OCCURS 2", R"({"V":["A"]})", Errc::kBadValue, "V"},
