@@ -347,6 +347,7 @@ TEST(DatasetRows, RowsComeBackThroughEveryFraming) {
         for (const char* row : kRows) expected += std::string(row) + "\n";
         EXPECT_EQ(rows, expected);
         EXPECT_EQ(to_json.report().invalid_fields, 0u);
+        EXPECT_EQ(to_json.report().short_records + to_json.report().long_records, 0u);
 
         // CSV back to the same records.
         EncodeOptions from_csv = encode;
