@@ -17,7 +17,7 @@ using namespace lumtrax::dataset;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     CopybookOptions options;
-    options.host = static_cast<HostCode>(data[0] % 5);
+    options.host = static_cast<lumtrax::Code>(1 + data[0] % 5);
     options.format = static_cast<SourceFormat>((data[0] / 5) % 3);
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
     const LayoutResult result = ParseCopybook(text, options);

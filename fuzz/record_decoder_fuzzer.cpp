@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const std::uint8_t pick = data[0];
     CopybookOptions copybook;
-    copybook.host = static_cast<HostCode>(pick % 5);
+    copybook.host = static_cast<lumtrax::Code>(1 + pick % 5);
     const LayoutResult layout = ParseCopybook(kCopybook, copybook);
     if (!layout.error.ok()) std::abort();
 

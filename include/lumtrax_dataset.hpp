@@ -26,6 +26,8 @@
 #include <system_error>
 #include <vector>
 
+#include "lumtrax.hpp"
+
 namespace lumtrax {
 namespace dataset {
 
@@ -75,14 +77,11 @@ struct [[nodiscard]] Error {
 
 // ---- host codes -----------------------------------------------------------------
 
-// The code of a record's text and zoned numbers.
-enum class HostCode : int {
-    kEbcdic = 0,      // EBCDIC host code, lower-case table set (set 0)
-    kEbcdicKana = 1,  // EBCDIC host code, kana table set (set 1)
-    kEightBit = 2,    // 8-bit host code; runs written with 93 F0 (both are read)
-    kEightBit70 = 3,  // 8-bit host code; runs written with 93 70 (both are read)
-    kEuc = 4,
-};
+// The code of a record's text and zoned numbers is a lumtrax::Code of the
+// host (include/lumtrax.hpp): kEbcdic, kEbcdicKana, kEightBit (runs written
+// with 93 F0; both start sequences are read), kEightBit70 (written with
+// 93 70) or kEuc. kShiftJis is no host code: ParseCopybook refuses it.
+using lumtrax::Code;
 
 // What a text field that has no Unicode form (or a value that has no host
 // form) does: kStrict makes it an invalid field (decoding: null and
@@ -246,7 +245,7 @@ enum class SourceFormat : int {
 };
 
 struct CopybookOptions {
-    HostCode host = HostCode::kEbcdic;  // decides which zoned signs the copybook may use
+    Code host = Code::kEbcdic;  // decides which zoned signs the copybook may use
     SourceFormat format = SourceFormat::kAuto;
     // The 01 record to use when there are several (default: the first).
     std::string record;
@@ -266,7 +265,7 @@ public:
     // element (record_length() when there is none).
     std::size_t fixed_length() const noexcept { return fixed_length_; }
     SourceFormat format() const noexcept { return format_; }  // the one the copybook was read in
-    HostCode host() const noexcept { return host_; }
+    Code host() const noexcept { return host_; }
     // The index of the active, non-FILLER field of that name, -1 if none or
     // ambiguous.
     int Find(std::string_view name) const noexcept;
@@ -278,7 +277,7 @@ private:
     std::size_t record_length_ = 0;
     std::size_t fixed_length_ = 0;
     SourceFormat format_ = SourceFormat::kFixed;
-    HostCode host_ = HostCode::kEbcdic;
+    Code host_ = Code::kEbcdic;
 };
 
 struct LayoutResult {

@@ -119,7 +119,7 @@ std::string Reference(Ref kind, const std::string& field, int scale) {
     return Format(negative ? -value : value, scale);
 }
 
-std::shared_ptr<const Layout> Parse(const std::string& copybook, HostCode host = HostCode::kEbcdic) {
+std::shared_ptr<const Layout> Parse(const std::string& copybook, lumtrax::Code host = lumtrax::Code::kEbcdic) {
     CopybookOptions options;
     options.host = host;
     LayoutResult result = ParseCopybook(copybook, options);
@@ -229,21 +229,21 @@ TEST(DatasetRows, NumbersSurviveTheirPicturesEdges) {
 
 TEST(DatasetRows, TheOtherHostCodesWriteTheirOwnBytes) {
     struct Case {
-        HostCode host;
+        lumtrax::Code host;
         const char* clause;
         const char* value;
         const char* bytes;
     };
     const Case cases[] = {
-        {HostCode::kEightBit, "PIC X(6)", "\"日\"", "93 F0 C6 FC 93 F1"},
-        {HostCode::kEightBit70, "PIC X(6)", "\"日\"", "93 70 C6 FC 93 F1"},
-        {HostCode::kEightBit, "PIC X(4)", "\"ｱA\"", "B1 41 20 20"},
-        {HostCode::kEightBit, "PIC G(2)", "\"日\"", "C6 FC 20 20"},
-        {HostCode::kEuc, "PIC G(2)", "\"日\"", "C6 FC A1 A1"},
-        {HostCode::kEuc, "PIC X(3)", "\"日\"", "C6 FC 20"},
-        {HostCode::kEuc, "PIC S9(3) SIGN TRAILING SEPARATE", "\"-5\"", "30 30 35 2D"},
-        {HostCode::kEightBit, "PIC 9(3)", "\"5\"", "30 30 35"},
-        {HostCode::kEbcdicKana, "PIC X(2)", "\"ｱ\"", "81 40"},
+        {lumtrax::Code::kEightBit, "PIC X(6)", "\"日\"", "93 F0 C6 FC 93 F1"},
+        {lumtrax::Code::kEightBit70, "PIC X(6)", "\"日\"", "93 70 C6 FC 93 F1"},
+        {lumtrax::Code::kEightBit, "PIC X(4)", "\"ｱA\"", "B1 41 20 20"},
+        {lumtrax::Code::kEightBit, "PIC G(2)", "\"日\"", "C6 FC 20 20"},
+        {lumtrax::Code::kEuc, "PIC G(2)", "\"日\"", "C6 FC A1 A1"},
+        {lumtrax::Code::kEuc, "PIC X(3)", "\"日\"", "C6 FC 20"},
+        {lumtrax::Code::kEuc, "PIC S9(3) SIGN TRAILING SEPARATE", "\"-5\"", "30 30 35 2D"},
+        {lumtrax::Code::kEightBit, "PIC 9(3)", "\"5\"", "30 30 35"},
+        {lumtrax::Code::kEbcdicKana, "PIC X(2)", "\"ｱ\"", "81 40"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.clause);
@@ -381,7 +381,7 @@ TEST(DatasetRows, CsvColumnsAreFlatAndQualifiedOnlyWhereNamesRepeat) {
 
 struct BadField {
     const char* clause;
-    HostCode host;
+    lumtrax::Code host;
     const char* bytes;
     const char* value;  // the JSON value decoded
     IssueKind issue;    // 0: none
@@ -390,23 +390,23 @@ struct BadField {
 
 TEST(DatasetRows, AFieldThatDoesNotHoldItsPictureIsNullAndReported) {
     const BadField cases[] = {
-        {"PIC 9(3)", HostCode::kEbcdic, "F1 C2 F3", "null", IssueKind::kBadDigit, TextErrors::kStrict},
-        {"PIC 9(3)", HostCode::kEbcdic, "F1 FA F3", "null", IssueKind::kBadDigit, TextErrors::kStrict},
-        {"PIC 9(3)", HostCode::kEbcdic, "F1 F2 C3", "null", IssueKind::kBadDigit, TextErrors::kStrict},
-        {"PIC S9(3)", HostCode::kEbcdic, "F1 F2 A3", "null", IssueKind::kBadSign, TextErrors::kStrict},
-        {"PIC S9(3)", HostCode::kEbcdic, "F1 F2 C3", "\"123\"", IssueKind{}, TextErrors::kStrict},
-        {"PIC S9(2) SIGN LEADING SEPARATE", HostCode::kEbcdic, "40 F1 F2", "null", IssueKind::kBadSign,
+        {"PIC 9(3)", lumtrax::Code::kEbcdic, "F1 C2 F3", "null", IssueKind::kBadDigit, TextErrors::kStrict},
+        {"PIC 9(3)", lumtrax::Code::kEbcdic, "F1 FA F3", "null", IssueKind::kBadDigit, TextErrors::kStrict},
+        {"PIC 9(3)", lumtrax::Code::kEbcdic, "F1 F2 C3", "null", IssueKind::kBadDigit, TextErrors::kStrict},
+        {"PIC S9(3)", lumtrax::Code::kEbcdic, "F1 F2 A3", "null", IssueKind::kBadSign, TextErrors::kStrict},
+        {"PIC S9(3)", lumtrax::Code::kEbcdic, "F1 F2 C3", "\"123\"", IssueKind{}, TextErrors::kStrict},
+        {"PIC S9(2) SIGN LEADING SEPARATE", lumtrax::Code::kEbcdic, "40 F1 F2", "null", IssueKind::kBadSign,
          TextErrors::kStrict},
-        {"PIC S9(3) COMP-3", HostCode::kEbcdic, "1A 3C", "null", IssueKind::kBadNibble, TextErrors::kStrict},
-        {"PIC S9(3) COMP-3", HostCode::kEbcdic, "12 34", "null", IssueKind::kBadSign, TextErrors::kStrict},
-        {"PIC S9(4) COMP-3", HostCode::kEbcdic, "10 00 0C", "null", IssueKind::kBadNibble, TextErrors::kStrict},
-        {"PIC 9(3) COMP-3", HostCode::kEbcdic, "12 3D", "null", IssueKind::kBadSign, TextErrors::kStrict},
-        {"PIC 9(3)", HostCode::kEightBit, "31 41 33", "null", IssueKind::kBadDigit, TextErrors::kStrict},
-        {"PIC 9(3)", HostCode::kEbcdic, "40 40 40", "null", IssueKind{}, TextErrors::kStrict},
-        {"PIC X(2)", HostCode::kEbcdic, "C1 FF", "null", IssueKind::kBadText, TextErrors::kStrict},
-        {"PIC X(2)", HostCode::kEbcdic, "C1 FF", "\"A\xEF\xBF\xBD\"", IssueKind{}, TextErrors::kReplace},
-        {"PIC G(2)", HostCode::kEbcdic, "C6 FC 2C 40", "null", IssueKind::kBadText, TextErrors::kStrict},
-        {"PIC G(1)", HostCode::kEuc, "41 42", "null", IssueKind::kBadText, TextErrors::kStrict},
+        {"PIC S9(3) COMP-3", lumtrax::Code::kEbcdic, "1A 3C", "null", IssueKind::kBadNibble, TextErrors::kStrict},
+        {"PIC S9(3) COMP-3", lumtrax::Code::kEbcdic, "12 34", "null", IssueKind::kBadSign, TextErrors::kStrict},
+        {"PIC S9(4) COMP-3", lumtrax::Code::kEbcdic, "10 00 0C", "null", IssueKind::kBadNibble, TextErrors::kStrict},
+        {"PIC 9(3) COMP-3", lumtrax::Code::kEbcdic, "12 3D", "null", IssueKind::kBadSign, TextErrors::kStrict},
+        {"PIC 9(3)", lumtrax::Code::kEightBit, "31 41 33", "null", IssueKind::kBadDigit, TextErrors::kStrict},
+        {"PIC 9(3)", lumtrax::Code::kEbcdic, "40 40 40", "null", IssueKind{}, TextErrors::kStrict},
+        {"PIC X(2)", lumtrax::Code::kEbcdic, "C1 FF", "null", IssueKind::kBadText, TextErrors::kStrict},
+        {"PIC X(2)", lumtrax::Code::kEbcdic, "C1 FF", "\"A\xEF\xBF\xBD\"", IssueKind{}, TextErrors::kReplace},
+        {"PIC G(2)", lumtrax::Code::kEbcdic, "C6 FC 2C 40", "null", IssueKind::kBadText, TextErrors::kStrict},
+        {"PIC G(1)", lumtrax::Code::kEuc, "41 42", "null", IssueKind::kBadText, TextErrors::kStrict},
     };
     for (const BadField& c : cases) {
         SCOPED_TRACE(testing::Message() << c.clause << " " << c.bytes);
@@ -417,7 +417,8 @@ TEST(DatasetRows, AFieldThatDoesNotHoldItsPictureIsNullAndReported) {
         RecordDecoder decoder(layout, options);
         std::string row;
         ASSERT_TRUE(
-            decoder.Decode(std::string(c.host == HostCode::kEbcdic ? "\xC1" : "A") + FromHex(c.bytes), 7, row).ok());
+            decoder.Decode(std::string(c.host == lumtrax::Code::kEbcdic ? "\xC1" : "A") + FromHex(c.bytes), 7, row)
+                .ok());
         EXPECT_EQ(row, std::string("{\"A\":\"A\",\"V\":") + c.value + "}\n");
         const Report& report = decoder.report();
         if (c.issue == IssueKind{}) {

@@ -937,7 +937,7 @@ private:
             } else if (f.is_signed) {
                 f.sign = SignPosition::kTrailing;
             }
-            const bool ebcdic = options_.host == HostCode::kEbcdic || options_.host == HostCode::kEbcdicKana;
+            const bool ebcdic = options_.host == Code::kEbcdic || options_.host == Code::kEbcdicKana;
             if (f.is_signed && !f.sign_separate && !ebcdic) {
                 failure = {e.picture_at,
                            "a signed zoned number needs SIGN SEPARATE in the 8-bit host code and EUC, which have "
@@ -1145,6 +1145,11 @@ int Layout::Find(std::string_view name) const noexcept {
 
 LayoutResult ParseCopybook(std::string_view text, const CopybookOptions& options) noexcept {
     LayoutResult result;
+    if (options.host != Code::kEbcdic && options.host != Code::kEbcdicKana && options.host != Code::kEightBit &&
+        options.host != Code::kEightBit70 && options.host != Code::kEuc) {
+        result.error = MakeError(Errc::kUsage, "a record's code is a host code: ebcdic, 8bit or euc, not Shift-JIS");
+        return result;
+    }
     try {
         Failure failure;
         CharSource source;

@@ -34,13 +34,13 @@ struct ZonedBytes {
     bool overpunch;  // signs in the zone of a digit (EBCDIC only)
 };
 
-constexpr ZonedBytes ZonedBytesOf(HostCode host) {
-    return host == HostCode::kEbcdic || host == HostCode::kEbcdicKana ? ZonedBytes{0xF0, 0x4E, 0x60, 0x40, true}
-                                                                      : ZonedBytes{0x30, 0x2B, 0x2D, 0x20, false};
+constexpr ZonedBytes ZonedBytesOf(Code host) {
+    return host == Code::kEbcdic || host == Code::kEbcdicKana ? ZonedBytes{0xF0, 0x4E, 0x60, 0x40, true}
+                                                              : ZonedBytes{0x30, 0x2B, 0x2D, 0x20, false};
 }
 
-static_assert(ZonedBytesOf(HostCode::kEbcdic).zero == 0xF0 && ZonedBytesOf(HostCode::kEuc).zero == '0');
-static_assert(ZonedBytesOf(HostCode::kEightBit).minus == '-' && ZonedBytesOf(HostCode::kEbcdicKana).minus == 0x60);
+static_assert(ZonedBytesOf(Code::kEbcdic).zero == 0xF0 && ZonedBytesOf(Code::kEuc).zero == '0');
+static_assert(ZonedBytesOf(Code::kEightBit).minus == '-' && ZonedBytesOf(Code::kEbcdicKana).minus == 0x60);
 
 // What a number field's picture says, taken from its Field once.
 struct NumberPicture {

@@ -161,12 +161,10 @@ void BuildPlan(std::shared_ptr<const Layout> layout, Plan& plan) {
     PlanBuilder(*plan.layout, plan).Build();
 }
 
-std::uint8_t HostSpace(HostCode host) {
-    return host == HostCode::kEbcdic || host == HostCode::kEbcdicKana ? 0x40 : 0x20;
-}
+std::uint8_t HostSpace(Code host) { return host == Code::kEbcdic || host == Code::kEbcdicKana ? 0x40 : 0x20; }
 
-const char* HostDoubleSpace(HostCode host) {
-    return host == HostCode::kEightBit || host == HostCode::kEightBit70 ? "\x20\x20" : "\xA1\xA1";
+const char* HostDoubleSpace(Code host) {
+    return host == Code::kEightBit || host == Code::kEightBit70 ? "\x20\x20" : "\xA1\xA1";
 }
 
 }  // namespace dataset

@@ -131,8 +131,8 @@ void AppendCsvField(std::string_view text, Out& out) {
 }
 
 // The host's space, and its double-byte space.
-std::uint8_t HostSpace(HostCode host);
-const char* HostDoubleSpace(HostCode host);  // two bytes
+std::uint8_t HostSpace(Code host);
+const char* HostDoubleSpace(Code host);  // two bytes
 
 }  // namespace dataset
 }  // namespace lumtrax

@@ -32,7 +32,7 @@ struct TextOutcome {
 // allocates nothing.
 class TextCodec {
 public:
-    explicit TextCodec(HostCode host);
+    explicit TextCodec(Code host);
     ~TextCodec();
     TextCodec(const TextCodec&) = delete;
     TextCodec& operator=(const TextCodec&) = delete;

@@ -22,29 +22,19 @@ namespace lumtrax {
 namespace dataset {
 namespace {
 
-struct Conversions {
+// The library's conversions between the host code and Shift-JIS (the table
+// of conversions has both for every host code).
+struct Bridge {
     Conversion to_sjis;
     Conversion from_sjis;
 };
 
-Conversions ConversionsOf(HostCode host) {
-    switch (host) {
-        case HostCode::kEbcdic:
-            return {Conversion::kEbcdicToSjis, Conversion::kSjisToEbcdic};
-        case HostCode::kEbcdicKana:
-            return {Conversion::kEbcdicKanaToSjis, Conversion::kSjisToEbcdicKana};
-        case HostCode::kEightBit:
-            return {Conversion::kEightBitToSjis, Conversion::kSjisToEightBit};
-        case HostCode::kEightBit70:
-            return {Conversion::kEightBitToSjis, Conversion::kSjisToEightBit70};
-        case HostCode::kEuc:
-            break;
-    }
-    return {Conversion::kEucToSjis, Conversion::kSjisToEuc};
+Bridge BridgeOf(Code host) {
+    return {*ConversionBetween(host, Code::kShiftJis), *ConversionBetween(Code::kShiftJis, host)};
 }
 
-bool IsEbcdic(HostCode host) { return host == HostCode::kEbcdic || host == HostCode::kEbcdicKana; }
-bool IsEightBit(HostCode host) { return host == HostCode::kEightBit || host == HostCode::kEightBit70; }
+bool IsEbcdic(Code host) { return host == Code::kEbcdic || host == Code::kEbcdicKana; }
+bool IsEightBit(Code host) { return host == Code::kEightBit || host == Code::kEightBit70; }
 
 // The length of the UTF-8 character that begins with lead (1 for a stray byte).
 std::size_t Utf8Length(unsigned char lead) {
@@ -56,7 +46,7 @@ std::size_t Utf8Length(unsigned char lead) {
 
 // A pair of double-byte text that would end or break the run the bridge
 // wraps it in, or that is no double-byte character of the code at all.
-bool IsBadPair(HostCode host, unsigned char lead, unsigned char trail) {
+bool IsBadPair(Code host, unsigned char lead, unsigned char trail) {
     if (IsEbcdic(host)) return lead == 0x2B || lead == 0x2C || trail == 0x2B || trail == 0x2C;
     if (IsEightBit(host)) return lead == 0x93 && (trail == 0xF0 || trail == 0x70 || trail == 0xF1);
     return lead < 0x80 || trail < 0x80;
@@ -65,8 +55,8 @@ bool IsBadPair(HostCode host, unsigned char lead, unsigned char trail) {
 }  // namespace
 
 struct TextCodec::State {
-    HostCode host;
-    Conversions conversions;
+    Code host;
+    Bridge conversions;
     iconv_t to_utf8 = reinterpret_cast<iconv_t>(-1);
     iconv_t to_cp932 = reinterpret_cast<iconv_t>(-1);
     std::string wrapped;
@@ -74,9 +64,9 @@ struct TextCodec::State {
     std::string fixed;
 };
 
-TextCodec::TextCodec(HostCode host) : state_(new State) {
+TextCodec::TextCodec(Code host) : state_(new State) {
     state_->host = host;
-    state_->conversions = ConversionsOf(host);
+    state_->conversions = BridgeOf(host);
     state_->to_utf8 = iconv_open("UTF-8", "CP932");
     state_->to_cp932 = iconv_open("CP932", "UTF-8");
 }
