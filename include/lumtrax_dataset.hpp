@@ -294,6 +294,16 @@ enum class RowFormat : int {
     kCsv = 1,        // RFC 4180, CRLF, a header row; flat columns
 };
 
+// The code of the rows' text.
+enum class RowCode : int {
+    kUtf8 = 0,
+    // CSV only (JSON is UTF-8): text fields go between the host code and
+    // Shift-JIS through the library's own conversions, with no Unicode on
+    // the way. A gaiji the gaiji server does not convert is text without a
+    // form (TextErrors decides); kReplace leaves the substitute in.
+    kShiftJis = 1,
+};
+
 // A field that did not hold what its picture says.
 enum class IssueKind : int {
     kBadDigit = 1,     // zoned: a byte that is no digit of the host code
@@ -321,6 +331,11 @@ struct Report {
     std::uint64_t short_records = 0;   // records shorter than the layout needs
     std::uint64_t long_records = 0;    // records longer than it (the rest is not read)
     std::vector<Issue> first;          // up to DecodeOptions::keep_issues
+
+    // Adds the report of the records that come after these (decoded on
+    // another thread, say): the counts, and later's issues while first holds
+    // fewer than keep.
+    void Add(const Report& later, std::size_t keep) noexcept;
 };
 
 struct DecodeOptions {
@@ -328,6 +343,25 @@ struct DecodeOptions {
     TextErrors text_errors = TextErrors::kStrict;
     bool trim = false;  // drop trailing spaces of text (and trailing ideographic spaces of double-byte text)
     std::size_t keep_issues = 10;
+    RowCode code = RowCode::kUtf8;
+};
+
+// The state of one column's value in a record (RecordDecoder::DecodeValues).
+enum class ValueState : std::uint8_t {
+    kPresent = 0,    // the value: text, or a number's canonical text
+    kNull = 1,       // null in the row (a field that does not hold what its picture says, a blank
+                     // zoned number, a field past the end of a short record)
+    kAbsent = 2,     // an element past the counter of an OCCURS DEPENDING ON table (rows leave it out)
+    kUncounted = 3,  // an element of a table whose counter is bad (JSON: the table is null)
+};
+
+// One column's value: its state, and for kPresent where its text lies in the
+// text buffer that DecodeValues appends to (UTF-8, or Shift-JIS for
+// RowCode::kShiftJis; trimmed as DecodeOptions::trim says).
+struct Value {
+    ValueState state = ValueState::kNull;
+    std::size_t offset = 0;
+    std::size_t size = 0;
 };
 
 // Turns records into rows. One decoder per thread; warm (after its first
@@ -344,6 +378,13 @@ public:
     // Appends the row of one record (ended by LF, or CRLF for CSV); record_number
     // is for the report. Bad fields go to the report, not to the result.
     Error Decode(std::string_view record, std::uint64_t record_number, std::string& out) noexcept;
+    // The same record as values, one for each of columns() in their order,
+    // appended to values; their text is appended to text. For callers that
+    // build rows of their own (the Python module's dicts and DataFrames).
+    Error DecodeValues(std::string_view record, std::uint64_t record_number, std::vector<Value>& values,
+                       std::string& text) noexcept;
+    // Starts a new report (the counts and issues of the records after this).
+    void ClearReport() noexcept;
 
     const Report& report() const noexcept;
     // The CSV column names in order (the flat names, also used by encoding CSV).
@@ -361,6 +402,7 @@ struct EncodeOptions {
     // the elements past its counter (for V and VB); false writes every record
     // at record_length(), the unused elements as empty values (for F).
     bool variable_length = false;
+    RowCode code = RowCode::kUtf8;
 };
 
 // Turns rows (JSON Lines, or CSV with its header) back into records. Warm, it

@@ -8,6 +8,7 @@
 #include "dataset/errors.h"
 #include "dataset/numbers.h"
 #include "dataset/plan.h"
+#include "dataset/sjis_text.h"
 #include "dataset/text.h"
 #include "lumtrax_dataset.hpp"
 
@@ -355,7 +356,8 @@ bool ParseCount(std::string_view text, long long& value) {
 }  // namespace
 
 struct RecordEncoder::Impl {
-    Impl(std::shared_ptr<const Layout> layout, const EncodeOptions& options) : options(options), codec(layout->host()) {
+    Impl(std::shared_ptr<const Layout> layout, const EncodeOptions& options)
+        : options(options), codec(layout->host()), sjis(layout->host()) {
         BuildPlan(std::move(layout), plan);
         space = static_cast<char>(HostSpace(plan.layout->host()));
         double_space = HostDoubleSpace(plan.layout->host());
@@ -378,6 +380,7 @@ struct RecordEncoder::Impl {
     EncodeOptions options;
     Plan plan;
     TextCodec codec;
+    SjisText sjis;
     char space = ' ';
     const char* double_space = "  ";
     std::string empty;  // the template record
@@ -450,7 +453,9 @@ bool RecordEncoder::Impl::Write(const PlanNode& node, std::size_t at, bool null,
     if (null) return true;  // the template's spaces
     if (type != JsonValue::kString) return Fail(Errc::kBadValue, node, "text is given as a string");
     text.clear();
-    const TextOutcome outcome = codec.Encode(FormOf(node), value, options.text_errors, text);
+    const TextOutcome outcome = options.code == RowCode::kShiftJis
+                                    ? sjis.Encode(FormOf(node), value, options.text_errors, text)
+                                    : codec.Encode(FormOf(node), value, options.text_errors, text);
     if (!outcome.ok) {
         return Fail(Errc::kBadValue, node,
                     "\"" + std::string(value.substr(outcome.bad_begin, outcome.bad_end - outcome.bad_begin)) +
@@ -704,6 +709,9 @@ Error RecordEncoder::SetHeader(std::string_view header) noexcept {
 Error RecordEncoder::Encode(std::string_view row, std::uint64_t row_number, std::string& out) noexcept {
     if (!impl_) return MakeError(Errc::kUsage, "the encoder has no layout");
     Impl& e = *impl_;
+    if (e.options.code == RowCode::kShiftJis && e.options.format != RowFormat::kCsv) {
+        return MakeError(Errc::kUsage, "Shift-JIS rows are CSV only (JSON is UTF-8)");
+    }
     try {
         e.row_number = row_number;
         e.error = Error{};
