@@ -552,11 +552,29 @@ Input and output:
                           the gaiji table the stand-in server uses
   --check-gaiji-table FILE  check a gaiji table for the stand-in server: each
                           error with its line (exit status 3 when there is one)
+Host data sets (records of text and numbers, by a COBOL copybook), read into
+rows with --from CODE --to jsonl|csv, or written back with --from jsonl|csv
+--to CODE:
+  --copybook FILE         the copybook that lays out the records
+  --format f|fb|v|vb      the record format: fixed (blocked) or variable (blocked)
+  --record N              F and FB: the record length (default: the copybook's)
+  --block-size N          writing VB: the largest block (default 32760)
+  --little-endian         V and VB: descriptor lengths in little-endian order
+  --length-without-descriptor  V and VB: lengths leave out the descriptor
+  --skip-bad              skip bad frames where the format allows (VB, F), count them
+  --trim                  drop trailing spaces of text fields
+  --redefines NAME        read the REDEFINES alternative NAME (repeatable)
+  --copybook-record NAME  the 01 record to use (default: the first)
+  --copybook-format auto|fixed|free  the copybook's source format
+  --text-errors strict|replace  text without a form: null/error, or a substitute
+  --rows-code utf8|sjis   the code of CSV rows (default utf8; JSON is UTF-8)
 
 Exit status: 0 done; 1 done, but some characters could not be converted (a
 gaiji the gaiji server does not know, or bytes that are no valid text) and were
-replaced by the substitute (a black square); 2 usage error; 3 input/output
-error, input not hex, or a text too large for one call. Standard error tells
+replaced by the substitute (a black square), or (data sets) fields were null
+for bad values, records short or bad frames skipped; 2 usage error; 3
+input/output error, input not hex, a text too large for one call, or (data
+sets) a bad copybook, a bad frame or a value that does not fit its field. Standard error tells
 where the first replacement is, and whether the gaiji server converted gaiji.
 With standard error on a terminal, inputs of 16 MiB and more show a progress
 line.
@@ -569,6 +587,8 @@ Examples:
   lumtrax --from 8bit --record 80 host.dat > records.sjis
   echo '41 88 9F 0D 0A' | lumtrax --hex-in --hex-out --to euc
   lumtrax --escape 0D --hex-out
+  lumtrax --from ebcdic --copybook cust.cpy --format vb --to jsonl host.dat -o rows.jsonl
+  lumtrax --from csv --to ebcdic --copybook cust.cpy --format fb rows.csv -o host.dat
 )";
 }
 
