@@ -121,8 +121,14 @@ class Layout:
         if isinstance(redefines, str):
             redefines = [redefines]
         self.host = code
-        self._layout = _lumtrax._Layout(copybook, code, record or "", list(redefines),
-                                        _name(source_format, "source_format"))
+        self._arguments = (copybook, code, record or "", list(redefines), _name(source_format, "source_format"))
+        self._layout = _lumtrax._Layout(*self._arguments)
+
+    def __reduce__(self):
+        # A layout travels as its copybook and options (to Dask's workers),
+        # and is parsed again where it lands.
+        copybook, host, record, redefines, source_format = self._arguments
+        return (_layout, (copybook, host, record, redefines, source_format))
 
     @classmethod
     def from_file(cls, path: Union[str, "os.PathLike[str]"], host: str = "ebcdic", **options) -> "Layout":
@@ -153,6 +159,10 @@ class Layout:
         """The pandas dtype of each column of read_dataframe()."""
         return {name: ("Int64" if kind == "int64" else "object")
                 for name, kind in zip(self._layout.columns, self._layout.column_types())}
+
+
+def _layout(copybook, host, record, redefines, source_format):
+    return Layout(copybook, host, record=record or None, redefines=redefines, source_format=source_format)
 
 
 @dataclass

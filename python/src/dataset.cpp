@@ -236,10 +236,11 @@ public:
     }
 
     static std::int64_t ParseInt64(const char* p, std::size_t n) {
+        // Negative values are summed as such, so that the least int64 fits.
         const bool negative = n > 0 && p[0] == '-';
         std::int64_t value = 0;
-        for (std::size_t i = negative ? 1 : 0; i < n; ++i) value = value * 10 + (p[i] - '0');
-        return negative ? -value : value;
+        for (std::size_t i = negative ? 1 : 0; i < n; ++i) value = value * 10 + (negative ? '0' - p[i] : p[i] - '0');
+        return value;
     }
 
 private:
