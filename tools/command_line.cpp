@@ -263,8 +263,8 @@ DatasetSettings ChooseDataset(const Raw& raw, const Settings& settings) {
     if ((raw.little_endian || raw.length_without_descriptor) && fixed) {
         Usage("--little-endian and --length-without-descriptor go with --format v or vb");
     }
-    if (raw.block_size && (d.to_rows || d.framing.format != RecordFormat::kVariableBlocked)) {
-        Usage("--block-size goes with writing --format vb");
+    if (raw.block_size && d.framing.format != RecordFormat::kVariableBlocked) {
+        Usage("--block-size goes with --format vb");
     }
     if ((raw.skip_bad || raw.trim) && !d.to_rows) Usage("--skip-bad and --trim go with reading a data set");
     if (raw.block_size && *raw.block_size < 8) Usage("--block-size: a block has at least 8 bytes");
