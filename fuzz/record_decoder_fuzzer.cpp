@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "lumtrax_dataset.hpp"
 
@@ -51,7 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     json.text_errors = (pick & 0x80) != 0 ? TextErrors::kReplace : TextErrors::kStrict;
     DecodeOptions csv = json;
     csv.format = RowFormat::kCsv;
+    DecodeOptions sjis = csv;
+    sjis.code = RowCode::kShiftJis;
+    sjis.trim = (pick & 0x10) != 0;
     RecordDecoder to_json(layout.layout, json), to_csv(layout.layout, csv), again(layout.layout, json);
+    RecordDecoder to_values(layout.layout, csv), to_sjis(layout.layout, sjis);
+    std::vector<Value> values;
+    std::string text, sjis_table;
     EncodeOptions encode;
     encode.variable_length = framing.format >= RecordFormat::kVariable;
     RecordEncoder encoder(layout.layout, encode);
@@ -68,7 +75,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::uint64_t before = to_json.report().invalid_fields + to_json.report().short_records;
             row.clear();
             if (!to_json.Decode(view, reader.record_number(), row).ok()) std::abort();
+            const std::size_t row_start = table.size();
             if (!to_csv.Decode(view, reader.record_number(), table).ok()) std::abort();
+            if (!to_sjis.Decode(view, reader.record_number(), sjis_table).ok()) std::abort();
+            // The values are the CSV row's fields.
+            values.clear();
+            text.clear();
+            if (!to_values.DecodeValues(view, reader.record_number(), values, text).ok()) std::abort();
+            if (values.size() != to_values.columns().size()) std::abort();
+            std::string fields;
+            for (std::size_t c = 0; c < values.size(); ++c) {
+                if (c > 0) fields.push_back(',');
+                if (values[c].state != ValueState::kPresent) continue;
+                const std::string_view value = std::string_view(text).substr(values[c].offset, values[c].size);
+                if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+                    fields.append(value);
+                    continue;
+                }
+                fields.push_back('"');
+                for (char ch : value) fields.append(ch == '"' ? 2 : 1, ch);
+                fields.push_back('"');
+            }
+            if (table.compare(row_start, std::string::npos, fields + "\r\n") != 0) std::abort();
             if (to_json.report().invalid_fields + to_json.report().short_records != before ||
                 to_json.report().replaced_text != 0) {
                 continue;
@@ -89,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
         table.clear();
+        sjis_table.clear();
     }
     (void)reader.Finish();
     while (reader.Next(view) == ReadStatus::kRecord) {

@@ -985,6 +985,19 @@ TEST_F(CommandTest, DataSetsAreTheSameOnEveryNumberOfThreads) {
     const Outcome back_four = Run(Args(read, {"-j", "4"}), tiny);
     EXPECT_EQ(back_one.out, rows);
     EXPECT_EQ(back_four.out, rows);
+    // Bad amounts in records far apart: the same report, in record order.
+    std::string f = Run({"--copybook", cb, "--format", "f", "--from", "jsonl", "--to", "ebcdic", in}).out;
+    for (const std::size_t k : {2990, 10, 7, 1500, 11, 12, 13, 14}) f[k * 25 + 14] = '\xFA';
+    const std::vector<std::string> bad = {
+        "--copybook", cb, "--format", "f", "--from", "ebcdic", "--to", "csv", File("bad.f", f).string()};
+    const Outcome bad_one = Run(Args(bad, {"-j", "1"}), tiny);
+    const Outcome bad_four = Run(Args(bad, {"-j", "4"}), tiny);
+    EXPECT_EQ(bad_one.status, 1);
+    EXPECT_EQ(bad_one.out, bad_four.out);
+    EXPECT_EQ(bad_one.err, bad_four.err);
+    EXPECT_NE(bad_one.err.find("record 8 of"), std::string::npos) << bad_one.err;
+    EXPECT_EQ(bad_one.err.find("record 1501 of"), std::string::npos) << "only the first five in full";
+    EXPECT_NE(bad_one.err.find("8 fields did not hold"), std::string::npos) << bad_one.err;
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ import decimal
 import io
 import json
 import os
+import secrets
 from dataclasses import dataclass, field
 from typing import Any, Dict, Iterable, Iterator, List, NamedTuple, Optional, Sequence, Union
 
@@ -396,7 +397,7 @@ class Writer:
         if isinstance(target, (str, os.PathLike)):
             target = os.fspath(target)
             temporary = os.path.join(os.path.dirname(os.path.abspath(target)),
-                                     f".{os.path.basename(target)}.lumtrax-{os.getpid()}")
+                                     f".{os.path.basename(target)}.lumtrax-{secrets.token_hex(6)}")
             try:
                 with open(temporary, "wb") as file:
                     for chunk in self.chunks(rows, flat=flat):
