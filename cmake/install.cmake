@@ -36,7 +36,7 @@ install(TARGETS lumtrax quobel lumtrax_cxx EXPORT lumtraxTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES include/lumtrax.h include/lumtrax.hpp
+install(FILES include/lumtrax.h include/lumtrax.hpp include/lumtrax_dataset.hpp
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 install(EXPORT lumtraxTargets NAMESPACE lumtrax:: DESTINATION ${LUMTRAX_CMAKE_DIR})

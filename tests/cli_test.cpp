@@ -777,4 +777,230 @@ TEST_F(CommandTest, LosesNothingWhateverSurroundsIt) {
     }
 }
 
+// ---- host data sets (--copybook) ---------------------------------------------------------
+
+// Records of 25 bytes: a zoned number, mixed text, a packed amount, and a
+// table whose length a counter gives.
+constexpr char kCopybook[] =
+    "       01  REC.\n"
+    "           05  ID     PIC 9(4).\n"
+    "           05  NAME   PIC X(10).\n"
+    "           05  AMT    PIC S9(5)V99 COMP-3.\n"
+    "           05  N      PIC 9.\n"
+    "           05  T      PIC X(2) OCCURS 0 TO 3 DEPENDING ON N.\n";
+
+// Rows in the decoder's own form (canonical numbers, trimmed text), so that
+// reading what was written gives them back byte for byte.
+constexpr char kRows[] =
+    "{\"ID\":\"1\",\"NAME\":\"日本\",\"AMT\":\"-12.34\",\"N\":\"2\",\"T\":[\"ab\",\"c\"]}\n"
+    "{\"ID\":\"9999\",\"NAME\":\"x\",\"AMT\":\"0.00\",\"N\":\"0\",\"T\":[]}\n"
+    "{\"ID\":\"42\",\"NAME\":\"ｶﾅ,\\\"q\\\"\",\"AMT\":\"99999.99\",\"N\":\"3\",\"T\":[\"1\",\"2\",\"3\"]}\n";
+
+std::vector<std::string> Args(std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+TEST_F(CommandTest, DataSetsGoRoundTripThroughEveryFormat) {
+    const std::string cb = File("rec.cpy", kCopybook).string();
+    const std::string rows = File("rows.jsonl", kRows).string();
+    struct Case {
+        std::vector<std::string> framing;
+        std::string first_record;  // hex: the first record as framed
+    };
+    // The first row by hand: ID F0 F0 F0 F1; NAME 2B C6FC CBDC 2C and 4 spaces;
+    // AMT 00 01 23 4D; N F2; T 81 82 83 40 (and, for F, one more element of spaces).
+    const std::string record = "F0 F0 F0 F1 2B C6 FC CB DC 2C 40 40 40 40 00 01 23 4D F2 81 82 83 40";
+    const Case cases[] = {
+        {{"--format", "f"}, record + " 40 40"},
+        {{"--format", "fb", "--record", "25"}, record + " 40 40"},
+        {{"--format", "v"}, "00 1B 00 00 " + record},
+        {{"--format", "v", "--little-endian"}, "1B 00 00 00 " + record},
+        {{"--format", "v", "--length-without-descriptor"}, "00 17 00 00 " + record},
+        {{"--format", "vb"}, "00 53 00 00 00 1B 00 00 " + record},
+        {{"--format", "vb", "--block-size", "40", "--little-endian"}, "1F 00 00 00 1B 00 00 00 " + record},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.framing[1] + (c.framing.size() > 2 ? " " + c.framing[2] : ""));
+        const std::vector<std::string> base = Args({"--copybook", cb}, c.framing);
+        const Outcome written =
+            Run(Args(base, {"--from", "jsonl", "--to", "ebcdic", rows, "-o", Path("host.dat").string()}));
+        ASSERT_EQ(written.status, 0) << written.err;
+        const std::string host = ReadFile(Path("host.dat"));
+        EXPECT_EQ(host.substr(0, Bytes(c.first_record).size()), Bytes(c.first_record));
+        const Outcome read =
+            Run(Args(base, {"--from", "ebcdic", "--to", "jsonl", "--trim", Path("host.dat").string()}));
+        EXPECT_EQ(read.status, 0) << read.err;
+        EXPECT_EQ(read.out, kRows);
+        // The same records through CSV, and through Shift-JIS CSV.
+        for (const std::string code : {"utf8", "sjis"}) {
+            const Outcome csv = Run(Args(base, {"--from", "ebcdic", "--to", "csv", "--rows-code", code, "--trim",
+                                                Path("host.dat").string(), "-o", Path("rows.csv").string()}));
+            ASSERT_EQ(csv.status, 0) << csv.err;
+            const Outcome back =
+                Run(Args(base, {"--from", "csv", "--to", "ebcdic", "--rows-code", code, Path("rows.csv").string()}));
+            EXPECT_EQ(back.status, 0) << back.err;
+            EXPECT_TRUE(back.out == host) << code;
+        }
+    }
+}
+
+TEST_F(CommandTest, DataSetsStopAtABadFrameWithItsRecordAndOffset) {
+    const std::string cb = File("rec.cpy", kCopybook).string();
+    const Outcome made = Run(
+        {"--copybook", cb, "--format", "v", "--from", "jsonl", "--to", "ebcdic", File("rows.jsonl", kRows).string()});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string v = made.out;  // records of 27, 23 and 29 bytes
+    const std::string f =
+        Run({"--copybook", cb, "--format", "f", "--from", "jsonl", "--to", "ebcdic", Path("rows.jsonl").string()}).out;
+    struct Case {
+        const char* what;
+        std::vector<std::string> framing;
+        std::string data;
+        int status;
+        int rows;             // written before the stop
+        std::string message;  // in standard error
+    };
+    const Case cases[] = {
+        {"an RDW under 4", {"--format", "v"}, Bytes("00 03 00 00") + v, 3, 0, "record 1 at offset 0: the RDW's length"},
+        {"reserved bytes not 00",
+         {"--format", "v"},
+         v.substr(0, 27) + Bytes("00 08 01 00 41 41 41 41"),
+         3,
+         1,
+         "record 2 at offset 27: the reserved bytes"},
+        {"a truncated V record", {"--format", "v"}, v.substr(0, 40), 3, 1, "record 2 at offset 27"},
+        {"a truncated F record", {"--format", "f"}, f.substr(0, 60), 3, 2, "record 3 at offset 50"},
+        {"a truncated F record skipped", {"--format", "f", "--skip-bad"}, f.substr(0, 60), 1, 2, "1 bad frame skipped"},
+        {"a bad RDW in a VB block skipped to the block's end",
+         {"--format", "vb", "--skip-bad"},
+         Bytes("00 14 00 00 00 02 00 00") + std::string(12, '\x40') + Bytes("00 1F 00 00") + v.substr(0, 27),
+         1,
+         1,
+         "1 bad frame skipped (16 bytes)"},
+        {"a bad BDW stops even when skipping",
+         {"--format", "vb", "--skip-bad"},
+         Bytes("00 1F 00 00") + v.substr(0, 27) + Bytes("00 02 00 00"),
+         3,
+         1,
+         "record 2 at offset 31"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome o =
+            Run(Args({"--copybook", cb, "--from", "ebcdic", "--to", "jsonl", File("in.dat", c.data)}, c.framing));
+        EXPECT_EQ(o.status, c.status) << o.err;
+        EXPECT_EQ(std::count(o.out.begin(), o.out.end(), '\n'), c.rows);
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+    }
+}
+
+TEST_F(CommandTest, DataSetsReportBadValuesAndRefuseWhatCannotBeDone) {
+    const std::string cb = File("rec.cpy", kCopybook).string();
+    const std::string rows = File("rows.jsonl", kRows).string();
+    // Record 2's amount with a nibble that is no digit: null, reported, exit 1.
+    std::string f = Run({"--copybook", cb, "--format", "f", "--from", "jsonl", "--to", "ebcdic", rows}).out;
+    f[25 + 14] = '\x0A';
+    File("bad.f", f);
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const std::string bad = Path("bad.f").string();
+    const Case cases[] = {
+        {"a bad packed number",
+         {"--from", "ebcdic", "--to", "csv", "--format", "f", bad},
+         1,
+         "record 2 of " + bad + ", field AMT (offset 14, bytes 0A 00 00 0C): a packed nibble"},
+        {"no format", {"--from", "ebcdic", "--to", "jsonl", bad}, 2, "--format f, fb, v or vb"},
+        {"Shift-JIS JSON",
+         {"--from", "ebcdic", "--to", "jsonl", "--format", "f", "--rows-code", "sjis", bad},
+         2,
+         "csv only"},
+        {"trimming what is written",
+         {"--from", "jsonl", "--to", "ebcdic", "--format", "f", "--trim", rows},
+         2,
+         "reading a data set"},
+        {"a record length for V",
+         {"--from", "ebcdic", "--to", "csv", "--format", "v", "--record", "25", bad},
+         2,
+         "F and FB"},
+        {"two host codes", {"--from", "ebcdic", "--to", "euc", "--format", "f", bad}, 2, "one side is ebcdic"},
+        {"a value too long",
+         {"--from", "jsonl", "--to", "ebcdic", "--format", "f",
+          File("long.jsonl",
+               kRows + std::string("{\"ID\":\"1\",\"NAME\":\"abcdefghijk\",\"AMT\":\"1\",\"N\":\"0\",\"T\":[]}\n"))
+              .string()},
+         3,
+         "row 4, field NAME"},
+        {"a row that is no JSON",
+         {"--from", "jsonl", "--to", "ebcdic", "--format", "v", File("x.jsonl", "{\n")},
+         3,
+         "row 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome o = Run(Args({"--copybook", cb}, c.args));
+        EXPECT_EQ(o.status, c.status) << o.err;
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+    }
+    // Without --copybook, the options of data sets are usage errors; a bad
+    // copybook is named with its line and column.
+    EXPECT_EQ(Run({"--from", "ebcdic", "--to", "jsonl", bad}).status, 2);
+    EXPECT_EQ(Run({"--from", "ebcdic", "--format", "vb", bad}).status, 2);
+    const Outcome o = Run({"--copybook", File("bad.cpy", "01 R.\n  05 A PIC X(3.\n").string(), "--from", "ebcdic",
+                           "--to", "jsonl", "--format", "f", bad});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_NE(o.err.find("copybook line 2, column 12"), std::string::npos) << o.err;
+    // A failure leaves no -o FILE; on standard output, the records before it stay.
+    File("late.jsonl", std::string(kRows) + "{\"ID\":\"12345\"}\n");
+    const std::vector<std::string> late = {
+        "--copybook", cb, "--format", "vb", "--from", "jsonl", "--to", "ebcdic", Path("late.jsonl").string()};
+    EXPECT_EQ(Run(Args(late, {"-o", Path("late.dat").string()})).status, 3);
+    EXPECT_FALSE(fs::exists(Path("late.dat")));
+    EXPECT_EQ(Run(late).out.size(), 4u + 27u + 23u + 29u);
+}
+
+TEST_F(CommandTest, DataSetsAreTheSameOnEveryNumberOfThreads) {
+    const std::string cb = File("rec.cpy", kCopybook).string();
+    std::string rows;
+    for (int k = 0; k < 3000; ++k) {
+        rows += "{\"ID\":\"" + std::to_string(k) + "\",\"NAME\":\"行" + std::to_string(k % 97) + "\",\"AMT\":\"-" +
+                std::to_string(k) + ".05\",\"N\":\"" + std::to_string(k % 4) + "\",\"T\":[";
+        for (int t = 0; t < k % 4; ++t) rows += std::string(t > 0 ? "," : "") + "\"" + std::to_string(t) + "\"";
+        rows += "]}\n";
+    }
+    const std::string in = File("rows.jsonl", rows).string();
+    RunOptions tiny;
+    tiny.chunk_size = "700";  // many jobs, records of a VB block from several of them
+    const std::vector<std::string> write = {"--copybook", cb,     "--format", "vb", "--block-size", "200", "--from",
+                                            "jsonl",      "--to", "ebcdic",   in};
+    const Outcome one = Run(Args(write, {"-j", "1"}), tiny);
+    const Outcome four = Run(Args(write, {"-j", "4"}), tiny);
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_TRUE(one.out == four.out);
+    const std::string host = File("host.dat", one.out).string();
+    const std::vector<std::string> read = {"--copybook", cb,     "--format", "vb",     "--from",
+                                           "ebcdic",     "--to", "jsonl",    "--trim", host};
+    const Outcome back_one = Run(Args(read, {"-j", "1"}), tiny);
+    const Outcome back_four = Run(Args(read, {"-j", "4"}), tiny);
+    EXPECT_EQ(back_one.out, rows);
+    EXPECT_EQ(back_four.out, rows);
+    // Bad amounts in records far apart: the same report, in record order.
+    std::string f = Run({"--copybook", cb, "--format", "f", "--from", "jsonl", "--to", "ebcdic", in}).out;
+    for (const std::size_t k : {2990, 10, 7, 1500, 11, 12, 13, 14}) f[k * 25 + 14] = '\xFA';
+    const std::vector<std::string> bad = {
+        "--copybook", cb, "--format", "f", "--from", "ebcdic", "--to", "csv", File("bad.f", f).string()};
+    const Outcome bad_one = Run(Args(bad, {"-j", "1"}), tiny);
+    const Outcome bad_four = Run(Args(bad, {"-j", "4"}), tiny);
+    EXPECT_EQ(bad_one.status, 1);
+    EXPECT_EQ(bad_one.out, bad_four.out);
+    EXPECT_EQ(bad_one.err, bad_four.err);
+    EXPECT_NE(bad_one.err.find("record 8 of"), std::string::npos) << bad_one.err;
+    EXPECT_EQ(bad_one.err.find("record 1501 of"), std::string::npos) << "only the first five in full";
+    EXPECT_NE(bad_one.err.find("8 fields did not hold"), std::string::npos) << bad_one.err;
+}
+
 }  // namespace

@@ -14,7 +14,10 @@ namespace {
 
 using lumtrax::Conversion;
 
-enum class Code { kSjis, kEbcdic, kEightBit, kEuc };
+// The codes, and the forms of rows (the other side of a data set).
+enum class Code { kSjis, kEbcdic, kEightBit, kEuc, kJsonLines, kCsv };
+
+bool IsRows(Code code) { return code == Code::kJsonLines || code == Code::kCsv; }
 
 [[noreturn]] void Usage(const std::string& message) { throw Failure(kExitUsage, message + " (see lumtrax --help)"); }
 
@@ -33,7 +36,9 @@ Code ParseCode(const std::string& option, const std::string& value) {
     if (name == "ebcdic" || name == "host") return Code::kEbcdic;
     if (name == "8bit" || name == "8-bit" || name == "eightbit") return Code::kEightBit;
     if (name == "euc" || name == "euc-jp" || name == "eucjp") return Code::kEuc;
-    Usage(option + ": unknown code '" + value + "'; the codes are sjis, ebcdic, 8bit and euc");
+    if (name == "jsonl" || name == "json") return Code::kJsonLines;
+    if (name == "csv") return Code::kCsv;
+    Usage(option + ": unknown code '" + value + "'; the codes are sjis, ebcdic, 8bit and euc (and jsonl, csv)");
 }
 
 const char* CodeName(Code code) {
@@ -46,6 +51,10 @@ const char* CodeName(Code code) {
             return "8bit";
         case Code::kEuc:
             return "euc";
+        case Code::kJsonLines:
+            return "jsonl";
+        case Code::kCsv:
+            return "csv";
     }
     return "?";
 }
@@ -106,6 +115,19 @@ struct Raw {
     std::optional<std::size_t> record;
     std::optional<std::string> output;
     std::optional<unsigned> jobs;
+    // Data sets.
+    std::optional<std::string> copybook;
+    std::optional<lumtrax::dataset::RecordFormat> format;
+    std::optional<std::size_t> block_size;
+    bool little_endian = false;
+    bool length_without_descriptor = false;
+    bool skip_bad = false;
+    bool trim = false;
+    std::vector<std::string> redefines;
+    std::optional<std::string> copybook_record;
+    std::optional<lumtrax::dataset::SourceFormat> copybook_format;
+    std::optional<lumtrax::dataset::TextErrors> text_errors;
+    std::optional<lumtrax::dataset::RowCode> rows_code;
 };
 
 // The library's code for a side of the conversion, with its variant.
@@ -118,6 +140,8 @@ lumtrax::Code LibraryCode(Code code, bool kana, bool start_70) {
         case Code::kEuc:
             return lumtrax::Code::kEuc;
         case Code::kSjis:
+        case Code::kJsonLines:
+        case Code::kCsv:
             break;
     }
     return lumtrax::Code::kShiftJis;
@@ -136,6 +160,9 @@ Conversion ChooseConversion(const Raw& raw) {
         return c;
     }
     if (!raw.from && !raw.to) Usage("say what to convert: --from and --to, or -t N");
+    if ((raw.from && IsRows(*raw.from)) || (raw.to && IsRows(*raw.to))) {
+        Usage("rows (jsonl, csv) go with a host data set: give its --copybook and --format");
+    }
     Code from = raw.from.value_or(Code::kSjis);
     Code to = raw.to.value_or(Code::kSjis);
     if (!raw.to && from == Code::kSjis) Usage("--to is missing: ebcdic, 8bit or euc");
@@ -177,6 +204,77 @@ void SetLineEnd(const std::string& name, const std::string& value, Raw& raw, Set
     } else {
         Usage("--line-end: keep, lf or drop, not '" + v + "'");
     }
+}
+
+void SetFormat(const std::string& name, const std::string& value, Raw& raw, Settings&) {
+    using lumtrax::dataset::RecordFormat;
+    const std::string v = Lower(value);
+    if (v == "f") {
+        Once(raw.format, RecordFormat::kFixed, name);
+    } else if (v == "fb") {
+        Once(raw.format, RecordFormat::kFixedBlocked, name);
+    } else if (v == "v") {
+        Once(raw.format, RecordFormat::kVariable, name);
+    } else if (v == "vb") {
+        Once(raw.format, RecordFormat::kVariableBlocked, name);
+    } else {
+        Usage(name + ": f, fb, v or vb, not '" + value + "'");
+    }
+}
+
+// The options of a data set, put together (--copybook).
+DatasetSettings ChooseDataset(const Raw& raw, const Settings& settings) {
+    using lumtrax::dataset::RecordFormat;
+    if (raw.type) Usage("-t converts text; a data set goes --from a host code --to jsonl or csv, or back");
+    if (raw.lrss || raw.no_shift || raw.line_end || raw.lines || settings.hex_out) {
+        Usage("--lrss, --no-shift, --line-end, --lines and --hex-out convert text, not a data set");
+    }
+    if (!raw.from || !raw.to) Usage("a data set needs --from and --to: a host code and jsonl or csv");
+    const Code from = *raw.from;
+    const Code to = *raw.to;
+    if (IsRows(from) == IsRows(to) || from == Code::kSjis || to == Code::kSjis) {
+        Usage(std::string("no conversion of a data set from ") + CodeName(from) + " to " + CodeName(to) +
+              ": one side is ebcdic, 8bit or euc, the other jsonl or csv");
+    }
+    DatasetSettings d;
+    d.copybook = *raw.copybook;
+    d.to_rows = IsRows(to);
+    const Code host = d.to_rows ? from : to;
+    if (raw.table_set && host != Code::kEbcdic) Usage("--table-set goes with ebcdic only");
+    if (raw.start_70 && !(host == Code::kEightBit && !d.to_rows)) {
+        Usage("--start goes with --to 8bit only (8bit input is read with either start sequence)");
+    }
+    d.layout.host = LibraryCode(host, raw.table_set.value_or(0) == 1, raw.start_70.value_or(false));
+    d.layout.format = raw.copybook_format.value_or(lumtrax::dataset::SourceFormat::kAuto);
+    d.layout.record = raw.copybook_record.value_or("");
+    d.layout.redefines = raw.redefines;
+    d.rows = (d.to_rows ? to : from) == Code::kCsv ? lumtrax::dataset::RowFormat::kCsv
+                                                   : lumtrax::dataset::RowFormat::kJsonLines;
+    d.code = raw.rows_code.value_or(lumtrax::dataset::RowCode::kUtf8);
+    if (d.code == lumtrax::dataset::RowCode::kShiftJis && d.rows != lumtrax::dataset::RowFormat::kCsv) {
+        Usage("--rows-code sjis goes with csv only (JSON is UTF-8)");
+    }
+    d.text_errors = raw.text_errors.value_or(lumtrax::dataset::TextErrors::kStrict);
+    d.trim = raw.trim;
+    if (!raw.format) Usage("a data set needs its record format: --format f, fb, v or vb");
+    d.framing.format = *raw.format;
+    const bool fixed = d.framing.format == RecordFormat::kFixed || d.framing.format == RecordFormat::kFixedBlocked;
+    if (raw.record && !fixed) Usage("--record N gives the length of F and FB records, not of V or VB");
+    if ((raw.little_endian || raw.length_without_descriptor) && fixed) {
+        Usage("--little-endian and --length-without-descriptor go with --format v or vb");
+    }
+    if (raw.block_size && d.framing.format != RecordFormat::kVariableBlocked) {
+        Usage("--block-size goes with --format vb");
+    }
+    if ((raw.skip_bad || raw.trim) && !d.to_rows) Usage("--skip-bad and --trim go with reading a data set");
+    if (raw.block_size && *raw.block_size < 8) Usage("--block-size: a block has at least 8 bytes");
+    d.record_length_given = raw.record.has_value();
+    d.framing.record_length = raw.record.value_or(0);
+    d.framing.little_endian = raw.little_endian;
+    d.framing.length_excludes_descriptor = raw.length_without_descriptor;
+    d.framing.skip_bad = raw.skip_bad;
+    if (raw.block_size) d.framing.block_size = *raw.block_size;
+    return d;
 }
 
 const Option kOptions[] = {
@@ -233,6 +331,61 @@ const Option kOptions[] = {
          const auto jobs = static_cast<unsigned>(ParseNumber(n, v, 1024));
          if (jobs == 0) Usage(n + ": at least 1 job");
          Once(r.jobs, jobs, "-j");
+     }},
+    // Host data sets.
+    {"--copybook", nullptr, true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) {
+         if (v.empty()) Usage(n + " needs a file name");
+         Once(r.copybook, v, n);
+     }},
+    {"--format", nullptr, true, SetFormat},
+    {"--block-size", nullptr, true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) {
+         const auto size = static_cast<std::size_t>(ParseNumber(n, v, 1ull << 30));
+         Once(r.block_size, size, n);
+     }},
+    {"--little-endian", nullptr, false,
+     [](const std::string&, const std::string&, Raw& r, Settings&) { r.little_endian = true; }},
+    {"--length-without-descriptor", nullptr, false,
+     [](const std::string&, const std::string&, Raw& r, Settings&) { r.length_without_descriptor = true; }},
+    {"--skip-bad", nullptr, false,
+     [](const std::string&, const std::string&, Raw& r, Settings&) { r.skip_bad = true; }},
+    {"--trim", nullptr, false, [](const std::string&, const std::string&, Raw& r, Settings&) { r.trim = true; }},
+    {"--redefines", nullptr, true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) {
+         if (v.empty()) Usage(n + " needs the name of a REDEFINES alternative");
+         r.redefines.push_back(v);
+     }},
+    {"--copybook-record", nullptr, true,
+     [](const std::string& n, const std::string& v, Raw& r, Settings&) {
+         if (v.empty()) Usage(n + " needs the name of an 01 record");
+         Once(r.copybook_record, v, n);
+     }},
+    {"--copybook-format", nullptr, true,
+     [](const std::string& n, const std::string& value, Raw& r, Settings&) {
+         using lumtrax::dataset::SourceFormat;
+         const std::string v = Lower(value);
+         if (v != "auto" && v != "fixed" && v != "free") Usage(n + ": auto, fixed or free, not '" + value + "'");
+         Once(r.copybook_format,
+              v == "fixed"  ? SourceFormat::kFixed
+              : v == "free" ? SourceFormat::kFree
+                            : SourceFormat::kAuto,
+              n);
+     }},
+    {"--text-errors", nullptr, true,
+     [](const std::string& n, const std::string& value, Raw& r, Settings&) {
+         using lumtrax::dataset::TextErrors;
+         const std::string v = Lower(value);
+         if (v != "strict" && v != "replace") Usage(n + ": strict or replace, not '" + value + "'");
+         Once(r.text_errors, v == "strict" ? TextErrors::kStrict : TextErrors::kReplace, n);
+     }},
+    {"--rows-code", nullptr, true,
+     [](const std::string& n, const std::string& value, Raw& r, Settings&) {
+         using lumtrax::dataset::RowCode;
+         const std::string v = Lower(value);
+         const bool sjis = v == "sjis" || v == "shift-jis" || v == "shift_jis" || v == "cp932";
+         if (!sjis && v != "utf8" && v != "utf-8") Usage(n + ": utf8 or sjis, not '" + value + "'");
+         Once(r.rows_code, sjis ? RowCode::kShiftJis : RowCode::kUtf8, n);
      }},
 };
 
@@ -311,6 +464,18 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
     settings.output = raw.output.value_or("");
     settings.jobs = raw.jobs ? *raw.jobs : UsableCpus();
 
+    const bool dataset_only = raw.format || raw.block_size || raw.little_endian || raw.length_without_descriptor ||
+                              raw.skip_bad || raw.trim || !raw.redefines.empty() || raw.copybook_record ||
+                              raw.copybook_format || raw.text_errors || raw.rows_code;
+    if (raw.copybook) {
+        if (raw.escape) Usage("--escape BYTE reads no input; give it alone (with -o or --hex-out)");
+        settings.action = Settings::Action::kDataset;
+        settings.dataset = ChooseDataset(raw, settings);
+        if (settings.inputs.empty()) settings.inputs.push_back("-");
+        return settings;
+    }
+    if (dataset_only) Usage("--format, --skip-bad, --trim and the other options of data sets go with --copybook");
+
     if (raw.escape) {
         if (raw.from || raw.to || raw.type || raw.table_set || raw.start_70 || raw.line_end || raw.lrss ||
             raw.no_shift || raw.lines || raw.record || settings.hex_in || !settings.inputs.empty()) {
@@ -387,11 +552,29 @@ Input and output:
                           the gaiji table the stand-in server uses
   --check-gaiji-table FILE  check a gaiji table for the stand-in server: each
                           error with its line (exit status 3 when there is one)
+Host data sets (records of text and numbers, by a COBOL copybook), read into
+rows with --from CODE --to jsonl|csv, or written back with --from jsonl|csv
+--to CODE:
+  --copybook FILE         the copybook that lays out the records
+  --format f|fb|v|vb      the record format: fixed (blocked) or variable (blocked)
+  --record N              F and FB: the record length (default: the copybook's)
+  --block-size N          writing VB: the largest block (default 32760)
+  --little-endian         V and VB: descriptor lengths in little-endian order
+  --length-without-descriptor  V and VB: lengths leave out the descriptor
+  --skip-bad              skip bad frames where the format allows (VB, F), count them
+  --trim                  drop trailing spaces of text fields
+  --redefines NAME        read the REDEFINES alternative NAME (repeatable)
+  --copybook-record NAME  the 01 record to use (default: the first)
+  --copybook-format auto|fixed|free  the copybook's source format
+  --text-errors strict|replace  text without a form: null/error, or a substitute
+  --rows-code utf8|sjis   the code of CSV rows (default utf8; JSON is UTF-8)
 
 Exit status: 0 done; 1 done, but some characters could not be converted (a
 gaiji the gaiji server does not know, or bytes that are no valid text) and were
-replaced by the substitute (a black square); 2 usage error; 3 input/output
-error, input not hex, or a text too large for one call. Standard error tells
+replaced by the substitute (a black square), or (data sets) fields were null
+for bad values, records short or bad frames skipped; 2 usage error; 3
+input/output error, input not hex, a text too large for one call, or (data
+sets) a bad copybook, a bad frame or a value that does not fit its field. Standard error tells
 where the first replacement is, and whether the gaiji server converted gaiji.
 With standard error on a terminal, inputs of 16 MiB and more show a progress
 line.
@@ -404,6 +587,8 @@ Examples:
   lumtrax --from 8bit --record 80 host.dat > records.sjis
   echo '41 88 9F 0D 0A' | lumtrax --hex-in --hex-out --to euc
   lumtrax --escape 0D --hex-out
+  lumtrax --from ebcdic --copybook cust.cpy --format vb --to jsonl host.dat -o rows.jsonl
+  lumtrax --from csv --to ebcdic --copybook cust.cpy --format fb rows.csv -o host.dat
 )";
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lumtrax.hpp"
+#include "lumtrax_dataset.hpp"
 
 namespace lumtrax_cli {
 
@@ -16,8 +17,21 @@ enum class Split {
     kRecords,  // each fixed-length record in its own call
 };
 
+// A host data set and its rows (--copybook): records to rows, or back.
+struct DatasetSettings {
+    std::string copybook;  // the copybook's path
+    bool to_rows = true;   // records to rows; false: rows to records
+    lumtrax::dataset::CopybookOptions layout;
+    lumtrax::dataset::FramingOptions framing;
+    bool record_length_given = false;  // --record: else the layout's length
+    lumtrax::dataset::RowFormat rows = lumtrax::dataset::RowFormat::kJsonLines;
+    lumtrax::dataset::RowCode code = lumtrax::dataset::RowCode::kUtf8;
+    lumtrax::dataset::TextErrors text_errors = lumtrax::dataset::TextErrors::kStrict;
+    bool trim = false;
+};
+
 struct Settings {
-    enum class Action { kConvert, kEscape, kHelp, kVersion, kCheckGaijiTable };
+    enum class Action { kConvert, kEscape, kHelp, kVersion, kCheckGaijiTable, kDataset };
     Action action = Action::kConvert;
     lumtrax::Conversion conversion = lumtrax::Conversion::kSjisToEbcdic;
     lumtrax::Options options;
@@ -30,6 +44,7 @@ struct Settings {
     std::string gaiji_table;          // for Action::kCheckGaijiTable
     unsigned jobs = 1;                // converting threads: -j, else the usable CPUs
     std::vector<std::string> inputs;  // never empty: "-" is standard input
+    DatasetSettings dataset;          // for Action::kDataset
 };
 
 // Reads the arguments (without the program name). Throws Failure (exit 2)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "dataset.h"
 #include "failure.h"
 #include "files.h"
 #include "gaiji_table_check.h"
@@ -63,6 +64,46 @@ int WriteEscape(const Settings& settings, Output& output) {
     return kExitOk;
 }
 
+// --copybook: a data set's records to rows, or rows to records.
+int RunDataset(const Settings& command, const StandardStreams& streams) {
+    Settings settings = command;
+    DatasetSettings& dataset = settings.dataset;
+    const std::shared_ptr<const lumtrax::dataset::Layout> layout = ReadLayout(dataset);
+    if (!dataset.record_length_given) dataset.framing.record_length = layout->record_length();
+    Output output(settings.output, streams);
+    std::vector<std::unique_ptr<InputFile>> inputs;
+    long long total = 0;
+    for (const std::string& path : settings.inputs) {
+        inputs.push_back(std::make_unique<InputFile>(path, streams));
+        output.RefuseAsInput(*inputs.back());
+        const long long size = inputs.back()->known_size();
+        total = total < 0 || size < 0 ? -1 : total + size;
+    }
+    Progress progress(total);
+    DatasetWriter writer(dataset, layout, output);
+    DatasetPipeline pipeline(settings.jobs,
+                             [&dataset, &layout](DatasetJob& job) { ConvertDatasetJob(dataset, layout, job); });
+    const auto read = [&](const DatasetPipeline::Submit& submit) {
+        for (auto& input : inputs) {
+            if (!ReadDatasetInput(*input, settings, progress, pipeline, submit)) return;
+        }
+    };
+    try {
+        pipeline.Run(read, [&writer](DatasetJob& job) { writer.Write(job); });
+    } catch (const Failure&) {
+        // The records written before the failure close their last block (VB).
+        try {
+            writer.Finish();
+        } catch (const Failure&) {
+        }
+        throw;
+    }
+    writer.Finish();
+    progress.Clear();
+    output.Commit();
+    return writer.Report();
+}
+
 int Run(const std::vector<std::string>& args, const StandardStreams& streams) {
     const Settings settings = ParseCommandLine(args);
     switch (settings.action) {
@@ -76,9 +117,11 @@ int Run(const std::vector<std::string>& args, const StandardStreams& streams) {
             return FinishStandardOutput(CheckGaijiTable(settings.gaiji_table));
         case Settings::Action::kEscape:
         case Settings::Action::kConvert:
+        case Settings::Action::kDataset:
             break;
     }
     InstallSignalHandlers();
+    if (settings.action == Settings::Action::kDataset) return RunDataset(settings, streams);
     Output output(settings.output, streams);
     if (settings.action == Settings::Action::kEscape) return WriteEscape(settings, output);
     if (settings.split == Split::kRecords && settings.record_size > lumtrax::MaxTextSize(settings.conversion)) {

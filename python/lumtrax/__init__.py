@@ -10,8 +10,10 @@
 convert() converts one text, convert_many() a sequence of records in one
 call, Stream a text that comes in pieces. Importing lumtrax registers the
 codecs lumtrax-ebcdic, lumtrax-ebcdic-kana, lumtrax-8bit, lumtrax-8bit-70 and
-lumtrax-euc. lumtrax.dask converts files and bags on a Dask cluster (when
-Dask is installed). The full reference is docs/python.md.
+lumtrax-euc. lumtrax.dataset reads host data sets (records laid out by a
+COBOL copybook) into rows and DataFrames and writes them back; lumtrax.dask
+converts files and bags, and reads data sets, on a Dask cluster (when Dask
+is installed). The full reference is docs/python.md.
 """
 
 from ._types import (
@@ -57,6 +59,10 @@ __all__ = [
 
 
 def __getattr__(name):
+    if name == "dataset":  # host data sets: imported when first used
+        import importlib
+
+        return importlib.import_module(".dataset", __name__)
     # lumtrax.dask is imported when it is first used: Dask takes a while to
     # import, and may not be installed.
     if name == "dask":

@@ -4,7 +4,9 @@ convert_files() converts many files, each in a task of its own, byte for
 byte as the lumtrax command converts them (a whole file, --lines or
 --record N), and returns a FileResult for each with its gaiji summary.
 convert_bag() converts a dask.bag of records, a partition at a time through
-convert_many(). With client=None they use the Dask client that is active, if
+convert_many(). read_dataset() reads host data sets into a
+dask.dataframe, one partition a file, or for a large fixed-length file one
+a range of whole records. With client=None they use the Dask client that is active, if
 any, else Dask's default scheduler; with a distributed.Client they run on its
 cluster, e.g. Client("scheduler:8786"). The workers read and write the files
 by the paths given (made absolute here), so on several machines they must lie
@@ -192,3 +194,63 @@ def convert_bag(bag: "dask.bag.Bag", conversion: Union[Conversion, str, int], *,
     objects), each partition through one call of convert_many()."""
     _conversion(conversion)
     return bag.map_partitions(_convert_partition, conversion, line_end, lrss, shift)
+
+
+# ---- host data sets --------------------------------------------------------------------
+
+_PARTITION_SIZE = 64 << 20
+
+
+def _read_partition(part, layout, format, options):
+    from .dataset import Reader
+
+    path, start, length = part
+    return Reader(layout, format, **options).dataframe(path, start=start, length=length)
+
+
+def _dataset_parts(paths, layout, format, record_length, partition_size):
+    parts = []
+    for path in paths:
+        size = os.path.getsize(path)
+        length = record_length or layout.record_length
+        if format not in ("f", "fb") or size <= partition_size or size < 2 * length:
+            parts.append((path, 0, None))
+            continue
+        step = max(1, partition_size // length) * length
+        starts = list(range(0, size - size % length, step))
+        # The last partition reads to the end, with a truncated last record if there is one.
+        parts += [(path, start, step) for start in starts[:-1]] + [(path, starts[-1], None)]
+    return parts
+
+
+def read_dataset(paths: Union[Iterable[Union[str, "os.PathLike[str]"]], str, "os.PathLike[str]"],
+                 layout: "Any", format: str, *, partition_size: int = _PARTITION_SIZE,
+                 **options) -> "Any":
+    """A dask.dataframe of the flat columns of host data sets, as
+    lumtrax.dataset.read_dataframe() reads each in one process.
+
+    layout is a lumtrax.dataset.Layout (it travels to the workers as its
+    copybook and is parsed there); options are those of
+    lumtrax.dataset.Reader. Each file is one partition, except a
+    fixed-length (f, fb) file larger than partition_size bytes, which is
+    split into ranges of whole records, each a partition; the records of a
+    range are numbered in reports as in the whole file. Every worker reads
+    the files by these paths (made absolute here). The partitions' dtypes
+    are Layout.dtypes(); their index counts from 0 in each partition.
+    """
+    import dask.dataframe
+
+    from .dataset import Layout, Reader, _check_format
+
+    if isinstance(paths, (str, bytes, os.PathLike)):
+        paths = [paths]
+    paths = [os.path.abspath(os.fspath(p)) for p in paths]
+    if not isinstance(layout, Layout):
+        raise ArgumentError(f"layout must be a lumtrax.dataset.Layout, not {type(layout).__name__}")
+    if isinstance(partition_size, bool) or not isinstance(partition_size, int) or partition_size <= 0:
+        raise ArgumentError(f"partition_size must be a positive number of bytes, not {partition_size!r}")
+    format = _check_format(format)
+    meta = Reader(layout, format, **options).dataframe(b"")
+    parts = _dataset_parts(paths, layout, format, options.get("record_length"), partition_size)
+    return dask.dataframe.from_map(_read_partition, parts, layout=layout, format=format, options=options,
+                                   meta=meta, enforce_metadata=False)

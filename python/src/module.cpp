@@ -3,7 +3,8 @@
 // common.h (the types, arguments and errors every call shares), buffers.h
 // (bytes-like arguments read where they lie), result.h (lumtrax.Result),
 // calls.h (convert, convert_many), stream.h (Stream and the file converter of
-// lumtrax.dask). The GIL is released while a large text, or a large batch of
+// lumtrax.dask), dataset.h (the layouts, readers and writers of
+// lumtrax.dataset). The GIL is released while a large text, or a large batch of
 // records, is converted.
 #include <pybind11/pybind11.h>
 
@@ -11,6 +12,7 @@
 
 #include "calls.h"
 #include "common.h"
+#include "dataset.h"
 #include "result.h"
 #include "stream.h"
 
@@ -90,4 +92,5 @@ PYBIND11_MODULE(_lumtrax, m) {
         "gaiji_server_version()\n--\n\nThe version number the gaiji server reports.");
 
     AddStreams(m);
+    AddDatasets(m);
 }

@@ -155,3 +155,31 @@ def test_the_example_script_runs_and_an_unguarded_one_stops_at_once(tmp_path):
     done = subprocess.run([sys.executable, str(unguarded)], env=env, capture_output=True, text=True, timeout=120)
     assert done.returncode != 0
     assert 'if __name__ == "__main__":' in done.stderr
+
+
+def test_a_data_set_reads_as_one_process_reads_it(client, tmp_path):
+    import lumtrax.dataset as ds
+    from test_dataset import COPYBOOK, make_rows
+
+    pandas = pytest.importorskip("pandas")
+
+    layout = ds.Layout(COPYBOOK)
+    rows = make_rows(3000)
+    paths = [str(tmp_path / "big.f"), str(tmp_path / "small.f")]
+    ds.write_rows(rows, layout, "f", paths[0])
+    ds.write_rows(rows[:7], layout, "f", paths[1])
+    size = 200 * layout.record_length + 13  # ranges of 200 whole records
+    frame = lumtrax.dask.read_dataset(paths, layout, "f", partition_size=size, trim=True)
+    assert frame.npartitions == 15 + 1
+    got = client.compute(frame).result()
+    one = [ds.read_dataframe(p, layout, "f", trim=True) for p in paths]
+    assert got.reset_index(drop=True).equals(pandas.concat(one, ignore_index=True))
+    assert dict(got.dtypes.astype(str)) == layout.dtypes()
+    # Each range is what one process reads of it.
+    third = client.compute(frame.partitions[2]).result()
+    assert third.equals(one[0].iloc[400:600].reset_index(drop=True))
+    # V data sets are a partition each, however large.
+    ds.write_rows(rows, layout, "vb", str(tmp_path / "big.vb"))
+    frame = lumtrax.dask.read_dataset(str(tmp_path / "big.vb"), layout, "vb", partition_size=size, trim=True)
+    assert frame.npartitions == 1
+    assert client.compute(frame).result().equals(one[0])

@@ -60,7 +60,7 @@ linux)
     [ -n "$deb" ] || fail "cpack made no lumtrax_${version}_ARCH.deb"
     [ "$failures" -eq 0 ] || exit 1
     tree=$(printf '%s\n' \
-        bin/lumtrax include/lumtrax.h include/lumtrax.hpp \
+        bin/lumtrax include/lumtrax.h include/lumtrax.hpp include/lumtrax_dataset.hpp \
         lib/cmake/lumtrax/lumtraxConfig.cmake lib/cmake/lumtrax/lumtraxConfigVersion.cmake \
         lib/cmake/lumtrax/lumtraxTargets.cmake lib/cmake/lumtrax/lumtraxTargets-release.cmake \
         "lib/liblumtrax.so.$version" lib/liblumtrax_cxx.a lib/libquobel.so.1 \
