@@ -1,14 +1,15 @@
 /*
- * The stand-in gaiji server's one export beyond the gaiji server interface
- * (src/gaiji/gaiji_server.h), for the lumtrax command's --version, which
- * finds it with dlsym. The library never calls it, and a site's own server
- * need not have it. libquobel.so exports it; Quobel.dll does not: its
- * exports stay the interface's four functions at the ordinals 1 to 4, and
- * there is no lumtrax command on Windows to ask.
+ * The stand-in gaiji server's two exports beyond the gaiji server interface
+ * (src/gaiji/gaiji_server.h): QuobelGaijiTable for the lumtrax command's
+ * --version, which finds it with dlsym (the library never calls it), and
+ * QuobelGaijiCharacters, which the library finds with dlsym. A site's own
+ * server need have neither. libquobel.so exports them; Quobel.dll does not:
+ * its exports stay the interface's four functions at the ordinals 1 to 4.
  */
 #ifndef QUOBEL_QUOBEL_H
 #define QUOBEL_QUOBEL_H
 
+#include "gaiji/gaiji_characters.h"
 #include "gaiji/gaiji_server.h"
 
 #ifdef __cplusplus
@@ -31,8 +32,14 @@ enum QuobelTableState {
  *   /etc/site/gaiji.tsv: 12 gaiji, no fallback
  *   /etc/site/gaiji.tsv: refused (line 7: ...); every gaiji fails */
 #define QUOBEL_GAIJI_TABLE_FUNCTION "QuobelGaijiTable"
-GAIJI_PUBLIC int QuobelGaijiTable(char *text, int size);
-typedef int (*QuobelGaijiTableFunction)(char *text, int size);
+GAIJI_PUBLIC int QuobelGaijiTable(char* text, int size);
+typedef int (*QuobelGaijiTableFunction)(char* text, int size);
+
+/* The characters that the gaiji table gives its gaiji (column 5, "U+XXXX"
+ * or "U+XXXX U+YYYY"), for the library's conversions to and from Unicode
+ * (src/gaiji/gaiji_characters.h): the library finds it with dlsym once per
+ * process and does without it. None without a table or with a refused one. */
+GAIJI_PUBLIC int QuobelGaijiCharacters(const GaijiCharacter** list);
 
 #ifdef __cplusplus
 }

@@ -40,8 +40,6 @@
 
 namespace lumtrax {
 
-enum class Mapping : std::uint8_t { kCp932, kJis };
-
 // No Unicode form (decoding), no code (encoding).
 constexpr std::uint16_t kNoScalar = 0xFFFF;
 constexpr std::uint16_t kNoSjisCode = 0xFFFF;
@@ -53,15 +51,10 @@ struct MappingTables {
     const std::uint16_t* pages;   // by scalar value / 64, a block of unicode_tables::kEncodeBlocks
 };
 
-inline constexpr MappingTables kCp932Tables = {
-    unicode_tables::kCp932Single.data(), unicode_tables::kCp932Square.data(), unicode_tables::kCp932Upper.data(),
-    unicode_tables::kCp932Pages.data()};
+inline constexpr MappingTables kCp932Tables = {unicode_tables::kCp932Single.data(), unicode_tables::kCp932Square.data(),
+                                               unicode_tables::kCp932Upper.data(), unicode_tables::kCp932Pages.data()};
 inline constexpr MappingTables kJisTables = {unicode_tables::kJisSingle.data(), unicode_tables::kJisSquare.data(),
                                              unicode_tables::kJisUpper.data(), unicode_tables::kJisPages.data()};
-
-constexpr const MappingTables& TablesOf(Mapping mapping) {
-    return mapping == Mapping::kCp932 ? kCp932Tables : kJisTables;
-}
 
 // ---- decoding ------------------------------------------------------------------
 
@@ -76,14 +69,29 @@ constexpr std::uint16_t JisScalar(const MappingTables& t, std::uint8_t row, std:
 // The place of a trail among 40-7E, 80-FC.
 constexpr int TrailIndex(std::uint8_t trail) { return trail - 0x40 - (trail >= 0x80 ? 1 : 0); }
 
-// The scalar value of any two bytes as a Shift-JIS pair: the kanji class
+// The scalar value of a Shift-JIS pair (IsSjisDoubleByte): the kanji class
 // through its JIS code, the leads F0-FC through their own table.
-constexpr std::uint16_t SjisPairScalar(const MappingTables& t, std::uint8_t lead, std::uint8_t trail) {
-    if (!IsSjisDoubleByte(lead, trail)) return kNoScalar;
+constexpr std::uint16_t SjisDoubleByteScalar(const MappingTables& t, std::uint8_t lead, std::uint8_t trail) {
     if (lead >= 0xF0) return t.upper[(lead - 0xF0) * 188 + TrailIndex(trail)];
     const BytePair jis = SjisToJis(lead, trail);
     return JisScalar(t, jis.lead, jis.trail);
 }
+
+// The same for any two bytes: none for those that are no Shift-JIS pair.
+constexpr std::uint16_t SjisPairScalar(const MappingTables& t, std::uint8_t lead, std::uint8_t trail) {
+    return IsSjisDoubleByte(lead, trail) ? SjisDoubleByteScalar(t, lead, trail) : kNoScalar;
+}
+
+// The bytes 00-7F are ASCII in both mappings, both ways; the loops copy
+// them as they are.
+constexpr bool AsciiIsItself(const MappingTables& t) {
+    for (std::uint16_t b = 0; b < 0x80; ++b) {
+        if (t.single[b] != b) return false;
+    }
+    return true;
+}
+
+static_assert(AsciiIsItself(kCp932Tables) && AsciiIsItself(kJisTables));
 
 // ---- encoding ------------------------------------------------------------------
 
@@ -113,23 +121,22 @@ constexpr CodeEntry LookupCode(const MappingTables& t, char32_t c) {
 
 namespace unicode_map_checks {
 
-constexpr bool Decodes(Mapping m, std::uint16_t code, std::uint16_t scalar) {
-    const MappingTables& t = TablesOf(m);
-    return code < 0x100 ? SingleByteScalar(t, static_cast<std::uint8_t>(code)) == scalar
-                        : SjisPairScalar(t, static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code)) ==
-                              scalar;
+constexpr bool Decodes(const MappingTables& t, std::uint16_t code, std::uint16_t scalar) {
+    return code < 0x100
+               ? SingleByteScalar(t, static_cast<std::uint8_t>(code)) == scalar
+               : SjisPairScalar(t, static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code)) == scalar;
 }
 
-constexpr bool Encodes(Mapping m, char32_t scalar, std::uint16_t code) {
-    return LookupCode(TablesOf(m), scalar).sjis() == code;
+constexpr bool Encodes(const MappingTables& t, char32_t scalar, std::uint16_t code) {
+    return LookupCode(t, scalar).sjis() == code;
 }
 
-constexpr bool RoundTrips(Mapping m, std::uint16_t code, std::uint16_t scalar) {
-    return Decodes(m, code, scalar) && Encodes(m, scalar, code);
+constexpr bool RoundTrips(const MappingTables& t, std::uint16_t code, std::uint16_t scalar) {
+    return Decodes(t, code, scalar) && Encodes(t, scalar, code);
 }
 
-constexpr Mapping kC = Mapping::kCp932;
-constexpr Mapping kJ = Mapping::kJis;
+inline constexpr const MappingTables& kC = kCp932Tables;
+inline constexpr const MappingTables& kJ = kJisTables;
 
 // Single bytes.
 static_assert(RoundTrips(kC, 0x00, 0x0000) && RoundTrips(kC, 0x5C, 0x005C) && RoundTrips(kC, 0x7E, 0x007E));

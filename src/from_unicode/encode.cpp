@@ -1,0 +1,22 @@
+// EncodeFromUnicode: the loop of the byte code.
+#include "from_unicode/from_unicode.h"
+
+namespace lumtrax {
+
+UnicodeOutcome EncodeFromUnicode(UnicodeForm form, const std::uint8_t* src, std::size_t n, SourceCode to,
+                                 TableSet table_set, StartSequence start, const UnicodeOptions& options,
+                                 std::uint8_t* dst) {
+    switch (to) {
+        case SourceCode::kEbcdicHost:
+            return UnicodeToEbcdicHost(form, src, n, table_set, options, dst);
+        case SourceCode::kEightBitHost:
+            return UnicodeToEightBitHost(form, src, n, start, options, dst);
+        case SourceCode::kEuc:
+            return UnicodeToEuc(form, src, n, options, dst);
+        case SourceCode::kShiftJis:
+            break;
+    }
+    return UnicodeToSjis(form, src, n, options, dst);
+}
+
+}  // namespace lumtrax

@@ -1,0 +1,21 @@
+// DecodeToUnicode: the loop of the byte code.
+#include "to_unicode/to_unicode.h"
+
+namespace lumtrax {
+
+UnicodeOutcome DecodeToUnicode(SourceCode from, TableSet table_set, const std::uint8_t* src, std::size_t n,
+                               UnicodeForm form, const UnicodeOptions& options, std::uint8_t* dst) {
+    switch (from) {
+        case SourceCode::kEbcdicHost:
+            return EbcdicHostToUnicode(src, n, table_set, form, options, dst);
+        case SourceCode::kEightBitHost:
+            return EightBitHostToUnicode(src, n, form, options, dst);
+        case SourceCode::kEuc:
+            return EucToUnicode(src, n, form, options, dst);
+        case SourceCode::kShiftJis:
+            break;
+    }
+    return SjisToUnicode(src, n, form, options, dst);
+}
+
+}  // namespace lumtrax
