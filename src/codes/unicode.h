@@ -97,6 +97,10 @@ constexpr std::uint64_t EncodeGrowth(SourceCode to, UnicodeForm form, std::uint6
             return utf8 ? 2 * n + 2 : 5 * n / 4 + 3;
         case SourceCode::kEightBitHost:
             return utf8 ? 7 * n / 3 + 4 : 7 * n / 4 + 4;
+        case SourceCode::kUtf8:  // not a byte code
+        case SourceCode::kUtf16Le:
+        case SourceCode::kUtf16Be:
+            break;
     }
     return 0;
 }

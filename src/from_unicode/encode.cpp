@@ -14,6 +14,9 @@ UnicodeOutcome EncodeFromUnicode(UnicodeForm form, const std::uint8_t* src, std:
         case SourceCode::kEuc:
             return UnicodeToEuc(form, src, n, options, dst);
         case SourceCode::kShiftJis:
+        case SourceCode::kUtf8:  // not a byte code
+        case SourceCode::kUtf16Le:
+        case SourceCode::kUtf16Be:
             break;
     }
     return UnicodeToSjis(form, src, n, options, dst);

@@ -13,6 +13,9 @@ UnicodeOutcome DecodeToUnicode(SourceCode from, TableSet table_set, const std::u
         case SourceCode::kEuc:
             return EucToUnicode(src, n, form, options, dst);
         case SourceCode::kShiftJis:
+        case SourceCode::kUtf8:  // not a byte code
+        case SourceCode::kUtf16Le:
+        case SourceCode::kUtf16Be:
             break;
     }
     return SjisToUnicode(src, n, form, options, dst);
