@@ -17,18 +17,19 @@
 //                               another byte code, or in UTF-16, differs
 //                               from the one above (none is expected).
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "api/dispatch.h"
+#include "api/unicode_dispatch.h"
+#include "codes/conversions.h"
 #include "codes/shift_jis.h"
 #include "codes/unicode.h"
 #include "codes/utf16.h"
 #include "codes/utf8.h"
-#include "from_unicode/from_unicode.h"
 #include "gaiji_double.h"
 #include "lumtrax.h"
-#include "to_unicode/to_unicode.h"
 
 namespace {
 
@@ -114,6 +115,21 @@ Bytes Convert(int type, const Bytes& src) {
     return out;
 }
 
+// The row of the table of conversions between the variant and the form.
+const ConversionInfo& RowOf(const Variant& v, UnicodeForm form, bool decodes) {
+    const SourceCode unicode = form == UnicodeForm::kUtf8      ? SourceCode::kUtf8
+                               : form == UnicodeForm::kUtf16Le ? SourceCode::kUtf16Le
+                                                               : SourceCode::kUtf16Be;
+    for (const ConversionInfo& row : kConversions) {
+        const bool same = decodes ? row.source == v.code && row.target == unicode
+                                  : row.source == unicode && row.target == v.code &&
+                                        (v.code != SourceCode::kEightBitHost || row.start == v.start);
+        if (same && row.table_set == v.table_set) return row;
+    }
+    std::fprintf(stderr, "no row for %s\n", v.name);
+    std::exit(2);
+}
+
 std::string Hex(const Bytes& bytes) {
     std::string text;
     char digits[3];
@@ -127,8 +143,9 @@ std::string Hex(const Bytes& bytes) {
 // The scalar values of a decoding in form, as hex words, or "-" when it
 // failed.
 std::string Decoded(const Variant& v, const Bytes& text, UnicodeForm form, const UnicodeOptions& options) {
-    std::vector<std::uint8_t> out(4 * text.size() + 8);
-    const UnicodeOutcome o = DecodeToUnicode(v.code, v.table_set, text.data(), text.size(), form, options, out.data());
+    const ConversionInfo& row = RowOf(v, form, true);
+    std::vector<std::uint8_t> out(DestinationCapacity(row.growth, text.size()));
+    const UnicodeOutcome o = ConvertUnicode(row, text.data(), text.size(), options, out.data());
     if (!o.ok()) return "-";
     std::string scalars;
     std::size_t i = 0;
@@ -155,9 +172,9 @@ std::string Encoded(const Variant& v, char32_t c, UnicodeForm form, const Unicod
         form == UnicodeForm::kUtf8
             ? EncodeUtf8(c, text)
             : EncodeUtf16(c, text, form == UnicodeForm::kUtf16Le ? ByteOrder::kLittleEndian : ByteOrder::kBigEndian);
-    Bytes out(32);
-    const UnicodeOutcome o = EncodeFromUnicode(form, text, static_cast<std::size_t>(length), v.code, v.table_set,
-                                               v.start, options, out.data());
+    const ConversionInfo& row = RowOf(v, form, false);
+    Bytes out(DestinationCapacity(row.growth, static_cast<std::size_t>(length)));
+    const UnicodeOutcome o = ConvertUnicode(row, text, static_cast<std::size_t>(length), options, out.data());
     if (!o.ok()) return "-";
     out.resize(o.written);
     return Hex(v.to_sjis < 0 ? out : Convert(v.to_sjis, out));

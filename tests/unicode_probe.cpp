@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "from_unicode/from_unicode.h"
+#include "api/unicode_dispatch.h"
+#include "codes/conversions.h"
 #include "gaiji/server_characters.h"
-#include "to_unicode/to_unicode.h"
 
 namespace {
 
@@ -32,25 +32,24 @@ std::vector<std::uint8_t> FromHex(const std::string& hex) {
     return bytes;
 }
 
-SourceCode CodeNamed(const std::string& name) {
-    if (name == "ebcdic") return SourceCode::kEbcdicHost;
-    if (name == "8bit") return SourceCode::kEightBitHost;
-    if (name == "euc") return SourceCode::kEuc;
-    return SourceCode::kShiftJis;
+// The row between the byte code named and UTF-8.
+const ConversionInfo& RowNamed(const std::string& name, bool decodes) {
+    const char* code = name == "ebcdic" ? "ebcdic" : name == "8bit" ? "eightbit" : name == "euc" ? "euc" : "sjis";
+    const std::string row_name = decodes ? std::string(code) + "_to_utf8" : "utf8_to_" + std::string(code);
+    for (const ConversionInfo& row : kConversions) {
+        if (row_name == row.name) return row;
+    }
+    return kConversions[0];
 }
 
 std::string Do(const std::string& item) {
     const std::size_t first = item.find(':'), second = item.find(':', first + 1);
-    const SourceCode code = CodeNamed(item.substr(first + 1, second - first - 1));
+    const ConversionInfo& row = RowNamed(item.substr(first + 1, second - first - 1), item[0] == 'd');
     const std::vector<std::uint8_t> src = FromHex(item.substr(second + 1));
     UnicodeOptions options;
     options.site = &ServerSiteCharacters();
-    std::vector<std::uint8_t> dst(8 * src.size() + 8);
-    const UnicodeOutcome o = item[0] == 'd'
-                                 ? DecodeToUnicode(code, TableSet::kLowerCase, src.data(), src.size(),
-                                                   UnicodeForm::kUtf8, options, dst.data())
-                                 : EncodeFromUnicode(UnicodeForm::kUtf8, src.data(), src.size(), code,
-                                                     TableSet::kLowerCase, StartSequence::kF0, options, dst.data());
+    std::vector<std::uint8_t> dst(DestinationCapacity(row.growth, src.size()));
+    const UnicodeOutcome o = ConvertUnicode(row, src.data(), src.size(), options, dst.data());
     std::string out;
     char hex[4];
     for (std::size_t i = 0; i < o.written; ++i) {

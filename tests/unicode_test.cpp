@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "api/unicode_dispatch.h"
+#include "codes/conversions.h"
 #include "codes/unicode.h"
-#include "from_unicode/from_unicode.h"
 #include "gaiji_double.h"
 #include "test_support.h"
-#include "to_unicode/to_unicode.h"
 
 namespace {
 
@@ -44,25 +44,46 @@ struct Converted {
     UnicodeOutcome o;
 };
 
-// Each conversion writes into a destination of exactly its growth rule's
-// size, so that the sanitizers catch a write past it.
-Converted Decode(const Code& from, const Bytes& src, const UnicodeOptions& options = {},
-                 UnicodeForm form = UnicodeForm::kUtf8) {
-    std::vector<std::uint8_t> dst(DecodeGrowth(form, src.size()) + 1);
-    Converted run{{}, DecodeToUnicode(from.code, from.table_set, src.data(), src.size(), form, options, dst.data())};
-    EXPECT_LE(run.o.written, DecodeGrowth(form, src.size()));
+SourceCode CodeOf(UnicodeForm form) {
+    return form == UnicodeForm::kUtf8      ? SourceCode::kUtf8
+           : form == UnicodeForm::kUtf16Le ? SourceCode::kUtf16Le
+                                           : SourceCode::kUtf16Be;
+}
+
+// The row of the table of conversions from source to target, the variant
+// of the byte code that of `code`.
+const ConversionInfo& RowOf(SourceCode source, SourceCode target, const Code& code) {
+    for (const ConversionInfo& row : kConversions) {
+        if (row.source == source && row.target == target && row.table_set == code.table_set &&
+            (target != SourceCode::kEightBitHost || row.start == code.start)) {
+            return row;
+        }
+    }
+    ADD_FAILURE() << "no row";
+    return kConversions[0];
+}
+
+// Each conversion goes through the dispatcher of the table's rows, into a
+// destination of its growth rule's size with guard bytes after it.
+Converted Run(const ConversionInfo& row, const Bytes& src, const UnicodeOptions& options) {
+    constexpr std::uint8_t kGuard = 0xEE;
+    const std::size_t capacity = DestinationCapacity(row.growth, src.size());
+    std::vector<std::uint8_t> dst(capacity + 16, kGuard);
+    Converted run{{}, ConvertUnicode(row, src.data(), src.size(), options, dst.data())};
+    EXPECT_LE(run.o.written, capacity);
+    for (std::size_t i = capacity; i < dst.size(); ++i) EXPECT_EQ(dst[i], kGuard) << row.name << " wrote past its rule";
     run.out.assign(dst.begin(), dst.begin() + static_cast<std::ptrdiff_t>(run.o.written));
     return run;
 }
 
+Converted Decode(const Code& from, const Bytes& src, const UnicodeOptions& options = {},
+                 UnicodeForm form = UnicodeForm::kUtf8) {
+    return Run(RowOf(from.code, CodeOf(form), from), src, options);
+}
+
 Converted Encode(const Code& to, const Bytes& src, const UnicodeOptions& options = {},
                  UnicodeForm form = UnicodeForm::kUtf8) {
-    std::vector<std::uint8_t> dst(EncodeGrowth(to.code, form, src.size()) + 1);
-    Converted run{
-        {}, EncodeFromUnicode(form, src.data(), src.size(), to.code, to.table_set, to.start, options, dst.data())};
-    EXPECT_LE(run.o.written, EncodeGrowth(to.code, form, src.size()));
-    run.out.assign(dst.begin(), dst.begin() + static_cast<std::ptrdiff_t>(run.o.written));
-    return run;
+    return Run(RowOf(CodeOf(form), to.code, to), src, options);
 }
 
 UnicodeOptions Options(Mapping mapping, ErrorMode errors = ErrorMode::kStrict, bool double_byte_only = false) {

@@ -8,7 +8,8 @@
 // it one (codes/site_characters.h). The entry points are DecodeToUnicode
 // (to_unicode/to_unicode.h), EncodeFromUnicode (from_unicode/from_unicode.h)
 // and, over both, the dispatcher of the table's Unicode rows
-// (api/unicode_dispatch.h).
+// (api/unicode_dispatch.h). The growth rules are the kinds kToUnicode to
+// kUtf16ToEightBit of common/growth.h.
 #ifndef LUMTRAX_CODES_UNICODE_H
 #define LUMTRAX_CODES_UNICODE_H
 
@@ -72,37 +73,11 @@ struct UnicodeOutcome {
     bool replaced() const { return replaced_length != 0; }
 };
 
-// ---- the growth rules: the most bytes n source bytes can give ---------------------
-
-// Decoding: a single byte gives at most 3 bytes of UTF-8 (2 of UTF-16); a
-// pair at most 8 of either (a site character outside the BMP and a
-// variation selector outside it, 4 + 4).
-constexpr std::uint64_t DecodeGrowth(UnicodeForm /*form*/, std::uint64_t n) { return 4 * n; }
-
-// Encoding, from n bytes of UTF-8 or UTF-16. A character of k bytes gives a
-// single byte (EUC: 2 with 8E, from k >= 2) or a pair (k >= 2 in UTF-8,
-// except in double-byte-only mode, where a substitute pair may stand for a
-// 1-byte character); the host codes with shift codes add an opening and a
-// closing code (1 byte, EBCDIC) or sequence (2 bytes, 8-bit) around a run,
-// whose worst case alternates one pair and one single byte.
-constexpr std::uint64_t EncodeGrowth(SourceCode to, UnicodeForm form, std::uint64_t n) {
-    const bool utf8 = form == UnicodeForm::kUtf8;
-    switch (to) {
-        case SourceCode::kShiftJis:
-        case SourceCode::kEuc:
-            return utf8 ? 2 * n : n;
-        case SourceCode::kEbcdicHost:
-            // UTF-8: 2B p p 2C s for a 2-byte and a 1-byte character; UTF-16:
-            // the same for two 2-byte ones.
-            return utf8 ? 2 * n + 2 : 5 * n / 4 + 3;
-        case SourceCode::kEightBitHost:
-            return utf8 ? 7 * n / 3 + 4 : 7 * n / 4 + 4;
-        case SourceCode::kUtf8:  // not a byte code
-        case SourceCode::kUtf16Le:
-        case SourceCode::kUtf16Be:
-            break;
-    }
-    return 0;
+// The form of a Unicode code of the table of conversions (codes/units.h).
+constexpr UnicodeForm FormOf(SourceCode code) {
+    return code == SourceCode::kUtf16Le   ? UnicodeForm::kUtf16Le
+           : code == SourceCode::kUtf16Be ? UnicodeForm::kUtf16Be
+                                          : UnicodeForm::kUtf8;
 }
 
 }  // namespace lumtrax

@@ -3,8 +3,8 @@
 
 namespace lumtrax {
 
-UnicodeOutcome EncodeFromUnicode(UnicodeForm form, const std::uint8_t* src, std::size_t n, SourceCode to,
-                                 TableSet table_set, StartSequence start, const UnicodeOptions& options,
+UnicodeOutcome EncodeFromUnicode(const Kernels& /*kernels*/, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+                                 SourceCode to, TableSet table_set, StartSequence start, const UnicodeOptions& options,
                                  std::uint8_t* dst) {
     switch (to) {
         case SourceCode::kEbcdicHost:
@@ -14,7 +14,7 @@ UnicodeOutcome EncodeFromUnicode(UnicodeForm form, const std::uint8_t* src, std:
         case SourceCode::kEuc:
             return UnicodeToEuc(form, src, n, options, dst);
         case SourceCode::kShiftJis:
-        case SourceCode::kUtf8:  // not a byte code
+        case SourceCode::kUtf8:  // not a byte code: no row has it
         case SourceCode::kUtf16Le:
         case SourceCode::kUtf16Be:
             break;

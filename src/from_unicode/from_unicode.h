@@ -3,11 +3,12 @@
 // (codes/unicode.h) to the code of its Shift-JIS image in the byte code,
 // with no Shift-JIS text in between.
 //
-// Each reads exactly the n bytes it is given, writes at most EncodeGrowth
-// bytes into dst, allocates nothing and writes no terminator: the outcome
-// counts what it wrote. It stops at invalid UTF-8 or UTF-16, and in strict
-// mode at the first character without a code, with what came before
-// written and an open run of the host codes closed.
+// Each reads exactly the n bytes it is given, writes inside the destination
+// that its growth rule sizes (Growth::kUtf8ToPlain to kUtf16ToEightBit),
+// allocates nothing and writes no terminator: the outcome counts what it
+// wrote. It stops at invalid UTF-8 or UTF-16, and in strict mode at the
+// first character without a code, with what came before written and an
+// open run of the host codes closed.
 #ifndef LUMTRAX_FROM_UNICODE_FROM_UNICODE_H
 #define LUMTRAX_FROM_UNICODE_FROM_UNICODE_H
 
@@ -17,14 +18,16 @@
 #include "codes/eightbit_host.h"
 #include "codes/unicode.h"
 #include "codes/units.h"
+#include "simd/kernels.h"
 #include "tables/host_tables.h"
 
 namespace lumtrax {
 
 // Unicode in form (n bytes of src) to the byte code `to`, with its table set
-// (the EBCDIC host code) and start sequence (the 8-bit host code).
-UnicodeOutcome EncodeFromUnicode(UnicodeForm form, const std::uint8_t* src, std::size_t n, SourceCode to,
-                                 TableSet table_set, StartSequence start, const UnicodeOptions& options,
+// (the EBCDIC host code) and start sequence (the 8-bit host code), through
+// the kernels of a level.
+UnicodeOutcome EncodeFromUnicode(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+                                 SourceCode to, TableSet table_set, StartSequence start, const UnicodeOptions& options,
                                  std::uint8_t* dst);
 
 // The conversion into each byte code.

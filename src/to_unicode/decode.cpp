@@ -3,8 +3,8 @@
 
 namespace lumtrax {
 
-UnicodeOutcome DecodeToUnicode(SourceCode from, TableSet table_set, const std::uint8_t* src, std::size_t n,
-                               UnicodeForm form, const UnicodeOptions& options, std::uint8_t* dst) {
+UnicodeOutcome DecodeToUnicode(const Kernels& /*kernels*/, SourceCode from, TableSet table_set, const std::uint8_t* src,
+                               std::size_t n, UnicodeForm form, const UnicodeOptions& options, std::uint8_t* dst) {
     switch (from) {
         case SourceCode::kEbcdicHost:
             return EbcdicHostToUnicode(src, n, table_set, form, options, dst);
@@ -13,7 +13,7 @@ UnicodeOutcome DecodeToUnicode(SourceCode from, TableSet table_set, const std::u
         case SourceCode::kEuc:
             return EucToUnicode(src, n, form, options, dst);
         case SourceCode::kShiftJis:
-        case SourceCode::kUtf8:  // not a byte code
+        case SourceCode::kUtf8:  // not a byte code: no row has it
         case SourceCode::kUtf16Le:
         case SourceCode::kUtf16Be:
             break;
