@@ -161,15 +161,10 @@ inline LastByte StepOverCharacter(const UnitRules& rules, const std::uint8_t* s,
 
 }  // namespace units_detail
 
-// Steps over the unit at p, as the conversion takes it. For the byte codes
-// it reads s[p.at] and s[p.at + 1] (size aside): a unit's width and meaning
-// are those it has where both bytes are the text's own. For Unicode text it
-// reads the unit's bytes and those of the character after it that could
-// join it, none at or past size: a unit that the end cuts short goes past
-// size.
-inline void StepOverUnit(const UnitRules& rules, const std::uint8_t* s, std::size_t size, UnitPosition& p);
-
-// The same for a byte code's text (Unicode text needs its size).
+// Steps over the unit at p of a byte code's text, as the conversion takes
+// it. Reads s[p.at] and s[p.at + 1]: a unit's width and meaning are those it
+// has where both bytes are the text's own. (Unicode text steps with its
+// size, below; here a character would count as one byte.)
 constexpr void StepOverUnit(const UnitRules& rules, const std::uint8_t* s, UnitPosition& p) {
     const std::uint8_t b = s[p.at];
     const std::uint8_t next = s[p.at + 1];
@@ -212,17 +207,8 @@ constexpr void StepOverUnit(const UnitRules& rules, const std::uint8_t* s, UnitP
         case SourceCode::kUtf8:
         case SourceCode::kUtf16Le:
         case SourceCode::kUtf16Be:
-            break;  // StepOverUnit with the size
-    }
-}
-
-inline void StepOverUnit(const UnitRules& rules, const std::uint8_t* s, std::size_t size, UnitPosition& p) {
-    if (IsUnicode(rules.source)) {
-        units_detail::StepOverCharacter(rules, s, size, p);
-    } else if (rules.pairs_only) {
-        p.at += 2;
-    } else {
-        StepOverUnit(rules, s, p);
+            p.at += 1;
+            break;
     }
 }
 
@@ -252,29 +238,45 @@ constexpr LastByte UnitAtLastByte(const UnitRules& rules, std::uint8_t b, bool o
     return LastByte::kWhole;
 }
 
+// Steps over the unit at p of a text of size bytes, of any code, reading
+// nothing at or past size, and says what the text's end makes of the unit:
+// whole, whole but the bytes after it could lengthen it (a cut after it
+// would change it), or cut short (p.at goes past size). A byte code's unit
+// at the last byte is read as if 00 followed it. For Unicode text it reads
+// the unit's bytes and those of the character after it that could join it.
+inline LastByte StepOverUnit(const UnitRules& rules, const std::uint8_t* s, std::size_t size, UnitPosition& p) {
+    if (IsUnicode(rules.source)) return units_detail::StepOverCharacter(rules, s, size, p);
+    if (p.at + 1 < size) {
+        if (rules.pairs_only) {
+            p.at += 2;
+        } else {
+            StepOverUnit(rules, s, p);
+        }
+        return p.at > size ? LastByte::kNeedsMore : LastByte::kWhole;
+    }
+    const LastByte last = UnitAtLastByte(rules, s[p.at], p.open);
+    if (last == LastByte::kNeedsMore) {
+        p.at = size + 1;
+        return last;
+    }
+    const std::uint8_t alone[2] = {s[p.at], 0x00};
+    UnitPosition q{0, p.open};
+    StepOverUnit(rules, alone, q);
+    p.at += q.at;
+    p.open = q.open;
+    return last;
+}
+
 // Where the first unit of the text begins that its end cuts: one that needs
 // bytes after the text, or (with may_grow) one that the byte after it could
 // make longer. size when there is none. Walks the text from its start, which
 // must be where a unit begins with no run open; reads nothing past size.
 inline std::size_t FirstCutUnit(const UnitRules& rules, const std::uint8_t* s, std::size_t size, bool may_grow) {
     UnitPosition p;
-    if (IsUnicode(rules.source)) {
-        while (p.at < size) {
-            UnitPosition next = p;
-            const LastByte last = units_detail::StepOverCharacter(rules, s, size, next);
-            if (last == LastByte::kNeedsMore || (may_grow && last == LastByte::kMayGrow)) return p.at;
-            p = next;
-        }
-        return size;
-    }
     while (p.at < size) {
-        if (p.at + 1 == size) {
-            const LastByte last = UnitAtLastByte(rules, s[p.at], p.open);
-            return last == LastByte::kNeedsMore || (may_grow && last == LastByte::kMayGrow) ? p.at : size;
-        }
         UnitPosition next = p;
-        StepOverUnit(rules, s, size, next);
-        if (next.at > size) return p.at;
+        const LastByte last = StepOverUnit(rules, s, size, next);
+        if (last == LastByte::kNeedsMore || (may_grow && last == LastByte::kMayGrow)) return p.at;
         p = next;
     }
     return size;
