@@ -3,23 +3,23 @@
 
 namespace lumtrax {
 
-UnicodeOutcome EncodeFromUnicode(const Kernels& /*kernels*/, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+UnicodeOutcome EncodeFromUnicode(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
                                  SourceCode to, TableSet table_set, StartSequence start, const UnicodeOptions& options,
                                  std::uint8_t* dst) {
     switch (to) {
         case SourceCode::kEbcdicHost:
-            return UnicodeToEbcdicHost(form, src, n, table_set, options, dst);
+            return UnicodeToEbcdicHost(kernels, form, src, n, table_set, options, dst);
         case SourceCode::kEightBitHost:
-            return UnicodeToEightBitHost(form, src, n, start, options, dst);
+            return UnicodeToEightBitHost(kernels, form, src, n, start, options, dst);
         case SourceCode::kEuc:
-            return UnicodeToEuc(form, src, n, options, dst);
+            return UnicodeToEuc(kernels, form, src, n, options, dst);
         case SourceCode::kShiftJis:
         case SourceCode::kUtf8:  // not a byte code: no row has it
         case SourceCode::kUtf16Le:
         case SourceCode::kUtf16Be:
             break;
     }
-    return UnicodeToSjis(form, src, n, options, dst);
+    return UnicodeToSjis(kernels, form, src, n, options, dst);
 }
 
 }  // namespace lumtrax

@@ -30,8 +30,11 @@
 #include "codes/utf8.h"
 #include "common/bytes.h"
 #include "common/cursor.h"
+#include "common/growth.h"
 #include "common/modes.h"
 #include "gaiji/gaiji.h"
+#include "simd/kernels.h"
+#include "tables/unicode_units.h"
 
 namespace lumtrax {
 
@@ -124,27 +127,42 @@ CodeEntry SiteOrMappedCode(const SiteCharacters& site, const MappingTables& tabl
     return LookupCode(tables, c);
 }
 
+// A kernel of the level for the conversion, and what it writes by.
+struct EncodeKernel {
+    void (*blocks)(Cursor& c, const FromUnicodeTables& t) = nullptr;
+    FromUnicodeTables tables{};
+};
+
+// The loop: while characters are left, the kernel (when the level has one)
+// converts what it can, then one character is converted here. The target's
+// cursor reads src and writes dst, whose end the growth rule puts.
 template <typename Reader, typename Target>
-UnicodeOutcome EncodeText(const std::uint8_t* src, std::size_t n, const UnicodeOptions& options, Target& target,
-                          std::uint8_t* dst) {
+UnicodeOutcome EncodeText(const EncodeKernel& kernel, const std::uint8_t* src, std::size_t n,
+                          const UnicodeOptions& options, Target& target, std::uint8_t* dst, Growth growth) {
     EncodeState<Target> state(target, options);
+    Cursor& c = target.c;
+    c = Cursor{src, n, 0, dst, dst + DestinationCapacity(growth, n), false};
     const bool line_ends = !options.double_byte_only;
     const bool keeps_line_ends = options.mode.line_end == LineEndMode::kKeep;
     const bool copies_ascii = Reader::kAsciiBytes && keeps_line_ends && !options.double_byte_only;
-    std::size_t i = 0;
-    while (i < n) {
+    while (!c.done()) {
+        if (kernel.blocks != nullptr) {
+            kernel.blocks(c, kernel.tables);
+            if (c.done()) break;
+        }
+        const std::size_t i = c.i;
         if (copies_ascii && src[i] < 0x80 && target.CopiesAscii()) {
             std::size_t after = i;
             while (after + 8 <= n) {
                 std::uint64_t word;
                 std::memcpy(&word, src + after, 8);
                 if ((word & 0x8080808080808080u) != 0) break;
-                std::memcpy(target.c.out, &word, 8);
-                target.c.out += 8;
+                std::memcpy(c.out, &word, 8);
+                c.out += 8;
                 after += 8;
             }
             if (after != i) {
-                i = after;
+                c.i = after;
                 continue;
             }
         }
@@ -158,7 +176,7 @@ UnicodeOutcome EncodeText(const std::uint8_t* src, std::size_t n, const UnicodeO
             const DecodedScalar next = Reader::Read(src + i + length, n - i - length);
             if (next.fault == UnicodeFailure::kNone && next.scalar == kLineFeed) {
                 target.LineEnd(options.mode.line_end);
-                i += length + next.length;
+                c.i = i + length + next.length;
                 continue;
             }
         }
@@ -166,31 +184,66 @@ UnicodeOutcome EncodeText(const std::uint8_t* src, std::size_t n, const UnicodeO
                                 ? SiteOrMappedCode<Reader>(*state.site(), state.tables(), d.scalar, src, n, i, length)
                                 : LookupCode(state.tables(), d.scalar);
         if (!state.Write(e, i, length)) break;
-        i += length;
+        c.i = i + length;
     }
     target.Finish();
     UnicodeOutcome outcome = state.outcome();
-    outcome.written = static_cast<std::size_t>(target.c.out - dst);
+    outcome.written = static_cast<std::size_t>(c.out - dst);
     return outcome;
 }
 
-// Runs EncodeText with the reader of the form.
+// The growth rule of a conversion from the form into the code.
+constexpr Growth EncodeGrowthOf(UnicodeForm form, SourceCode to) {
+    const bool utf8 = form == UnicodeForm::kUtf8;
+    switch (to) {
+        case SourceCode::kEbcdicHost:
+            return utf8 ? Growth::kUtf8ToEbcdic : Growth::kUtf16ToEbcdic;
+        case SourceCode::kEightBitHost:
+            return utf8 ? Growth::kUtf8ToEightBit : Growth::kUtf16ToEightBit;
+        default:
+            return utf8 ? Growth::kUtf8ToPlain : Growth::kUtf16ToPlain;
+    }
+}
+
+// What every kernel from Unicode writes by, for a target of the options:
+// its single bytes and shift codes (codes 0 when it writes none).
+inline FromUnicodeTables KernelTablesOf(const UnicodeOptions& options, const SingleForms& singles, unsigned code_width,
+                                        BytePair open, BytePair close) {
+    FromUnicodeTables t{};
+    t.mapping = &TablesOf(options.mapping);
+    t.singles = &singles;
+    t.code_width = WritesShiftCodes(options.mode.shift) ? code_width : 0;
+    t.open[0] = open.lead;
+    t.open[1] = open.trail;
+    t.close[0] = close.lead;
+    t.close[1] = close.trail;
+    t.keeps_line_ends = options.mode.line_end == LineEndMode::kKeep;
+    t.stops_at_site = options.site_characters() != nullptr;
+    return t;
+}
+
+// Runs EncodeText with the reader of the form, and the level's kernel for
+// the form and the target (none in double-byte-only mode).
 template <typename Target>
-UnicodeOutcome EncodeInForm(UnicodeForm form, const std::uint8_t* src, std::size_t n, const UnicodeOptions& options,
-                            Target& target, std::uint8_t* dst) {
+UnicodeOutcome EncodeInForm(const Kernels& kernels, SourceCode to, const FromUnicodeTables& tables, UnicodeForm form,
+                            const std::uint8_t* src, std::size_t n, const UnicodeOptions& options, Target& target,
+                            std::uint8_t* dst) {
+    EncodeKernel kernel{kernels.from_unicode[static_cast<int>(form)][static_cast<int>(to)], tables};
+    if (options.double_byte_only) kernel.blocks = nullptr;
+    const Growth growth = EncodeGrowthOf(form, to);
     switch (form) {
         case UnicodeForm::kUtf16Le:
-            return EncodeText<Utf16Reader<ByteOrder::kLittleEndian>>(src, n, options, target, dst);
+            return EncodeText<Utf16Reader<ByteOrder::kLittleEndian>>(kernel, src, n, options, target, dst, growth);
         case UnicodeForm::kUtf16Be:
-            return EncodeText<Utf16Reader<ByteOrder::kBigEndian>>(src, n, options, target, dst);
+            return EncodeText<Utf16Reader<ByteOrder::kBigEndian>>(kernel, src, n, options, target, dst, growth);
         case UnicodeForm::kUtf8:
             break;
     }
-    return EncodeText<Utf8Reader>(src, n, options, target, dst);
+    return EncodeText<Utf8Reader>(kernel, src, n, options, target, dst, growth);
 }
 
-// Where a target writes: the cursor of the byte-code conversions, its
-// source unused.
+// Where a target writes: the cursor of the byte-code conversions, which
+// EncodeText sets up.
 inline Cursor OutputCursor(std::uint8_t* dst) { return Cursor{nullptr, 0, 0, dst, dst, false}; }
 
 // The line end of the targets without runs.

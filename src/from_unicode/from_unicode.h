@@ -30,15 +30,16 @@ UnicodeOutcome EncodeFromUnicode(const Kernels& kernels, UnicodeForm form, const
                                  SourceCode to, TableSet table_set, StartSequence start, const UnicodeOptions& options,
                                  std::uint8_t* dst);
 
-// The conversion into each byte code.
-UnicodeOutcome UnicodeToSjis(UnicodeForm form, const std::uint8_t* src, std::size_t n, const UnicodeOptions& options,
-                             std::uint8_t* dst);
-UnicodeOutcome UnicodeToEbcdicHost(UnicodeForm form, const std::uint8_t* src, std::size_t n, TableSet table_set,
-                                   const UnicodeOptions& options, std::uint8_t* dst);
-UnicodeOutcome UnicodeToEightBitHost(UnicodeForm form, const std::uint8_t* src, std::size_t n, StartSequence start,
-                                     const UnicodeOptions& options, std::uint8_t* dst);
-UnicodeOutcome UnicodeToEuc(UnicodeForm form, const std::uint8_t* src, std::size_t n, const UnicodeOptions& options,
-                            std::uint8_t* dst);
+// The conversion into each byte code (with its kernel; none in
+// double-byte-only mode).
+UnicodeOutcome UnicodeToSjis(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+                             const UnicodeOptions& options, std::uint8_t* dst);
+UnicodeOutcome UnicodeToEbcdicHost(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+                                   TableSet table_set, const UnicodeOptions& options, std::uint8_t* dst);
+UnicodeOutcome UnicodeToEightBitHost(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+                                     StartSequence start, const UnicodeOptions& options, std::uint8_t* dst);
+UnicodeOutcome UnicodeToEuc(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+                            const UnicodeOptions& options, std::uint8_t* dst);
 
 }  // namespace lumtrax
 

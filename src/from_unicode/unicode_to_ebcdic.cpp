@@ -28,10 +28,13 @@ private:
 
 }  // namespace
 
-UnicodeOutcome UnicodeToEbcdicHost(UnicodeForm form, const std::uint8_t* src, std::size_t n, TableSet table_set,
-                                   const UnicodeOptions& options, std::uint8_t* dst) {
+UnicodeOutcome UnicodeToEbcdicHost(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+                                   TableSet table_set, const UnicodeOptions& options, std::uint8_t* dst) {
     ShiftedTarget<EbcdicCode> target(dst, EbcdicCode(SjisToHostTable(table_set)), options);
-    return EncodeInForm(form, src, n, options, target, dst);
+    const FromUnicodeTables tables =
+        KernelTablesOf(options, table_set == TableSet::kLowerCase ? kEbcdicSet0Singles : kEbcdicSet1Singles, 1,
+                       {kEbcdicRunOpen, 0}, {kEbcdicRunClose, 0});
+    return EncodeInForm(kernels, SourceCode::kEbcdicHost, tables, form, src, n, options, target, dst);
 }
 
 }  // namespace lumtrax

@@ -29,10 +29,13 @@ private:
 
 }  // namespace
 
-UnicodeOutcome UnicodeToEightBitHost(UnicodeForm form, const std::uint8_t* src, std::size_t n, StartSequence start,
-                                     const UnicodeOptions& options, std::uint8_t* dst) {
+UnicodeOutcome UnicodeToEightBitHost(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+                                     StartSequence start, const UnicodeOptions& options, std::uint8_t* dst) {
     ShiftedTarget<EightBitCode> target(dst, EightBitCode(start), options);
-    return EncodeInForm(form, src, n, options, target, dst);
+    const std::uint8_t opening = start == StartSequence::k70 ? kEightBitStart70 : kEightBitStartF0;
+    const FromUnicodeTables tables = KernelTablesOf(options, kSameSingles, 2, {kEightBitSequenceLead, opening},
+                                                    {kEightBitSequenceLead, kEightBitEnd});
+    return EncodeInForm(kernels, SourceCode::kEightBitHost, tables, form, src, n, options, target, dst);
 }
 
 }  // namespace lumtrax

@@ -38,10 +38,11 @@ struct EucTarget {
 
 }  // namespace
 
-UnicodeOutcome UnicodeToEuc(UnicodeForm form, const std::uint8_t* src, std::size_t n, const UnicodeOptions& options,
-                            std::uint8_t* dst) {
+UnicodeOutcome UnicodeToEuc(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+                            const UnicodeOptions& options, std::uint8_t* dst) {
     EucTarget target{OutputCursor(dst)};
-    return EncodeInForm(form, src, n, options, target, dst);
+    const FromUnicodeTables tables = KernelTablesOf(options, kEucSingles, 0, {0, 0}, {0, 0});
+    return EncodeInForm(kernels, SourceCode::kEuc, tables, form, src, n, options, target, dst);
 }
 
 }  // namespace lumtrax

@@ -25,10 +25,11 @@ struct SjisTarget {
 
 }  // namespace
 
-UnicodeOutcome UnicodeToSjis(UnicodeForm form, const std::uint8_t* src, std::size_t n, const UnicodeOptions& options,
-                             std::uint8_t* dst) {
+UnicodeOutcome UnicodeToSjis(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
+                             const UnicodeOptions& options, std::uint8_t* dst) {
     SjisTarget target{OutputCursor(dst)};
-    return EncodeInForm(form, src, n, options, target, dst);
+    const FromUnicodeTables tables = KernelTablesOf(options, kSameSingles, 0, {0, 0}, {0, 0});
+    return EncodeInForm(kernels, SourceCode::kShiftJis, tables, form, src, n, options, target, dst);
 }
 
 }  // namespace lumtrax

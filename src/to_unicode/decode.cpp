@@ -3,22 +3,22 @@
 
 namespace lumtrax {
 
-UnicodeOutcome DecodeToUnicode(const Kernels& /*kernels*/, SourceCode from, TableSet table_set, const std::uint8_t* src,
+UnicodeOutcome DecodeToUnicode(const Kernels& kernels, SourceCode from, TableSet table_set, const std::uint8_t* src,
                                std::size_t n, UnicodeForm form, const UnicodeOptions& options, std::uint8_t* dst) {
     switch (from) {
         case SourceCode::kEbcdicHost:
-            return EbcdicHostToUnicode(src, n, table_set, form, options, dst);
+            return EbcdicHostToUnicode(kernels, src, n, table_set, form, options, dst);
         case SourceCode::kEightBitHost:
-            return EightBitHostToUnicode(src, n, form, options, dst);
+            return EightBitHostToUnicode(kernels, src, n, form, options, dst);
         case SourceCode::kEuc:
-            return EucToUnicode(src, n, form, options, dst);
+            return EucToUnicode(kernels, src, n, form, options, dst);
         case SourceCode::kShiftJis:
         case SourceCode::kUtf8:  // not a byte code: no row has it
         case SourceCode::kUtf16Le:
         case SourceCode::kUtf16Be:
             break;
     }
-    return SjisToUnicode(src, n, form, options, dst);
+    return SjisToUnicode(kernels, src, n, form, options, dst);
 }
 
 }  // namespace lumtrax

@@ -26,54 +26,58 @@ bool PutEightBitPair(UnicodeSink<Form>& s, std::uint8_t lead, std::uint8_t trail
             const BytePair sjis = JisToSjis(lead, trail);
             if (IsSjisGaiji(sjis.lead, sjis.trail)) return s.PutGaijiCode(sjis, at, 2);
         }
-        return s.Put(JisScalar(s.tables, lead, trail), at, 2);
+        return s.Put(s.units[JisUnit(lead, trail)], at, 2);
     }
-    if (IsEightBitSpace(lead, trail)) return s.Put(JisScalar(s.tables, 0x21, 0x21), at, 2);
+    if (IsEightBitSpace(lead, trail)) return s.Put(s.units[JisUnit(0x21, 0x21)], at, 2);
     return s.PutServerGaiji(CodeRecord{{lead, trail, 0, 0}}, HostCodeKind::kEightBitHost, at, 2);
 }
 
 template <typename Form>
 struct EightBitLoop {
-    static void Run(UnicodeSink<Form>& s, const std::uint8_t* src, std::size_t n, bool double_byte_only) {
-        bool in_run = double_byte_only;
-        std::size_t i = 0;
-        while (i < n) {
-            const std::uint8_t lead = src[i];
-            if (lead == kEightBitSequenceLead && i + 1 < n && IsEightBitSequence(lead, src[i + 1]) &&
-                !double_byte_only) {
-                in_run = EightBitSequenceOpens(src[i + 1]);
-                i += 2;
-                continue;
+    static void Run(UnicodeSink<Form>& s, const DecodeKernel& kernel, bool double_byte_only) {
+        s.c.in_run = double_byte_only;
+        ConvertToUnicode(s, kernel, [&](UnicodeSink<Form>& at) {
+            Cursor& c = at.c;
+            const std::uint8_t lead = c.src[c.i];
+            const bool two_left = c.i + 1 < c.n;
+            if (two_left && IsEightBitSequence(lead, c.src[c.i + 1]) && !double_byte_only) {
+                c.in_run = EightBitSequenceOpens(c.src[c.i + 1]);
+                c.i += 2;
+                return true;
             }
-            bool go_on = true;
-            if (!in_run && lead < 0x80) {
-                const std::size_t after = Form::CopyAscii(src, i, n, s.out);
-                if (after == i) {
-                    Form::Put(lead, s.out);
-                    ++i;
+            if (!c.in_run && lead < 0x80) {
+                const std::size_t after = Form::CopyAscii(c.src, c.i, c.n, c.out);
+                if (after == c.i) {
+                    Form::PutAscii(lead, c.out);
+                    ++c.i;
                 } else {
-                    i = after;
+                    c.i = after;
                 }
-            } else if (!in_run) {
-                go_on = s.Put(SingleByteScalar(s.tables, lead), i, 1);
-                i += 1;
-            } else if (i + 1 == n) {
-                go_on = s.NoForm(i, 1);
-                i += 1;
-            } else {
-                go_on = PutEightBitPair(s, lead, src[i + 1], i);
-                i += 2;
+                return true;
             }
-            if (!go_on) return;
-        }
+            if (!c.in_run) {
+                c.i += 1;
+                return at.Put(at.units[kSingleByteUnits + lead], c.i - 1, 1);
+            }
+            if (!two_left) {
+                c.i += 1;
+                return at.NoForm(c.i - 1, 1);
+            }
+            c.i += 2;
+            return PutEightBitPair(at, lead, c.src[c.i - 1], c.i - 2);
+        });
     }
 };
 
 }  // namespace
 
-UnicodeOutcome EightBitHostToUnicode(const std::uint8_t* src, std::size_t n, UnicodeForm form,
+UnicodeOutcome EightBitHostToUnicode(const Kernels& kernels, const std::uint8_t* src, std::size_t n, UnicodeForm form,
                                      const UnicodeOptions& options, std::uint8_t* dst) {
-    return InForm<EightBitLoop>(form, dst, options, src, n, options.double_byte_only);
+    const ToUnicodeTables tables{UnitsOf(options.mapping).data(), kSingleByteUnits,
+                                 options.site_characters() != nullptr};
+    const Kernels& level = options.double_byte_only ? KernelsOf(SimdLevel::kScalar) : kernels;
+    return InForm<EightBitLoop>(level, SourceCode::kEightBitHost, tables, form, src, n, dst, options,
+                                options.double_byte_only);
 }
 
 }  // namespace lumtrax

@@ -21,47 +21,42 @@ namespace {
 
 template <typename Form>
 struct EucLoop {
-    static void Run(UnicodeSink<Form>& s, const std::uint8_t* src, std::size_t n, bool double_byte_only) {
-        std::size_t i = 0;
-        while (i < n) {
-            const std::uint8_t lead = src[i];
-            bool go_on = true;
+    static void Run(UnicodeSink<Form>& s, const DecodeKernel& kernel, bool double_byte_only) {
+        ConvertToUnicode(s, kernel, [&](UnicodeSink<Form>& at) {
+            Cursor& c = at.c;
+            const std::uint8_t lead = c.src[c.i];
             if (lead < 0x80 && !double_byte_only) {
-                const std::size_t after = Form::CopyAscii(src, i, n, s.out);
-                if (after == i) {
-                    Form::Put(lead, s.out);
-                    ++i;
+                const std::size_t after = Form::CopyAscii(c.src, c.i, c.n, c.out);
+                if (after == c.i) {
+                    Form::PutAscii(lead, c.out);
+                    ++c.i;
                 } else {
-                    i = after;
+                    c.i = after;
                 }
-                continue;
+                return true;
             }
-            if (i + 1 == n) {
-                go_on = s.NoForm(i, 1);
-                i += 1;
-            } else {
-                const std::uint8_t trail = src[i + 1];
-                if (double_byte_only && (lead < 0x80 || lead == kSingleShift2)) {
-                    go_on = s.NoForm(i, 2);
-                } else if (lead == kSingleShift2) {
-                    go_on = s.Put(SingleByteScalar(s.tables, trail), i, 2);
-                } else if (IsEucJisPair(lead, trail)) {
-                    go_on = s.Put(JisScalar(s.tables, lead, trail), i, 2);
-                } else {
-                    go_on = s.PutServerGaiji(EucRecord(lead, trail), HostCodeKind::kEuc, i, 2);
-                }
-                i += 2;
+            if (c.i + 1 == c.n) {
+                c.i += 1;
+                return at.NoForm(c.i - 1, 1);
             }
-            if (!go_on) return;
-        }
+            const std::uint8_t trail = c.src[c.i + 1];
+            c.i += 2;
+            const std::size_t i = c.i - 2;
+            if (double_byte_only && (lead < 0x80 || lead == kSingleShift2)) return at.NoForm(i, 2);
+            if (lead == kSingleShift2) return at.Put(at.units[kSingleByteUnits + trail], i, 2);
+            if (IsEucJisPair(lead, trail)) return at.Put(at.units[JisUnit(lead, trail)], i, 2);
+            return at.PutServerGaiji(EucRecord(lead, trail), HostCodeKind::kEuc, i, 2);
+        });
     }
 };
 
 }  // namespace
 
-UnicodeOutcome EucToUnicode(const std::uint8_t* src, std::size_t n, UnicodeForm form, const UnicodeOptions& options,
-                            std::uint8_t* dst) {
-    return InForm<EucLoop>(form, dst, options, src, n, options.double_byte_only);
+UnicodeOutcome EucToUnicode(const Kernels& kernels, const std::uint8_t* src, std::size_t n, UnicodeForm form,
+                            const UnicodeOptions& options, std::uint8_t* dst) {
+    const ToUnicodeTables tables{UnitsOf(options.mapping).data(), kSingleByteUnits, false};
+    const Kernels& level = options.double_byte_only ? KernelsOf(SimdLevel::kScalar) : kernels;
+    return InForm<EucLoop>(level, SourceCode::kEuc, tables, form, src, n, dst, options, options.double_byte_only);
 }
 
 }  // namespace lumtrax

@@ -26,15 +26,16 @@ namespace lumtrax {
 UnicodeOutcome DecodeToUnicode(const Kernels& kernels, SourceCode from, TableSet table_set, const std::uint8_t* src,
                                std::size_t n, UnicodeForm form, const UnicodeOptions& options, std::uint8_t* dst);
 
-// The loop of each byte code.
-UnicodeOutcome SjisToUnicode(const std::uint8_t* src, std::size_t n, UnicodeForm form, const UnicodeOptions& options,
-                             std::uint8_t* dst);
-UnicodeOutcome EbcdicHostToUnicode(const std::uint8_t* src, std::size_t n, TableSet table_set, UnicodeForm form,
-                                   const UnicodeOptions& options, std::uint8_t* dst);
-UnicodeOutcome EightBitHostToUnicode(const std::uint8_t* src, std::size_t n, UnicodeForm form,
+// The loop of each byte code (with its kernel; none in double-byte-only
+// mode).
+UnicodeOutcome SjisToUnicode(const Kernels& kernels, const std::uint8_t* src, std::size_t n, UnicodeForm form,
+                             const UnicodeOptions& options, std::uint8_t* dst);
+UnicodeOutcome EbcdicHostToUnicode(const Kernels& kernels, const std::uint8_t* src, std::size_t n, TableSet table_set,
+                                   UnicodeForm form, const UnicodeOptions& options, std::uint8_t* dst);
+UnicodeOutcome EightBitHostToUnicode(const Kernels& kernels, const std::uint8_t* src, std::size_t n, UnicodeForm form,
                                      const UnicodeOptions& options, std::uint8_t* dst);
-UnicodeOutcome EucToUnicode(const std::uint8_t* src, std::size_t n, UnicodeForm form, const UnicodeOptions& options,
-                            std::uint8_t* dst);
+UnicodeOutcome EucToUnicode(const Kernels& kernels, const std::uint8_t* src, std::size_t n, UnicodeForm form,
+                            const UnicodeOptions& options, std::uint8_t* dst);
 
 }  // namespace lumtrax
 

@@ -26,7 +26,7 @@
 #define LUMTRAX_KERNELS_OF(level, ns)                                                                         \
     {                                                                                                         \
         level, ns::SjisToEbcdicBlocks, ns::SjisToEightBitBlocks, ns::SjisToEucBlocks, ns::EbcdicToSjisBlocks, \
-            ns::EightBitToSjisBlocks, ns::EucToSjisBlocks                                                     \
+            ns::EightBitToSjisBlocks, ns::EucToSjisBlocks, {}, {}                                             \
     }
 
 #endif  // LUMTRAX_SIMD_GENERIC_LEVEL_H
