@@ -32,6 +32,7 @@
 #include "common/cursor.h"
 #include "common/growth.h"
 #include "common/modes.h"
+#include "from_unicode/direct_codes.h"
 #include "gaiji/gaiji.h"
 #include "simd/kernels.h"
 #include "tables/unicode_units.h"
@@ -207,11 +208,12 @@ constexpr Growth EncodeGrowthOf(UnicodeForm form, SourceCode to) {
 
 // What every kernel from Unicode writes by, for a target of the options:
 // its single bytes and shift codes (codes 0 when it writes none).
-inline FromUnicodeTables KernelTablesOf(const UnicodeOptions& options, const SingleForms& singles, unsigned code_width,
-                                        BytePair open, BytePair close) {
+inline FromUnicodeTables KernelTablesOf(const UnicodeOptions& options, const SingleForms& singles,
+                                        const ByteTable* table, unsigned code_width, BytePair open, BytePair close) {
     FromUnicodeTables t{};
-    t.mapping = &TablesOf(options.mapping);
+    t.codes = DirectCodesOf(options.mapping).data();
     t.singles = &singles;
+    t.table = table;
     t.code_width = WritesShiftCodes(options.mode.shift) ? code_width : 0;
     t.open[0] = open.lead;
     t.open[1] = open.trail;

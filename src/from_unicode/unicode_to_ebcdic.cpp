@@ -32,8 +32,8 @@ UnicodeOutcome UnicodeToEbcdicHost(const Kernels& kernels, UnicodeForm form, con
                                    TableSet table_set, const UnicodeOptions& options, std::uint8_t* dst) {
     ShiftedTarget<EbcdicCode> target(dst, EbcdicCode(SjisToHostTable(table_set)), options);
     const FromUnicodeTables tables =
-        KernelTablesOf(options, table_set == TableSet::kLowerCase ? kEbcdicSet0Singles : kEbcdicSet1Singles, 1,
-                       {kEbcdicRunOpen, 0}, {kEbcdicRunClose, 0});
+        KernelTablesOf(options, table_set == TableSet::kLowerCase ? kEbcdicSet0Singles : kEbcdicSet1Singles,
+                       &SjisToHostTable(table_set), 1, {kEbcdicRunOpen, 0}, {kEbcdicRunClose, 0});
     return EncodeInForm(kernels, SourceCode::kEbcdicHost, tables, form, src, n, options, target, dst);
 }
 

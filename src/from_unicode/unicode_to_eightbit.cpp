@@ -33,7 +33,7 @@ UnicodeOutcome UnicodeToEightBitHost(const Kernels& kernels, UnicodeForm form, c
                                      StartSequence start, const UnicodeOptions& options, std::uint8_t* dst) {
     ShiftedTarget<EightBitCode> target(dst, EightBitCode(start), options);
     const std::uint8_t opening = start == StartSequence::k70 ? kEightBitStart70 : kEightBitStartF0;
-    const FromUnicodeTables tables = KernelTablesOf(options, kSameSingles, 2, {kEightBitSequenceLead, opening},
+    const FromUnicodeTables tables = KernelTablesOf(options, kSameSingles, nullptr, 2, {kEightBitSequenceLead, opening},
                                                     {kEightBitSequenceLead, kEightBitEnd});
     return EncodeInForm(kernels, SourceCode::kEightBitHost, tables, form, src, n, options, target, dst);
 }

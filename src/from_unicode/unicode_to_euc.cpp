@@ -41,7 +41,7 @@ struct EucTarget {
 UnicodeOutcome UnicodeToEuc(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
                             const UnicodeOptions& options, std::uint8_t* dst) {
     EucTarget target{OutputCursor(dst)};
-    const FromUnicodeTables tables = KernelTablesOf(options, kEucSingles, 0, {0, 0}, {0, 0});
+    const FromUnicodeTables tables = KernelTablesOf(options, kEucSingles, nullptr, 0, {0, 0}, {0, 0});
     return EncodeInForm(kernels, SourceCode::kEuc, tables, form, src, n, options, target, dst);
 }
 

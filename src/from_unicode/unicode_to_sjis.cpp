@@ -28,7 +28,7 @@ struct SjisTarget {
 UnicodeOutcome UnicodeToSjis(const Kernels& kernels, UnicodeForm form, const std::uint8_t* src, std::size_t n,
                              const UnicodeOptions& options, std::uint8_t* dst) {
     SjisTarget target{OutputCursor(dst)};
-    const FromUnicodeTables tables = KernelTablesOf(options, kSameSingles, 0, {0, 0}, {0, 0});
+    const FromUnicodeTables tables = KernelTablesOf(options, kSameSingles, nullptr, 0, {0, 0}, {0, 0});
     return EncodeInForm(kernels, SourceCode::kShiftJis, tables, form, src, n, options, target, dst);
 }
 

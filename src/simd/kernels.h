@@ -44,8 +44,9 @@ struct ToUnicodeTables {
 
 // What a kernel of a conversion from Unicode writes by.
 struct FromUnicodeTables {
-    const MappingTables* mapping;
+    const std::uint16_t* codes;  // the mapping's DirectCodes (from_unicode/direct_codes.h)
     const SingleForms* singles;  // the target's single bytes
+    const ByteTable* table;      // the EBCDIC host code's single bytes (of ASCII), or null
     unsigned code_width;         // 1 or 2 for the shift codes or sequences written, 0 for none
     std::uint8_t open[2];
     std::uint8_t close[2];

@@ -124,6 +124,13 @@ inline constexpr SingleForms kEbcdicSet1Singles = MakeSingleForms(&kSjisToHostSe
 inline constexpr SingleForms kSameSingles = MakeSingleForms(nullptr, false);
 inline constexpr SingleForms kEucSingles = MakeSingleForms(nullptr, true);
 
+// The entries of the table of every character of the BMP that the kernels
+// from Unicode look characters up in (from_unicode/direct_codes.h): a
+// kanji's JIS code, a single byte's Shift-JIS image, or one of these.
+inline constexpr std::uint16_t kNoDirectCode = 0xFFFF;
+inline constexpr std::uint16_t kGaijiClass = 0xFFFE;
+using DirectCodes = std::array<std::uint16_t, 0x10000>;
+
 static_assert(kEbcdicSet0Singles['A'] == 0xC1 && kSameSingles[0xB1] == 0xB1 && kEucSingles[0xB1] == 0xB18E &&
               kEucSingles['A'] == 'A');
 

@@ -1,0 +1,20 @@
+#include "from_unicode/direct_codes.h"
+
+namespace lumtrax {
+namespace {
+
+DirectCodes Build(const MappingTables& t) {
+    DirectCodes codes{};
+    for (char32_t c = 0; c < 0x10000; ++c) codes[c] = DirectCodeOf(t, c);
+    return codes;
+}
+
+}  // namespace
+
+const DirectCodes& DirectCodesOf(Mapping mapping) {
+    static const DirectCodes cp932 = Build(kCp932Tables);
+    static const DirectCodes jis = Build(kJisTables);
+    return mapping == Mapping::kCp932 ? cp932 : jis;
+}
+
+}  // namespace lumtrax
