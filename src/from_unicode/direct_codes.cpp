@@ -6,6 +6,7 @@ namespace {
 DirectCodes Build(const MappingTables& t) {
     DirectCodes codes{};
     for (char32_t c = 0; c < 0x10000; ++c) codes[c] = DirectCodeOf(t, c);
+    codes[0x10000] = kNoDirectCode;
     return codes;
 }
 

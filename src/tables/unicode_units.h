@@ -17,6 +17,10 @@
 //
 // Encoding: the single bytes of each byte code as the kernels write them
 // (the host byte, or 8E and the byte in EUC).
+//
+// Each table of 16-bit entries has one entry more than it indexes, so that a
+// kernel may read any entry as 32 bits (a gather of 32-bit lanes) and keep
+// the low half.
 #ifndef LUMTRAX_TABLES_UNICODE_UNITS_H
 #define LUMTRAX_TABLES_UNICODE_UNITS_H
 
@@ -36,7 +40,7 @@ inline constexpr std::uint16_t kSingleByteUnits = 512;
 inline constexpr std::uint16_t kPairUnits = 768;
 inline constexpr std::size_t kUnitCount = kPairUnits + 60 * 188;
 
-using UnitScalars = std::array<std::uint16_t, kUnitCount>;
+using UnitScalars = std::array<std::uint16_t, kUnitCount + 1>;
 
 // The place of a Shift-JIS lead (81-9F, E0-FC) among the leads, and of a
 // trail (40-7E, 80-FC) among the trails.
@@ -103,7 +107,7 @@ static_assert(kCp932Units[kSingleByteUnits + 0xA0] == 0xF8F0 && kJisUnits[kSingl
 
 // A Shift-JIS single byte as each byte code writes it: the byte (and, from
 // 100 up, a second byte after it: 8E X in EUC).
-using SingleForms = std::array<std::uint16_t, 256>;
+using SingleForms = std::array<std::uint16_t, 256 + 1>;
 
 constexpr SingleForms MakeSingleForms(const ByteTable* table, bool euc) {
     SingleForms forms{};
@@ -129,7 +133,7 @@ inline constexpr SingleForms kEucSingles = MakeSingleForms(nullptr, true);
 // kanji's JIS code, a single byte's Shift-JIS image, or one of these.
 inline constexpr std::uint16_t kNoDirectCode = 0xFFFF;
 inline constexpr std::uint16_t kGaijiClass = 0xFFFE;
-using DirectCodes = std::array<std::uint16_t, 0x10000>;
+using DirectCodes = std::array<std::uint16_t, 0x10000 + 1>;
 
 static_assert(kEbcdicSet0Singles['A'] == 0xC1 && kSameSingles[0xB1] == 0xB1 && kEucSingles[0xB1] == 0xB18E &&
               kEucSingles['A'] == 'A');

@@ -26,7 +26,6 @@ template <int kBits>
 LUMTRAX_INLINE Lanes LShr(Lanes a) {
     return _mm256_srli_epi32(a, kBits);
 }
-LUMTRAX_INLINE Lanes LShrBy(Lanes a, Lanes counts) { return _mm256_srlv_epi32(a, counts); }
 
 LUMTRAX_INLINE LaneBits LaneBitsOf(Lanes m) {
     return static_cast<LaneBits>(_mm256_movemask_ps(_mm256_castsi256_ps(m)));
@@ -53,6 +52,14 @@ LUMTRAX_INLINE Lanes LAddWhere(LaneBits m, Lanes a, std::uint32_t b) {
 LUMTRAX_INLINE Lanes LGather(const std::uint32_t* table, Lanes index, LaneBits m) {
     return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(table), index, LaneMask(m),
                                        4);
+}
+
+// The 16-bit entries of table at the lanes of m (0 elsewhere), read as 32
+// bits at their place (the tables have an entry to spare after the last).
+LUMTRAX_INLINE Lanes LGatherWords(const std::uint16_t* table, Lanes index, LaneBits m) {
+    const Lanes pairs =
+        _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(table), index, LaneMask(m), 2);
+    return LAnd(pairs, LSplat(0xFFFF));
 }
 
 // A window's units: where they begin, and how many there are. Batch b is

@@ -30,7 +30,6 @@ template <int kBits>
 LUMTRAX_INLINE Lanes LShr(Lanes a) {
     return _mm512_maskz_srli_epi32(0xFFFF, a, kBits);
 }
-LUMTRAX_INLINE Lanes LShrBy(Lanes a, Lanes counts) { return _mm512_maskz_srlv_epi32(0xFFFF, a, counts); }
 LUMTRAX_INLINE LaneBits LEq(Lanes a, std::uint32_t b) { return _mm512_cmpeq_epi32_mask(a, LSplat(b)); }
 LUMTRAX_INLINE LaneBits LBelow(Lanes a, std::uint32_t b) { return _mm512_cmplt_epu32_mask(a, LSplat(b)); }
 LUMTRAX_INLINE LaneBits LInRange(Lanes a, std::uint32_t lo, std::uint32_t hi) {
@@ -46,6 +45,13 @@ LUMTRAX_INLINE Lanes LAddWhere(LaneBits m, Lanes a, std::uint32_t b) {
 // The 32-bit entries of table at the lanes of m (0 elsewhere).
 LUMTRAX_INLINE Lanes LGather(const std::uint32_t* table, Lanes index, LaneBits m) {
     return _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), static_cast<__mmask16>(m), index, table, 4);
+}
+
+// The 16-bit entries of table at the lanes of m (0 elsewhere), read as 32
+// bits at their place (the tables have an entry to spare after the last).
+LUMTRAX_INLINE Lanes LGatherWords(const std::uint16_t* table, Lanes index, LaneBits m) {
+    const Lanes pairs = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), static_cast<__mmask16>(m), index, table, 2);
+    return LAnd(pairs, LSplat(0xFFFF));
 }
 
 // A window's units: where they begin, and how many there are.

@@ -24,17 +24,32 @@
 
 // ---- where the bytes go ------------------------------------------------------------
 
-// Writes through write(out) where a write may reach `reach` bytes from out;
-// near the end of the destination, through a scratch block and a copy.
-template <typename Write>
-LUMTRAX_INLINE std::uint8_t* WriteUnicodeWithin(std::uint8_t* out, const std::uint8_t* out_end, std::size_t reach,
-                                                Write write) {
-    if (static_cast<std::size_t>(out_end - out) >= reach) return write(out);
-    alignas(64) std::uint8_t scratch[6 * kWidth + 64];
-    const std::size_t written = static_cast<std::size_t>(write(scratch) - scratch);
-    std::memcpy(out, scratch, written);
-    return out + written;
-}
+// Where a window's bytes go: the destination, or near its end (where a
+// write may reach past it) a scratch block, copied there when done.
+class WindowOutput {
+public:
+    WindowOutput(Cursor& c, std::size_t reach)
+        : c_(c), near_end_(static_cast<std::size_t>(c.out_end - c.out) < reach), at(near_end_ ? scratch_ : c.out) {}
+
+    // The window's bytes end at `at`.
+    void Done() {
+        if (!near_end_) {
+            c_.out = at;
+            return;
+        }
+        const std::size_t written = static_cast<std::size_t>(at - scratch_);
+        std::memcpy(c_.out, scratch_, written);
+        c_.out += written;
+    }
+
+private:
+    Cursor& c_;
+    const bool near_end_;
+    alignas(64) std::uint8_t scratch_[6 * kWidth + 64];
+
+public:
+    std::uint8_t* at;
+};
 
 // ---- the ASCII windows, at every level -------------------------------------------
 
@@ -93,13 +108,6 @@ LUMTRAX_INLINE bool TakeAsciiFromUnicode(Cursor& c, const FromUnicodeTables& t) 
 
 // ---- lanes -------------------------------------------------------------------------
 
-// The 16-bit entries of table at the lanes of m, read as 32-bit ones so
-// that no read leaves the table (its size is even).
-LUMTRAX_INLINE Lanes LGather16(const std::uint16_t* table, Lanes index, LaneBits m) {
-    const Lanes pairs = LGather(reinterpret_cast<const std::uint32_t*>(table), LShr<1>(index), m);
-    return LAnd(LShrBy(pairs, LShl<4>(LAnd(index, LSplat(1)))), LSplat(0xFFFF));
-}
-
 // The UTF-8 bytes of BMP scalar values, and which have two and three.
 struct Utf8Lanes {
     Lanes bytes;
@@ -135,14 +143,43 @@ struct DecodeWindow {
     bool stopped = false;  // at a unit for the plain loop
 };
 
-// A host code with a shift state, walked as the kernels into Shift-JIS walk
-// it; a unit that begins at the window's last byte waits for the next.
+// A host code with a shift state. Where every shift code of a whole window
+// turns the state, the state after each byte is the parity of the codes
+// before it and the pairs begin at every second byte of each run (as in
+// QuickHostWindow); a unit that begins at the window's last byte waits for
+// the next window. Any other window is walked as the kernels into Shift-JIS
+// walk it.
 LUMTRAX_INLINE DecodeWindow HostUnits(Bits codes, Bits opens, Bits convertible, unsigned code_width, unsigned limit,
                                       bool in_run) {
-    HostWindow w;
-    if (limit != kWidth || !QuickHostWindow(codes, opens, convertible, code_width, Carry{}, in_run, w) || w.carries) {
-        w = WalkHostWindow(codes, opens, convertible, code_width, limit, false, Carry{}, in_run);
+    if (limit == kWidth) {
+        const Bits window = Below(kWidth);
+        const Bits seconds = code_width == 2 ? codes << 1 & window : 0;
+        const Bits state = PrefixParity(codes) ^ (in_run ? ~Bits{0} : 0);
+        const Bits run_bytes = state & ~codes & ~seconds & window;
+        const Bits leads = PairStarts(run_bytes);
+        if ((codes & state) == (codes & opens) && ((leads | leads << 1) & window) == run_bytes) {
+            const Bits last = Bit(kWidth - 1);
+            DecodeWindow w{(~state & ~codes & ~seconds & window) | leads, leads, kWidth, (state & last) != 0, false};
+            if ((leads & last) != 0) {  // a pair whose trail is in the next window
+                w.starts &= ~last;
+                w.pairs &= ~last;
+                w.end = kWidth - 1;
+            } else if (code_width == 2 && (codes & last) != 0) {  // a sequence likewise
+                w.end = kWidth - 1;
+                w.in_run = !w.in_run;
+            }
+            if (const Bits bad = w.pairs & ~convertible) {
+                const unsigned at = LowestBit(bad);
+                w.starts &= Below(at);
+                w.pairs &= Below(at);
+                w.end = at;
+                w.in_run = true;
+                w.stopped = true;
+            }
+            return w;
+        }
     }
+    const HostWindow w = WalkHostWindow(codes, opens, convertible, code_width, limit, false, Carry{}, in_run);
     return {w.singles | w.leads, w.leads, w.end, w.in_run, w.stopped};
 }
 
@@ -199,6 +236,12 @@ LUMTRAX_INLINE DecodeWindow ClassifyToUnicode(Vec v, Vec next, unsigned limit, b
     }
 }
 
+// The EBCDIC host code's single bytes as Shift-JIS images, which below 80
+// are their ASCII characters.
+LUMTRAX_INLINE const ByteTable& EbcdicImages(const ToUnicodeTables& t) {
+    return HostToSjisTable(t.singles == kEbcdicSet0Units ? TableSet::kLowerCase : TableSet::kKana);
+}
+
 // Each unit's place in the mapping's table of units (tables/unicode_units.h).
 template <SourceCode kCode>
 LUMTRAX_INLINE Lanes UnitIndex(Lanes first, Lanes second, LaneBits pairs, const ToUnicodeTables& t) {
@@ -236,24 +279,33 @@ LUMTRAX_INLINE bool TakeUnitsToUnicode(Cursor& c, const ToUnicodeTables& t) {
     if (w.end == 0) return false;
     const UnitBytes u = UnitsAt(w.starts);
     const Vec firsts = PackBytes(u, v), seconds = PackBytes(u, next);
+    // A single byte whose character is ASCII has it in the byte domain (the
+    // EBCDIC host code's through its table); the rest are gathered, every
+    // batch's before any is written.
+    Vec images = v;
+    if constexpr (kCode == SourceCode::kEbcdicHost) images = Lookup(EbcdicImages(t), v, ToBits(VHigh(v)) != 0);
+    const Vec ascii = kCode == SourceCode::kEbcdicHost ? PackBytes(u, images) : firsts;
+    const Bits direct = w.starts & ~w.pairs & ~ToBits(VHigh(images));
+    Lanes scalars[kWidth / kLanes];
+    LaneBits none = 0;
+    unsigned batch = 0;
+    for (; batch < BatchCount(u); ++batch) {
+        const LaneBits units = BatchUnits(u, batch), simple = BatchBits(u, direct, batch);
+        const Lanes index =
+            UnitIndex<kCode>(BatchLanes(firsts, batch), BatchLanes(seconds, batch), BatchBits(u, w.pairs, batch), t);
+        scalars[batch] = LSelect(simple, BatchLanes(ascii, batch), LGatherWords(t.units, index, units & ~simple));
+        none = units & ~simple & LEq(scalars[batch], kNoScalar);
+        if (none != 0) break;
+    }
     unsigned none_at = kWidth;  // the place of the first unit without a form
-    c.out = WriteUnicodeWithin(c.out, c.out_end, 3 * kWidth + 64, [&](std::uint8_t* out) {
-        for (unsigned b = 0; b < BatchCount(u); ++b) {
-            LaneBits units = BatchUnits(u, b);
-            const Lanes index =
-                UnitIndex<kCode>(BatchLanes(firsts, b), BatchLanes(seconds, b), BatchBits(u, w.pairs, b), t);
-            const Lanes scalars = LGather16(t.units, index, units);
-            const LaneBits none = units & LEq(scalars, kNoScalar);
-            if (none != 0) {
-                const unsigned k = LowestBit(none);
-                units &= static_cast<LaneBits>(Below(k));
-                none_at = PlaceOf(u, b, k);
-            }
-            out = PutScalars<kForm>(out, scalars, units);
-            if (none != 0) break;
-        }
-        return out;
-    });
+    if (none != 0) none_at = PlaceOf(u, batch, LowestBit(none));
+    WindowOutput out(c, 3 * kWidth + 64);
+    for (unsigned b = 0; b < BatchCount(u) && b <= batch; ++b) {
+        LaneBits units = BatchUnits(u, b);
+        if (b == batch) units &= static_cast<LaneBits>(Below(LowestBit(none)));
+        out.at = PutScalars<kForm>(out.at, scalars[b], units);
+    }
+    out.Done();
     constexpr bool kShifted = kCode == SourceCode::kEbcdicHost || kCode == SourceCode::kEightBitHost;
     if (none_at < kWidth) {
         c.i += none_at;
@@ -267,36 +319,43 @@ LUMTRAX_INLINE bool TakeUnitsToUnicode(Cursor& c, const ToUnicodeTables& t) {
 
 #endif  // LUMTRAX_ISA_HAS_LANES
 
+// The cursor is copied into the kernel and back, so that its place stays in
+// registers from window to window.
 template <SourceCode kCode, UnicodeForm kForm>
-void ToUnicodeBlocks(Cursor& c, const ToUnicodeTables& t) {
+void ToUnicodeBlocks(Cursor& cursor, const ToUnicodeTables& t) {
+    Cursor c = cursor;
     while (!c.done()) {
         if (TakeAsciiToUnicode<kCode, kForm>(c, t)) continue;
 #if defined(LUMTRAX_ISA_HAS_LANES)
         if (TakeUnitsToUnicode<kCode, kForm>(c, t)) continue;
 #endif
-        return;
+        break;
     }
+    cursor = c;
 }
 
 #if defined(LUMTRAX_ISA_HAS_LANES)
 
 // ---- from Unicode ---------------------------------------------------------------------
 
-// The target's bytes for a batch of characters (scalar values of the BMP;
-// in the lanes of ascii below 80, whose single bytes are ascii_forms) and
+// The target's bytes for a batch of characters (their codes, CodesOf; in
+// the lanes of ascii below 80, whose single bytes are ascii_forms) and
 // the shift codes between them, written out; `carry` says whether a run is
 // open before the first and receives whether one is after the last
 // written. The lanes at and after the first character that the plain loop
 // must take (one without a code, or of the gaiji class) are not written:
 // stop_lane receives it (kLanes for none).
+// The code of each character (from_unicode/direct_codes.h): a kanji's JIS
+// code, or a single byte's Shift-JIS image; the ASCII ones are themselves.
+LUMTRAX_INLINE Lanes CodesOf(Lanes scalars, LaneBits others, const FromUnicodeTables& t) {
+    return others != 0 ? LSelect(others, LGatherWords(t.codes, scalars, others), scalars) : scalars;
+}
+
 template <SourceCode kTarget>
-LUMTRAX_INLINE std::uint8_t* PutTargetBytes(std::uint8_t* out, Lanes scalars, LaneBits units, LaneBits ascii,
+LUMTRAX_INLINE std::uint8_t* PutTargetBytes(std::uint8_t* out, Lanes code, LaneBits units, LaneBits ascii,
                                             Lanes ascii_forms, const FromUnicodeTables& t, bool& carry,
                                             unsigned& stop_lane) {
     const LaneBits others = units & ~ascii;
-    // The code (from_unicode/direct_codes.h): a kanji's JIS code, or a
-    // single byte's Shift-JIS image.
-    const Lanes code = others != 0 ? LSelect(others, LGather16(t.codes, scalars, others), scalars) : scalars;
     const LaneBits stops = others & ~LBelow(code, kGaijiClass);
     if (stops != 0) {
         stop_lane = LowestBit(stops);
@@ -307,7 +366,7 @@ LUMTRAX_INLINE std::uint8_t* PutTargetBytes(std::uint8_t* out, Lanes scalars, La
     const LaneBits other_singles = single & ~ascii;
     Lanes single_forms = ascii_forms;
     if (other_singles != 0) {
-        single_forms = LSelect(other_singles, LGather16(t.singles->data(), code, other_singles), ascii_forms);
+        single_forms = LSelect(other_singles, LGatherWords(t.singles->data(), code, other_singles), ascii_forms);
     }
     Lanes pair_bytes;
     const Lanes row = LShr<8>(code), cell = LAnd(code, LSplat(0xFF));
@@ -389,28 +448,34 @@ LUMTRAX_INLINE bool TakeUtf8Characters(Cursor& c, const FromUnicodeTables& t) {
     const Vec firsts = PackBytes(u, v), seconds = PackBytes(u, next), thirds = PackBytes(u, next2);
     const Vec forms = PackBytes(u, ascii_bytes);
     unsigned stop = kWidth;
-    c.out = WriteUnicodeWithin(c.out, c.out_end, 4 * kWidth + 64, [&](std::uint8_t* out) {
-        bool run = c.in_run;
-        for (unsigned b = 0; b < BatchCount(u); ++b) {
-            const LaneBits units = BatchUnits(u, b);
-            const Lanes first = BatchLanes(firsts, b), second = BatchLanes(seconds, b);
-            const LaneBits ascii = units & LBelow(first, 0x80);
-            const LaneBits pair = units & LBelow(first, 0xE0) & ~ascii;
-            const Lanes last6 = LAnd(second, LSplat(0x3F));
-            const Lanes of_two = LOr(LShl<6>(LAnd(first, LSplat(0x1F))), last6);
-            const Lanes of_three = LOr(LOr(LShl<12>(LAnd(first, LSplat(0x0F))), LShl<6>(last6)),
-                                       LAnd(BatchLanes(thirds, b), LSplat(0x3F)));
-            const Lanes scalars = LSelect(ascii, first, LSelect(pair, of_two, of_three));
-            unsigned stop_lane = kLanes;
-            out = PutTargetBytes<kTarget>(out, scalars, units, ascii, BatchLanes(forms, b), t, run, stop_lane);
-            if (stop_lane < kLanes) {
-                stop = PlaceOf(u, b, stop_lane);
-                break;
-            }
+    // Every batch's codes are gathered before any is written.
+    Lanes codes[kWidth / kLanes];
+    LaneBits asciis[kWidth / kLanes];
+    const unsigned batches = BatchCount(u);
+    for (unsigned b = 0; b < batches; ++b) {
+        const LaneBits units = BatchUnits(u, b);
+        const Lanes first = BatchLanes(firsts, b), second = BatchLanes(seconds, b);
+        const LaneBits ascii = units & LBelow(first, 0x80);
+        const LaneBits pair = units & LBelow(first, 0xE0) & ~ascii;
+        const Lanes last6 = LAnd(second, LSplat(0x3F));
+        const Lanes of_two = LOr(LShl<6>(LAnd(first, LSplat(0x1F))), last6);
+        const Lanes of_three =
+            LOr(LOr(LShl<12>(LAnd(first, LSplat(0x0F))), LShl<6>(last6)), LAnd(BatchLanes(thirds, b), LSplat(0x3F)));
+        const Lanes scalars = LSelect(ascii, first, LSelect(pair, of_two, of_three));
+        codes[b] = CodesOf(scalars, units & ~ascii, t);
+        asciis[b] = ascii;
+    }
+    WindowOutput out(c, 4 * kWidth + 64);
+    for (unsigned b = 0; b < batches; ++b) {
+        unsigned stop_lane = kLanes;
+        out.at = PutTargetBytes<kTarget>(out.at, codes[b], BatchUnits(u, b), asciis[b], BatchLanes(forms, b), t,
+                                         c.in_run, stop_lane);
+        if (stop_lane < kLanes) {
+            stop = PlaceOf(u, b, stop_lane);
+            break;
         }
-        c.in_run = run;
-        return out;
-    });
+    }
+    out.Done();
     if (stop < kWidth) {
         c.i += stop;
         return false;
@@ -434,13 +499,14 @@ LUMTRAX_INLINE bool TakeUtf16Characters(Cursor& c, const FromUnicodeTables& t) {
     if (stops != 0) units &= static_cast<LaneBits>(Below(LowestBit(stops)));
     if (units == 0) return false;
     unsigned stop_lane = kLanes;
-    c.out = WriteUnicodeWithin(c.out, c.out_end, 4 * kLanes + 64, [&](std::uint8_t* out) {
-        // ASCII's single bytes as the target writes them (the EBCDIC host
-        // code's through its table).
-        const LaneBits ascii = units & LBelow(scalars, 0x80);
-        const Lanes forms = kTarget == SourceCode::kEbcdicHost ? LGather16(t.singles->data(), scalars, ascii) : scalars;
-        return PutTargetBytes<kTarget>(out, scalars, units, ascii, forms, t, c.in_run, stop_lane);
-    });
+    // ASCII's single bytes as the target writes them (the EBCDIC host code's
+    // through its table).
+    const LaneBits ascii = units & LBelow(scalars, 0x80);
+    const Lanes forms = kTarget == SourceCode::kEbcdicHost ? LGatherWords(t.singles->data(), scalars, ascii) : scalars;
+    WindowOutput out(c, 4 * kLanes + 64);
+    out.at = PutTargetBytes<kTarget>(out.at, CodesOf(scalars, units & ~ascii, t), units, ascii, forms, t, c.in_run,
+                                     stop_lane);
+    out.Done();
     const unsigned taken = stop_lane < kLanes ? stop_lane : BitCount(units);
     c.i += 2 * taken;
     return stop_lane == kLanes && stops == 0;
@@ -449,7 +515,8 @@ LUMTRAX_INLINE bool TakeUtf16Characters(Cursor& c, const FromUnicodeTables& t) {
 #endif  // LUMTRAX_ISA_HAS_LANES
 
 template <UnicodeForm kForm, SourceCode kTarget>
-void FromUnicodeBlocks(Cursor& c, const FromUnicodeTables& t) {
+void FromUnicodeBlocks(Cursor& cursor, const FromUnicodeTables& t) {
+    Cursor c = cursor;
     while (!c.done()) {
         if (TakeAsciiFromUnicode<kForm, kTarget>(c, t)) continue;
 #if defined(LUMTRAX_ISA_HAS_LANES)
@@ -459,6 +526,7 @@ void FromUnicodeBlocks(Cursor& c, const FromUnicodeTables& t) {
             if (TakeUtf16Characters<kTarget, kForm == UnicodeForm::kUtf16Be>(c, t)) continue;
         }
 #endif
-        return;
+        break;
     }
+    cursor = c;
 }
