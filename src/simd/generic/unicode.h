@@ -143,41 +143,42 @@ struct DecodeWindow {
     bool stopped = false;  // at a unit for the plain loop
 };
 
-// A host code with a shift state. Where every shift code of a whole window
-// turns the state, the state after each byte is the parity of the codes
-// before it and the pairs begin at every second byte of each run (as in
-// QuickHostWindow); a unit that begins at the window's last byte waits for
-// the next window. Any other window is walked as the kernels into Shift-JIS
-// walk it.
+// A host code with a shift state. Where every shift code of a window turns
+// the state, the state after each byte is the parity of the codes before it
+// and the pairs begin at every second byte of each run (as in
+// QuickHostWindow); a unit that begins at a whole window's last byte waits
+// for the next window. Any other window is walked as the kernels into
+// Shift-JIS walk it.
 LUMTRAX_INLINE DecodeWindow HostUnits(Bits codes, Bits opens, Bits convertible, unsigned code_width, unsigned limit,
                                       bool in_run) {
-    if (limit == kWidth) {
-        const Bits window = Below(kWidth);
-        const Bits seconds = code_width == 2 ? codes << 1 & window : 0;
-        const Bits state = PrefixParity(codes) ^ (in_run ? ~Bits{0} : 0);
-        const Bits run_bytes = state & ~codes & ~seconds & window;
-        const Bits leads = PairStarts(run_bytes);
-        if ((codes & state) == (codes & opens) && ((leads | leads << 1) & window) == run_bytes) {
-            const Bits last = Bit(kWidth - 1);
-            DecodeWindow w{(~state & ~codes & ~seconds & window) | leads, leads, kWidth, (state & last) != 0, false};
-            if ((leads & last) != 0) {  // a pair whose trail is in the next window
-                w.starts &= ~last;
-                w.pairs &= ~last;
-                w.end = kWidth - 1;
-            } else if (code_width == 2 && (codes & last) != 0) {  // a sequence likewise
-                w.end = kWidth - 1;
-                w.in_run = !w.in_run;
-            }
-            if (const Bits bad = w.pairs & ~convertible) {
-                const unsigned at = LowestBit(bad);
-                w.starts &= Below(at);
-                w.pairs &= Below(at);
-                w.end = at;
-                w.in_run = true;
-                w.stopped = true;
-            }
-            return w;
+    // At the end of the text (limit below W) a pair or sequence cut short is
+    // none: its second byte reads as 00, so it is no sequence, and no
+    // convertible pair, and the window stops there.
+    const Bits window = Below(limit);
+    const Bits seconds = code_width == 2 ? codes << 1 & window : 0;
+    const Bits state = PrefixParity(codes) ^ (in_run ? ~Bits{0} : 0);
+    const Bits run_bytes = state & ~codes & ~seconds & window;
+    const Bits leads = PairStarts(run_bytes);
+    if ((codes & state) == (codes & opens) && ((leads | leads << 1) & window) == run_bytes) {
+        const Bits last = Bit(limit - 1);
+        DecodeWindow w{(~state & ~codes & ~seconds & window) | leads, leads, limit, (state & last) != 0, false};
+        if (limit == kWidth && (leads & last) != 0) {  // a pair whose trail is in the next window
+            w.starts &= ~last;
+            w.pairs &= ~last;
+            w.end = kWidth - 1;
+        } else if (limit == kWidth && code_width == 2 && (codes & last) != 0) {  // a sequence likewise
+            w.end = kWidth - 1;
+            w.in_run = !w.in_run;
         }
+        if (const Bits bad = w.pairs & ~convertible) {
+            const unsigned at = LowestBit(bad);
+            w.starts &= Below(at);
+            w.pairs &= Below(at);
+            w.end = at;
+            w.in_run = true;
+            w.stopped = true;
+        }
+        return w;
     }
     const HostWindow w = WalkHostWindow(codes, opens, convertible, code_width, limit, false, Carry{}, in_run);
     return {w.singles | w.leads, w.leads, w.end, w.in_run, w.stopped};
