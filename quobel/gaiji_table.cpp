@@ -1,6 +1,7 @@
 #include "gaiji_table.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
@@ -60,6 +61,63 @@ std::string HostCodeFault(HostCodeKind kind, BytePair text, BytePair* answer) {
     return "";
 }
 
+// ---- the character of column 5 -------------------------------------------------
+
+bool IsVariationSelector(std::uint32_t c) { return (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xE0100 && c <= 0xE01EF); }
+
+std::string ScalarName(std::uint32_t c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return text;
+}
+
+// A word "U+" and 4 to 6 hex digits; value receives them.
+bool ParseScalarWord(std::string_view word, std::uint32_t* value) {
+    if (word.size() < 6 || word.size() > 8 || word[0] != 'U' || word[1] != '+') return false;
+    std::uint32_t v = 0;
+    for (std::size_t k = 2; k < word.size(); ++k) {
+        const int digit = HexDigit(word[k]);
+        if (digit < 0) return false;
+        v = v << 4 | static_cast<std::uint32_t>(digit);
+    }
+    *value = v;
+    return true;
+}
+
+// Column 5: a character when its first word is "U+" and hex digits, a name
+// alone otherwise (as every table before characters were). Returns "" or
+// why the character cannot be a gaiji's; character receives it (scalar 0
+// when the column gives none).
+std::string ParseCharacter(std::string_view column, GaijiCharacter* character) {
+    const std::vector<std::string_view> words = Split(column, [](char c) { return c == ' '; });
+    std::uint32_t scalar = 0;
+    if (words.empty() || !ParseScalarWord(words[0], &scalar)) return "";
+    std::uint32_t selector = 0;
+    if (words.size() > 1 && words[1].substr(0, 2) == "U+" && !ParseScalarWord(words[1], &selector)) {
+        return "\"" + std::string(words[1]) + "\" after the character is no variation selector U+XXXX";
+    }
+    if (scalar > 0x10FFFF || (scalar >= 0xD800 && scalar <= 0xDFFF)) {
+        return "character " + ScalarName(scalar) + " is no Unicode scalar value";
+    }
+    if (scalar < 0x80) {
+        return "character " + ScalarName(scalar) + " is below U+0080: those characters are single bytes of every code";
+    }
+    if (IsVariationSelector(scalar)) {
+        return "character " + ScalarName(scalar) +
+               " is a variation selector, which comes after the character it selects";
+    }
+    if (selector != 0 && !IsVariationSelector(selector)) {
+        return ScalarName(selector) + " after the character is no variation selector (U+FE00-U+FE0F, U+E0100-U+E01EF)";
+    }
+    character->scalar = scalar;
+    character->selector = selector;
+    return "";
+}
+
+std::string CharacterName(const GaijiCharacter& c) {
+    return ScalarName(c.scalar) + (c.selector != 0 ? " " + ScalarName(c.selector) : "");
+}
+
 }  // namespace
 
 GaijiTable::GaijiTable() : by_sjis_(0x10000) {
@@ -74,6 +132,8 @@ std::unique_ptr<GaijiTable> GaijiTable::Parse(std::string_view text, std::vector
 
     // The line each code was first seen on, by column.
     std::unordered_map<std::uint16_t, int> first_line[kCodeColumns];
+    // The line each character (and selector) was first given on.
+    std::unordered_map<std::uint64_t, int> character_line;
     bool entry_lines = false;
     bool fallback_line = false;
     int number = 0;
@@ -141,7 +201,28 @@ std::unique_ptr<GaijiTable> GaijiTable::Parse(std::string_view text, std::vector
                 whole = false;
             }
         }
+        GaijiCharacter character{};
+        if (fields.size() > kCodeColumns) {
+            const std::string fault = ParseCharacter(fields[kCodeColumns], &character);
+            if (!fault.empty()) {
+                fail(number, fault);
+                whole = false;
+            } else if (character.scalar != 0) {
+                const std::uint64_t key = std::uint64_t{character.scalar} << 32 | character.selector;
+                const auto seen = character_line.emplace(key, number);
+                if (!seen.second) {
+                    fail(number, "character " + CharacterName(character) + " is already on line " +
+                                     std::to_string(seen.first->second));
+                    whole = false;
+                }
+            }
+        }
         if (!whole) continue;
+        if (character.scalar != 0) {
+            character.sjis[0] = codes[0].lead;
+            character.sjis[1] = codes[0].trail;
+            table->characters_.push_back(character);
+        }
         entry.sjis = codes[0];
         table->entries_.push_back(entry);
         const auto index = static_cast<std::uint16_t>(table->entries_.size());

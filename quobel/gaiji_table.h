@@ -1,7 +1,10 @@
 // A site's gaiji table, as the stand-in gaiji server reads it: UTF-8 text,
 // one gaiji a line, with its Shift-JIS, EBCDIC host, 8-bit host and EUC codes
-// in hex, each as its bytes appear in that text, then an optional name, all
-// separated by tabs; # starts a comment; a first line "fallback off" keeps
+// in hex, each as its bytes appear in that text, then an optional fifth
+// column, all separated by tabs. The fifth column is a name for people, or
+// begins with the gaiji's character for the conversions to and from
+// Unicode: "U+XXXX", or "U+XXXX U+YYYY" with a variation selector, then an
+// optional name after a space; # starts a comment; a first line "fallback off" keeps
 // the server from converting codes the table does not list by its built-in
 // arithmetic. docs/gaiji.md describes the format for the people who write it.
 //
@@ -19,6 +22,7 @@
 
 #include "common/bytes.h"
 #include "gaiji/gaiji.h"
+#include "gaiji/gaiji_characters.h"
 
 namespace quobel {
 
@@ -52,6 +56,8 @@ public:
     bool ToSjis(HostCodeKind kind, const std::uint8_t* record, BytePair* sjis) const;
     bool ListsSjis(BytePair sjis) const { return by_sjis_[Code(sjis)] != 0; }
     bool ListsText(HostCodeKind kind, BytePair text) const { return by_text_[Column(kind)][Code(text)] != 0; }
+    // The gaiji that have a character, in the order of their lines.
+    const std::vector<GaijiCharacter>& characters() const { return characters_; }
 
 private:
     static constexpr int kKinds = 3;
@@ -69,6 +75,7 @@ private:
     // Indexed by code: 1 + the entry's index, or 0 when none has it.
     std::vector<std::uint16_t> by_sjis_;
     std::vector<std::uint16_t> by_text_[kKinds];  // by kind, indexed by the text's bytes
+    std::vector<GaijiCharacter> characters_;
     bool fallback_ = true;
 };
 

@@ -173,4 +173,16 @@ GAIJI_PUBLIC int QuobelGaijiTable(char* text, int size) {
     return server.state;
 }
 
+GAIJI_PUBLIC int QuobelGaijiCharacters(const GaijiCharacter** list) {
+    const quobel::ServerTable& server = quobel::TheServerTable();
+    const quobel::GaijiTable* table = server.state == QUOBEL_TABLE_LOADED ? server.table : nullptr;
+    if (list == nullptr) return 0;
+    if (table == nullptr || table->characters().empty()) {
+        *list = nullptr;
+        return 0;
+    }
+    *list = table->characters().data();
+    return static_cast<int>(table->characters().size());
+}
+
 }  // extern "C"

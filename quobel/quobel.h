@@ -1,14 +1,16 @@
 /*
  * The stand-in gaiji server's exports beyond the gaiji server interface
- * (src/gaiji/gaiji_server.h), for the lumtrax command's --version and
- * --check-gaiji-table, which find them with dlsym. The library never calls
- * them, and a site's own server need not have them. libquobel.so exports
- * them; Quobel.dll does not: its exports stay the interface's four functions
- * at the ordinals 1 to 4, and there is no lumtrax command on Windows to ask.
+ * (src/gaiji/gaiji_server.h): QuobelGaijiTable and QuobelCheckGaijiTable for
+ * the lumtrax command's --version and --check-gaiji-table, which find them
+ * with dlsym (the library never calls them), and QuobelGaijiCharacters, which
+ * the library finds with dlsym. A site's own server need have none of them.
+ * libquobel.so exports them; Quobel.dll does not: its exports stay the
+ * interface's four functions at the ordinals 1 to 4.
  */
 #ifndef QUOBEL_QUOBEL_H
 #define QUOBEL_QUOBEL_H
 
+#include "gaiji/gaiji_characters.h"
 #include "gaiji/gaiji_server.h"
 
 #ifdef __cplusplus
@@ -42,6 +44,12 @@ typedef void (*QuobelLineFunction)(const char* text, void* context);
 #define QUOBEL_CHECK_GAIJI_TABLE_FUNCTION "QuobelCheckGaijiTable"
 GAIJI_PUBLIC int QuobelCheckGaijiTable(const char* path, QuobelLineFunction line, void* context);
 typedef int (*QuobelCheckGaijiTableFunction)(const char* path, QuobelLineFunction line, void* context);
+
+/* The characters that the gaiji table gives its gaiji (column 5, "U+XXXX"
+ * or "U+XXXX U+YYYY"), for the library's conversions to and from Unicode
+ * (src/gaiji/gaiji_characters.h): the library finds it with dlsym once per
+ * process and does without it. None without a table or with a refused one. */
+GAIJI_PUBLIC int QuobelGaijiCharacters(const GaijiCharacter** list);
 
 #ifdef __cplusplus
 }

@@ -1,7 +1,6 @@
 #include "text.h"
 
 namespace quobel {
-namespace {
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -9,8 +8,6 @@ int HexDigit(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
-
-}  // namespace
 
 std::string Printable(std::string_view field) {
     static const char kDigits[] = "0123456789ABCDEF";

@@ -20,6 +20,9 @@ std::string Printable(std::string_view field);
 // The two bytes as four upper-case hex digits.
 std::string Hex(BytePair pair);
 
+// The value of a hex digit, either case, or -1.
+int HexDigit(char c);
+
 // Exactly four hex digits, either case.
 bool ParseCode(std::string_view field, BytePair* code);
 

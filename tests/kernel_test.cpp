@@ -16,7 +16,10 @@
 #include <vector>
 
 #include "api/dispatch.h"
+#include "api/unicode_dispatch.h"
 #include "codes/conversions.h"
+#include "codes/utf16.h"
+#include "codes/utf8.h"
 #include "gaiji_double.h"
 #include "lumtrax.h"
 #include "simd/kernels.h"
@@ -227,6 +230,158 @@ TEST(KernelTest, EveryLevelGivesWhatThePlainLoopsGiveOnStructuredTexts) {
                             << lumtrax::SimdLevelName(level) << ", " << Describe(c, text, after, len) << " ("
                             << letters << ")";
                     }
+                }
+            }
+        }
+    }
+}
+
+// ---- the conversions to and from Unicode ------------------------------------------
+
+struct UnicodeRun {
+    Bytes out;
+    lumtrax::UnicodeOutcome o;
+    std::vector<gaiji_double::Call> calls;
+};
+
+// The source is a heap block of exactly the text, so that AddressSanitizer
+// catches a read past it; the destination has its growth rule's size and a
+// guard behind it.
+UnicodeRun ConvertUnicode(SimdLevel level, const lumtrax::ConversionRow& row, const Bytes& text,
+                          const lumtrax::UnicodeOptions& options) {
+    constexpr std::uint8_t kGuard = 0xEE;
+    std::unique_ptr<std::uint8_t[]> src(new std::uint8_t[text.size()]);
+    if (!text.empty()) std::memcpy(src.get(), text.data(), text.size());
+    const std::size_t room = lumtrax::DestinationCapacity(row.growth, text.size());
+    Bytes dst(room + 64, kGuard);
+    gaiji_double::Reset();
+    gaiji_double::AnswerBy(Serve);
+    UnicodeRun run;
+    run.o = lumtrax::ConvertUnicode(row, src.get(), text.size(), options, lumtrax::KernelsOf(level), dst.data());
+    for (std::size_t i = room; i < dst.size(); ++i) {
+        if (dst[i] != kGuard) {
+            ADD_FAILURE() << row.name << " at level " << lumtrax::SimdLevelName(level) << " wrote past its rule";
+            break;
+        }
+    }
+    run.out.assign(dst.begin(), dst.begin() + static_cast<std::ptrdiff_t>(run.o.written));
+    run.calls = gaiji_double::Calls();
+    return run;
+}
+
+bool SameOutcome(const lumtrax::UnicodeOutcome& a, const lumtrax::UnicodeOutcome& b) {
+    return a.written == b.written && a.gaiji == b.gaiji && a.failure == b.failure &&
+           a.failure_offset == b.failure_offset && a.failure_length == b.failure_length &&
+           a.replaced_offset == b.replaced_offset && a.replaced_length == b.replaced_length;
+}
+
+// Characters that meet the kernels' edges: ASCII (in runs that cross the
+// windows), line ends whole and split, characters of 2 and 3 bytes with and
+// without a double-byte code, half-width katakana (single bytes 80-FF), the
+// gaiji class, site characters with their selector, characters without a
+// code, outside the BMP.
+const char32_t* const kCharacters[] = {
+    U"A",      U"z~",     U"\r\n",   U"\r",         U"\n",     U"亜",     U"あいう", U"\u3000",       U"\u00A7",
+    U"\u0391", U"\uFF71", U"\uFF9F", U"①",          U"\uE000", U"\uE123", U"\u9AD9", U"葛\U000E0100", U"\u2170",
+    U"\uFF5E", U"\u301C", U"€",      U"\U00020B9F", U"\uFE00", U"\u0080", U"\uF8F0",
+};
+
+// Bytes that no valid text has, each to be put anywhere: a stray
+// continuation, a lead cut short, an overlong form, a surrogate, F5 and FF;
+// in UTF-16 a lone surrogate of either kind and an odd byte.
+const char* const kUtf8Faults[] = {"80", "BF", "E3 81", "C2", "E0 80 80", "C0 AF", "ED A0 80", "F5 80 80 80", "FF"};
+const char* const kUtf16Faults[] = {"D8", "DC", "3D"};
+
+Bytes UnicodeText(std::mt19937& random, lumtrax::SourceCode form) {
+    static const std::size_t kLengths[] = {1, 2, 3, 10, 15, 16, 17, 31, 32, 33, 63, 64, 65, 66, 100, 130, 200};
+    const std::size_t target = kLengths[random() % std::size(kLengths)];
+    Bytes text;
+    const bool utf8 = form == lumtrax::SourceCode::kUtf8;
+    const auto order =
+        form == lumtrax::SourceCode::kUtf16Le ? lumtrax::ByteOrder::kLittleEndian : lumtrax::ByteOrder::kBigEndian;
+    while (text.size() < target) {
+        if (random() % 40 == 0) {
+            const Bytes fault = utf8 ? test_support::Hex(kUtf8Faults[random() % std::size(kUtf8Faults)])
+                                     : test_support::Hex(kUtf16Faults[random() % std::size(kUtf16Faults)]);
+            text.insert(text.end(), fault.begin(), fault.end());
+            continue;
+        }
+        const char32_t* piece = kCharacters[random() % std::size(kCharacters)];
+        const std::size_t repeat = random() % 4 == 0 ? 1 + random() % 40 : 1;
+        for (std::size_t r = 0; r < repeat; ++r) {
+            for (const char32_t* c = piece; *c != 0; ++c) {
+                std::uint8_t unit[4];
+                const int n = utf8 ? lumtrax::EncodeUtf8(*c, unit) : lumtrax::EncodeUtf16(*c, unit, order);
+                text.insert(text.end(), unit, unit + n);
+            }
+        }
+    }
+    return text;
+}
+
+const lumtrax::SiteCharacters& KernelSite() {
+    static const lumtrax::SiteCharacters site({{0xF040, 0x9AD9, 0}, {0xF041, 0x845B, 0xE0100}, {0x8740, 0x2460, 0}});
+    return site;
+}
+
+std::vector<lumtrax::UnicodeOptions> UnicodeOptionSets() {
+    std::vector<lumtrax::UnicodeOptions> sets;
+    for (int k = 0; k < 8; ++k) {
+        lumtrax::UnicodeOptions o;
+        o.mapping = k % 4 == 3 ? lumtrax::UnicodeMapping::kJis : lumtrax::UnicodeMapping::kCp932;
+        o.errors = k % 2 == 0 ? lumtrax::ErrorMode::kStrict : lumtrax::ErrorMode::kReplace;
+        o.mode.line_end = static_cast<lumtrax::LineEndMode>(k % 3);
+        o.mode.shift = k == 5 ? lumtrax::ShiftMode::kNoShift : lumtrax::ShiftMode::kPlain;
+        o.double_byte_only = k == 6;
+        o.site = k == 1 || k == 4 ? &KernelSite() : nullptr;
+        sets.push_back(o);
+    }
+    return sets;
+}
+
+TEST(KernelTest, EveryLevelConvertsUnicodeAsThePlainLoopsDo) {
+    std::vector<SimdLevel> levels;
+    for (int k = 1; k <= static_cast<int>(lumtrax::SupportedSimdLevel()); ++k) levels.push_back(SimdLevel(k));
+    if (levels.empty()) GTEST_SKIP() << "this build or machine has no kernels";
+    std::mt19937 random(20261210);
+    for (const lumtrax::ConversionRow& row : lumtrax::kConversions) {
+        if (!lumtrax::IsUnicodeConversion(row)) continue;
+        const bool decodes = lumtrax::IsUnicode(row.target);
+        const std::vector<lumtrax::UnicodeOptions> option_sets = UnicodeOptionSets();
+        for (std::size_t set = 0; set < option_sets.size(); ++set) {
+            const lumtrax::UnicodeOptions& options = option_sets[set];
+            for (int round = 0; round < 120; ++round) {
+                Bytes text;
+                if (!decodes) {
+                    text = UnicodeText(random, row.source);
+                } else if (round % 2 == 0) {
+                    // Well-formed host text, long runs and all: made by the
+                    // conversion into the code.
+                    const Bytes utf8 = UnicodeText(random, lumtrax::SourceCode::kUtf8);
+                    for (const lumtrax::ConversionRow& there : lumtrax::kConversions) {
+                        if (there.source == lumtrax::SourceCode::kUtf8 && there.target == row.source &&
+                            there.table_set == row.table_set && there.start == row.start) {
+                            lumtrax::UnicodeOptions writer;
+                            writer.errors = lumtrax::ErrorMode::kReplace;
+                            writer.mode.line_end = options.mode.line_end;
+                            text = ConvertUnicode(SimdLevel::kScalar, there, utf8, writer).out;
+                        }
+                    }
+                } else {
+                    const bool sjis = row.source == lumtrax::SourceCode::kShiftJis;
+                    text = sjis ? RandomText(random, kSjisPieces, std::size(kSjisPieces))
+                                : RandomText(random, kHostPieces, std::size(kHostPieces));
+                }
+                const UnicodeRun reference = ConvertUnicode(SimdLevel::kScalar, row, text, options);
+                for (SimdLevel level : levels) {
+                    const UnicodeRun run = ConvertUnicode(level, row, text, options);
+                    ASSERT_TRUE(SameOutcome(run.o, reference.o) && run.out == reference.out &&
+                                run.calls == reference.calls)
+                        << row.name << " at " << lumtrax::SimdLevelName(level) << ", options " << set << ": "
+                        << ToHex(text) << "\n  got  " << ToHex(run.out) << " failure "
+                        << static_cast<int>(run.o.failure) << " at " << run.o.failure_offset << "\n  want "
+                        << ToHex(reference.out) << " failure " << static_cast<int>(reference.o.failure) << " at "
+                        << reference.o.failure_offset;
                 }
             }
         }

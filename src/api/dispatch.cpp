@@ -63,6 +63,10 @@ std::int32_t RunConversion(const Kernels& kernels, const ConversionRow& info, st
                     return SjisToEuc(kernels, dst, src, len, mode.line_end, status);
                 case SourceCode::kShiftJis:
                     return MakeRawByteEscape(dst, src);
+                case SourceCode::kUtf8:
+                case SourceCode::kUtf16Le:
+                case SourceCode::kUtf16Be:
+                    break;
             }
             break;
         case SourceCode::kEbcdicHost:
@@ -71,8 +75,12 @@ std::int32_t RunConversion(const Kernels& kernels, const ConversionRow& info, st
             return EightBitHostToSjis(kernels, dst, src, len, mode.shift, status);
         case SourceCode::kEuc:
             return EucToSjis(kernels, dst, src, len, status);
+        case SourceCode::kUtf8:  // the Unicode rows have a dispatcher of their own (api/unicode_dispatch.h)
+        case SourceCode::kUtf16Le:
+        case SourceCode::kUtf16Be:
+            break;
     }
-    return kFailed;  // not reached: every row of the table has its loop
+    return kFailed;  // not reached: every row of the C interface has its loop
 }
 
 }  // namespace

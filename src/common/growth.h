@@ -19,6 +19,16 @@ enum class Growth : std::uint8_t {
     kNoLonger,      // no unit writes more than it takes
     kEscape,        // 5C 01 and the first byte
     kCopy,          // an unassigned type: the source copied up to its first 00
+    // The conversions to and from Unicode (no terminator of their own):
+    kToUnicode,        // to UTF-8 or UTF-16: 4 bytes for every byte (a pair with a site character and a
+                       // selector outside the BMP: 8; a single byte: 3 in UTF-8, 2 in UTF-16)
+    kUtf8ToPlain,      // UTF-8 to Shift-JIS or EUC: 2 for every byte (a substitute pair for a letter in
+                       // double-byte-only mode; 8E 80 for U+0080)
+    kUtf16ToPlain,     // UTF-16 to Shift-JIS or EUC: no longer
+    kUtf8ToEbcdic,     // UTF-8 to the EBCDIC host code: 2 for every byte (2B p p 2C s for 3), and a 2C
+    kUtf16ToEbcdic,    // UTF-16 to it: 5 bytes for every 4 (2B p p 2C s for two characters), and a 2C
+    kUtf8ToEightBit,   // UTF-8 to the 8-bit host code: 7 for every 3 (93 F0 p p 93 F1 s), and 93 F1
+    kUtf16ToEightBit,  // UTF-16 to it: 7 for every 4, and 93 F1
 };
 
 // The destination bytes a conversion of len counted source bytes may write.
@@ -47,6 +57,24 @@ constexpr std::uint64_t DestinationCapacity(Growth growth, std::uint64_t len) {
             break;
         case Growth::kCopy:
             break;
+        case Growth::kToUnicode:
+            text = 4 * len;
+            break;
+        case Growth::kUtf8ToPlain:
+        case Growth::kUtf8ToEbcdic:
+            text = 2 * len + 2;
+            break;
+        case Growth::kUtf16ToPlain:
+            break;
+        case Growth::kUtf16ToEbcdic:
+            text = 5 * len / 4 + 3;
+            break;
+        case Growth::kUtf8ToEightBit:
+            text = 7 * len / 3 + 4;
+            break;
+        case Growth::kUtf16ToEightBit:
+            text = 7 * len / 4 + 4;
+            break;
     }
     const std::uint64_t with_terminator = text + 1;
     return with_terminator > floor ? with_terminator : floor;
@@ -61,6 +89,8 @@ constexpr bool ResultFitsACount(Growth growth, std::uint64_t len) {
 
 static_assert(DestinationCapacity(Growth::kEbcdicRuns, 5) == 12 && DestinationCapacity(Growth::kNoLonger, 0) == 2);
 static_assert(DestinationCapacity(Growth::kEightBitRuns, 2) == 10 && DestinationCapacity(Growth::kEscape, 9) == 11);
+static_assert(DestinationCapacity(Growth::kToUnicode, 2) == 9 &&
+              DestinationCapacity(Growth::kUtf16ToEightBit, 4) == 12);
 
 }  // namespace lumtrax
 

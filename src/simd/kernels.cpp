@@ -12,7 +12,7 @@
 namespace lumtrax {
 namespace {
 
-constexpr Kernels kScalarKernels = {SimdLevel::kScalar, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+constexpr Kernels kScalarKernels = {SimdLevel::kScalar, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {}, {}};
 
 constexpr const char* kLevelNames[] = {"scalar", "sse2", "ssse3", "avx2", "avx512"};
 

@@ -12,6 +12,11 @@
 //
 // A kernel may write past what it hands back, up to cursor.out_end: those
 // bytes are written again by what follows, or lie past the terminator.
+//
+// The kernels of the conversions to and from Unicode (to_unicode/,
+// from_unicode/) read nothing past the counted text (cursor.n), and take
+// only units whose result is a character of the mapping: no gaiji, no unit
+// without a form, no site character, no invalid text.
 #ifndef LUMTRAX_SIMD_KERNELS_H
 #define LUMTRAX_SIMD_KERNELS_H
 
@@ -21,6 +26,7 @@
 #include "common/cursor.h"
 #include "common/modes.h"
 #include "tables/host_tables.h"
+#include "tables/unicode_units.h"
 
 namespace lumtrax {
 
@@ -28,6 +34,25 @@ namespace lumtrax {
 // VL, VBMI and VBMI2 with BMI2, and the operating system's support of their
 // state; it is built on 64-bit targets only.
 enum class SimdLevel : int { kScalar, kSse2, kSsse3, kAvx2, kAvx512 };
+
+// What a kernel of a conversion to Unicode looks units up by.
+struct ToUnicodeTables {
+    const std::uint16_t* units;  // the mapping's UnitScalars (tables/unicode_units.h)
+    std::uint16_t singles;       // where the source code's single bytes begin there
+    bool stops_at_gaiji;         // the site gives gaiji characters: a gaiji-class pair is the plain loop's
+};
+
+// What a kernel of a conversion from Unicode writes by.
+struct FromUnicodeTables {
+    const std::uint16_t* codes;  // the mapping's DirectCodes (from_unicode/direct_codes.h)
+    const SingleForms* singles;  // the target's single bytes
+    const ByteTable* table;      // the EBCDIC host code's single bytes (of ASCII), or null
+    unsigned code_width;         // 1 or 2 for the shift codes or sequences written, 0 for none
+    std::uint8_t open[2];
+    std::uint8_t close[2];
+    bool keeps_line_ends;  // CR LF is written as CR LF: a CR is a single byte like any other
+    bool stops_at_site;    // the site gives characters: one that may begin a site character is the plain loop's
+};
 
 struct Kernels {
     SimdLevel level;
@@ -39,6 +64,11 @@ struct Kernels {
     void (*ebcdic_to_sjis)(Cursor& c, const ByteTable& table, ShiftMode mode);
     void (*eightbit_to_sjis)(Cursor& c, ShiftMode mode);
     void (*euc_to_sjis)(Cursor& c);
+    // The conversions to Unicode, by source code (Shift-JIS, EBCDIC, 8-bit,
+    // EUC: SourceCode 0-3) and form (UnicodeForm); and from Unicode, by
+    // form and target code. The cursor's in_run is the host code's run.
+    void (*to_unicode[4][3])(Cursor& c, const ToUnicodeTables& t);
+    void (*from_unicode[3][4])(Cursor& c, const FromUnicodeTables& t);
 };
 
 // The name of a level: "scalar", "sse2", "ssse3", "avx2", "avx512".

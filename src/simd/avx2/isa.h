@@ -67,4 +67,26 @@ LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool any_high) {
     return result;
 }
 
+// UTF-16 code units of single bytes: each byte of v as a unit, 2W bytes.
+LUMTRAX_INLINE void StoreWords(std::uint8_t* out, Vec v, bool big_endian) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i in_order = _mm256_permute4x64_epi64(v, 0xD8);  // 64-bit quarters 0 2 1 3
+    Store(out, big_endian ? _mm256_unpacklo_epi8(zero, in_order) : _mm256_unpacklo_epi8(in_order, zero));
+    Store(out + 32, big_endian ? _mm256_unpackhi_epi8(zero, in_order) : _mm256_unpackhi_epi8(in_order, zero));
+}
+
+// The W code units of UTF-16 at p (2W bytes) as bytes, where each is below
+// 80; false where one is not.
+LUMTRAX_INLINE bool LoadAsciiWords(const std::uint8_t* p, bool big_endian, Vec& v) {
+    __m256i a = Load(p), b = Load(p + 32);
+    if (big_endian) {
+        a = _mm256_or_si256(_mm256_slli_epi16(a, 8), _mm256_srli_epi16(a, 8));
+        b = _mm256_or_si256(_mm256_slli_epi16(b, 8), _mm256_srli_epi16(b, 8));
+    }
+    const __m256i high = _mm256_and_si256(_mm256_or_si256(a, b), _mm256_set1_epi16(static_cast<short>(0xFF80)));
+    if (!_mm256_testz_si256(high, high)) return false;
+    v = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+    return true;
+}
+
 #include "simd/generic/vector_pieces.h"

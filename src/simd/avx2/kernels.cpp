@@ -10,6 +10,7 @@ namespace lumtrax::avx2 {
 // clang-format off
 #include "simd/generic/pieces.h"
 #include "simd/avx2/isa.h"
+#include "simd/avx2/lanes.h"
 #include "simd/generic/kernels.h"
 // clang-format on
 }  // namespace lumtrax::avx2

@@ -170,3 +170,31 @@ LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<C
         return out;
     }
 }
+
+// UTF-16 code units of single bytes: each byte of v as a unit, 2W bytes.
+LUMTRAX_INLINE void StoreWords(std::uint8_t* out, Vec v, bool big_endian) {
+    Vec low = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, v, 0));
+    Vec high = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, v, 1));
+    if (big_endian) {
+        low = _mm512_maskz_slli_epi16(~0u, low, 8);
+        high = _mm512_maskz_slli_epi16(~0u, high, 8);
+    }
+    Store(out, low);
+    Store(out + 64, high);
+}
+
+// The W code units of UTF-16 at p (2W bytes) as bytes, where each is below
+// 80; false where one is not.
+LUMTRAX_INLINE bool LoadAsciiWords(const std::uint8_t* p, bool big_endian, Vec& v) {
+    Vec a = Load(p), b = Load(p + 64);
+    if (big_endian) {
+        a = _mm512_or_si512(_mm512_maskz_slli_epi16(~0u, a, 8), _mm512_maskz_srli_epi16(~0u, a, 8));
+        b = _mm512_or_si512(_mm512_maskz_slli_epi16(~0u, b, 8), _mm512_maskz_srli_epi16(~0u, b, 8));
+    }
+    const Vec high = _mm512_and_si512(_mm512_or_si512(a, b), _mm512_set1_epi16(static_cast<short>(0xFF80)));
+    if (_mm512_test_epi16_mask(high, high) != 0) return false;
+    const Vec zero = _mm512_setzero_si512();
+    v = _mm512_maskz_inserti64x4(0xFF, _mm512_maskz_inserti64x4(0x0F, zero, _mm512_maskz_cvtepi16_epi8(~0u, a), 0),
+                                 _mm512_maskz_cvtepi16_epi8(~0u, b), 1);
+    return true;
+}

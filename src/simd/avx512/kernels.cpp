@@ -10,6 +10,7 @@ namespace lumtrax::avx512 {
 // clang-format off
 #include "simd/generic/pieces.h"
 #include "simd/avx512/isa.h"
+#include "simd/avx512/lanes.h"
 #include "simd/generic/kernels.h"
 // clang-format on
 }  // namespace lumtrax::avx512

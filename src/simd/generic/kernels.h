@@ -5,4 +5,5 @@
 #include "simd/generic/window.h"
 #include "simd/generic/sjis_to_host.h"
 #include "simd/generic/host_to_sjis.h"
+#include "simd/generic/unicode.h"
 // clang-format on

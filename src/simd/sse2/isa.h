@@ -46,6 +46,27 @@ LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) { return _mm_add_epi
 // (v + 1) / 2 per byte.
 LUMTRAX_INLINE Vec HalfUp(Vec v) { return _mm_avg_epu8(v, _mm_setzero_si128()); }
 
+// UTF-16 code units of single bytes: each byte of v as a unit, 2W bytes.
+LUMTRAX_INLINE void StoreWords(std::uint8_t* out, Vec v, bool big_endian) {
+    const __m128i zero = _mm_setzero_si128();
+    Store(out, big_endian ? _mm_unpacklo_epi8(zero, v) : _mm_unpacklo_epi8(v, zero));
+    Store(out + 16, big_endian ? _mm_unpackhi_epi8(zero, v) : _mm_unpackhi_epi8(v, zero));
+}
+
+// The W code units of UTF-16 at p (2W bytes) as bytes, where each is below
+// 80; false where one is not.
+LUMTRAX_INLINE bool LoadAsciiWords(const std::uint8_t* p, bool big_endian, Vec& v) {
+    __m128i a = Load(p), b = Load(p + 16);
+    if (big_endian) {
+        a = _mm_or_si128(_mm_slli_epi16(a, 8), _mm_srli_epi16(a, 8));
+        b = _mm_or_si128(_mm_slli_epi16(b, 8), _mm_srli_epi16(b, 8));
+    }
+    const __m128i high = _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(static_cast<short>(0xFF80)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF) return false;
+    v = _mm_packus_epi16(a, b);
+    return true;
+}
+
 #include "simd/generic/vector_pieces.h"
 
 #ifndef LUMTRAX_ISA_HAS_LOOKUP
