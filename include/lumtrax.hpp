@@ -48,6 +48,42 @@ enum class Conversion : int {
     kEucToSjis = 7,
     kSjisToEightBit70 = 10,  // 8-bit host code, runs opened by 93 70
     kRawByteEscape = 11,     // 5C 01 X from the text's first byte X
+
+    // To and from Unicode (the C++ API, the command and Python; not the C
+    // interface): UTF-8, and UTF-16 in either byte order.
+    kSjisToUtf8 = 32,
+    kEbcdicToUtf8 = 33,
+    kEbcdicKanaToUtf8 = 34,
+    kEightBitToUtf8 = 35,
+    kEucToUtf8 = 36,
+    kUtf8ToSjis = 40,
+    kUtf8ToEbcdic = 41,
+    kUtf8ToEbcdicKana = 42,
+    kUtf8ToEightBit = 43,
+    kUtf8ToEightBit70 = 44,
+    kUtf8ToEuc = 45,
+    kSjisToUtf16Le = 48,
+    kEbcdicToUtf16Le = 49,
+    kEbcdicKanaToUtf16Le = 50,
+    kEightBitToUtf16Le = 51,
+    kEucToUtf16Le = 52,
+    kUtf16LeToSjis = 56,
+    kUtf16LeToEbcdic = 57,
+    kUtf16LeToEbcdicKana = 58,
+    kUtf16LeToEightBit = 59,
+    kUtf16LeToEightBit70 = 60,
+    kUtf16LeToEuc = 61,
+    kSjisToUtf16Be = 64,
+    kEbcdicToUtf16Be = 65,
+    kEbcdicKanaToUtf16Be = 66,
+    kEightBitToUtf16Be = 67,
+    kEucToUtf16Be = 68,
+    kUtf16BeToSjis = 72,
+    kUtf16BeToEbcdic = 73,
+    kUtf16BeToEbcdicKana = 74,
+    kUtf16BeToEightBit = 75,
+    kUtf16BeToEightBit70 = 76,
+    kUtf16BeToEuc = 77,
 };
 
 // The codes a conversion reads and writes, with their variants.
@@ -58,6 +94,9 @@ enum class Code : int {
     kEightBit,    // the 8-bit host code: runs opened by 93 F0 (read: by 93 F0 or 93 70)
     kEightBit70,  // the 8-bit host code: runs opened by 93 70
     kEuc,
+    kUtf8,
+    kUtf16Le,
+    kUtf16Be,
 };
 
 // A conversion, as the library's table of conversions has it.
@@ -99,16 +138,36 @@ enum class GaijiStatus : int {
 // Lumtrax_LRSS is {lrss = true, shift = true}, Lumtrax_NoShift is
 // {lrss = false, shift = false}. With lrss and no shift, the placeholders of
 // a Shift-JIS text open and close runs that are written without shift codes.
+//
+// mapping and errors are read by the conversions to and from Unicode only
+// (docs/unicode.md): the Unicode character of each unit is that of its
+// Shift-JIS image in Windows code page 932 (kCp932), or in JIS X 0208 alone
+// (kJis); a unit without a Unicode form, or a character without a code,
+// stops the conversion (kStrict) or becomes U+FFFD or the code's substitute,
+// the black square (kReplace, with the status kReplaced). Unicode text has
+// no LRSS placeholders and no raw-byte escapes.
+enum class Mapping : int { kCp932 = 0, kJis = 1 };
+enum class OnError : int { kStrict = 0, kReplace = 1 };
+
 struct Options {
     LineEnd line_end = LineEnd::kKeep;
     bool lrss = false;  // LRSS mode: A0 stands for each shift code or sequence
     bool shift = true;  // false: write no shift code or sequence
+    Mapping mapping = Mapping::kCp932;
+    OnError errors = OnError::kStrict;
 };
 
 enum class Errc : int {
     kUnassignedType = 1,
     kHeapExhausted = 2,
     kTooLong = 3,
+    // The conversions to and from Unicode, in strict mode (the result's
+    // error_place names the bytes; the text holds what came before them):
+    kNoUnicodeForm = 4,  // a unit that no Unicode character stands for
+    kNoCode = 5,         // a character that the code has no code for
+    // In every mode:
+    kInvalidUtf8 = 6,   // overlong, a surrogate, past U+10FFFF, a stray or missing continuation
+    kInvalidUtf16 = 7,  // an unpaired surrogate, an odd byte at the end
 };
 
 const std::error_category& ErrorCategory() noexcept;
@@ -123,11 +182,21 @@ struct is_error_code_enum<lumtrax::Errc> : true_type {};
 
 namespace lumtrax {
 
-// The outcome of one conversion. On error, text is empty and gaiji is kNone.
+// A range of bytes in a text or source: where it begins, and how long it is.
+struct ByteRange {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
+// The outcome of one conversion. On error, text is empty and gaiji is kNone,
+// except for the errors of the conversions to and from Unicode (kNoUnicodeForm
+// to kInvalidUtf16): text then holds the result of the text before
+// error_place, the bytes where the conversion stopped.
 struct [[nodiscard]] Result {
     std::string text;  // the converted bytes; may hold 00 bytes
     GaijiStatus gaiji = GaijiStatus::kNone;
     std::error_code error;
+    ByteRange error_place;
 
     bool ok() const noexcept { return !error; }
     explicit operator bool() const noexcept { return ok(); }
@@ -156,10 +225,28 @@ enum class After : int {
 };
 
 // As ConvertInto, but the result is appended to out, whose bytes stay. On
-// error out is as it was and gaiji kNone.
+// error out is as it was and gaiji kNone (for the errors of Unicode, out
+// holds the result of the text before the bytes that place, when given,
+// receives).
 [[nodiscard]] std::error_code ConvertAppend(Conversion conversion, std::string_view text, std::string& out,
                                             GaijiStatus& gaiji, const Options& options = {},
-                                            After after = After::kAnything) noexcept;
+                                            After after = After::kAnything, ByteRange* place = nullptr) noexcept;
+
+// UTF-16 as std::u16string, in the machine's byte order: from is the code
+// of the text (a host code, or Shift-JIS), to the code to write. error_place
+// of the Result16 and the Result counts bytes of text, and code units of
+// a UTF-16 text.
+struct [[nodiscard]] Result16 {
+    std::u16string text;
+    GaijiStatus gaiji = GaijiStatus::kNone;
+    std::error_code error;
+    ByteRange error_place;
+
+    bool ok() const noexcept { return !error; }
+    explicit operator bool() const noexcept { return ok(); }
+};
+Result16 ToUtf16(Code from, std::string_view text, const Options& options = {}) noexcept;
+Result FromUtf16(std::u16string_view text, Code to, const Options& options = {}) noexcept;
 
 namespace detail {
 std::error_code ConvertTerminatedInto(Conversion conversion, std::string_view text, std::string& out,
@@ -245,6 +332,10 @@ public:
     GaijiStatus gaiji() const noexcept { return gaiji_; }
     // The bytes fed and not yet converted.
     std::size_t held() const noexcept { return held_.size() - begin_; }
+    // After an error of a conversion to or from Unicode: the bytes of the
+    // text where it stopped (out then ends with the result of the text
+    // before them).
+    const ByteRange& error_place() const noexcept { return error_place_; }
 
 private:
     std::error_code ConvertHeld(std::size_t count, std::string& out) noexcept;
@@ -257,13 +348,9 @@ private:
     std::size_t search_at_ = 0;  // held() that makes the next search worth it
     GaijiStatus gaiji_ = GaijiStatus::kNone;
     std::error_code error_;
+    std::uint64_t converted_ = 0;  // the bytes of the text before held_[begin_]
+    ByteRange error_place_;
     bool finished_ = false;
-};
-
-// A range of bytes in a text or source: where it begins, and how long it is.
-struct ByteRange {
-    std::uint64_t offset = 0;
-    std::uint64_t length = 0;
 };
 
 // The first unit of text that the conversion replaces by the substitute (a
@@ -403,9 +490,13 @@ private:
 // the bytes it holds are written over); result_ends, when given, receives
 // where each call's result ends. Adds what the calls met to tally (without
 // locating the first replacement: see LocateFirstReplaced).
+// On an error of a conversion to or from Unicode, failure (when given)
+// receives the call and the bytes of the source where it stopped, and out
+// holds the results of the text before them.
 [[nodiscard]] std::error_code ConvertBatch(Conversion conversion, const Options& options, const Batch& batch,
                                            std::string& out, Tally& tally,
-                                           std::vector<std::size_t>* result_ends = nullptr) noexcept;
+                                           std::vector<std::size_t>* result_ends = nullptr,
+                                           Place* failure = nullptr) noexcept;
 
 // Locates the first replaced unit of a batch's tally exactly: its call and
 // its bytes in the source. Call it for the batch that holds the first

@@ -115,6 +115,17 @@ std::vector<Config> AllConfigs() {
                               {LineEnd::kKeep, true, true},    // Lumtrax_LRSS
                               {LineEnd::kKeep, false, false},  // Lumtrax_NoShift
                               {LineEnd::kKeep, true, false}};  // both flags
+    // To and from Unicode: Unicode text is made from the Shift-JIS text.
+    const Conversion kUnicode[][2] = {{Conversion::kSjisToUtf8, Conversion::kSjisToUtf8},
+                                      {Conversion::kEbcdicToUtf16Be, Conversion::kSjisToEbcdic},
+                                      {Conversion::kEightBitToUtf8, Conversion::kSjisToEightBit70},
+                                      {Conversion::kEucToUtf16Le, Conversion::kSjisToEuc},
+                                      {Conversion::kUtf8ToEbcdic, Conversion::kSjisToUtf8},
+                                      {Conversion::kUtf8ToEightBit70, Conversion::kSjisToUtf8},
+                                      {Conversion::kUtf8ToEuc, Conversion::kSjisToUtf8},
+                                      {Conversion::kUtf16LeToSjis, Conversion::kSjisToUtf16Le},
+                                      {Conversion::kUtf16LeToEightBit, Conversion::kSjisToUtf16Le},
+                                      {Conversion::kUtf16BeToEbcdicKana, Conversion::kSjisToUtf16Be}};
     std::vector<Config> configs;
     for (const auto& pair : kConversions) {
         for (Options options : kFlags) {
@@ -124,7 +135,30 @@ std::vector<Config> AllConfigs() {
             }
         }
     }
+    for (const auto& pair : kUnicode) {
+        for (const bool shift : {true, false}) {
+            for (LineEnd line_end : {LineEnd::kKeep, LineEnd::kLfOnly, LineEnd::kDrop}) {
+                Options options;
+                options.shift = shift;
+                options.line_end = line_end;
+                options.errors = lumtrax::OnError::kReplace;
+                configs.push_back({pair[0], options, pair[1]});
+            }
+        }
+    }
     return configs;
+}
+
+bool ReadsUnicode(Conversion conversion) {
+    const lumtrax::Code from = lumtrax::Describe(conversion)->from;
+    return from == lumtrax::Code::kUtf8 || from == lumtrax::Code::kUtf16Le || from == lumtrax::Code::kUtf16Be;
+}
+
+// Well-formed text for the conversion (Unicode text always is).
+std::string Forward(const Config& config, const std::string& text) {
+    Options options;
+    options.errors = lumtrax::OnError::kReplace;
+    return lumtrax::Convert(config.forward, text, options).text;
 }
 
 // Feeds text in random pieces of up to about twice piece_size bytes.
@@ -161,11 +195,48 @@ TEST(Stream, GivesTheBytesAndStatusOfOneCall) {
             const bool tiny = round % 2 == 0;
             const std::size_t piece_size = tiny ? 1 + random() % 6 : 300 + random() % 900;
             std::string text = RandomText(random, tiny ? 200 : 4000);
-            if (round % 4 >= 2 && config.forward != config.conversion) {
-                text = lumtrax::Convert(config.forward, text).text;  // well-formed host text
+            if ((round % 4 >= 2 && config.forward != config.conversion) || ReadsUnicode(config.conversion)) {
+                text = Forward(config, text);  // well-formed host text
             }
             ExpectOneCallsResult(config, text, piece_size, random);
             if (HasFatalFailure()) return;
+        }
+    }
+}
+
+// Strict conversions to and from Unicode stop at the first unit they cannot
+// convert: a stream stops there too, with the same bytes before it.
+TEST(Stream, StopsWhereOneCallStops) {
+    std::mt19937 random(20261209);
+    for (Config config : AllConfigs()) {
+        if (config.options.errors != lumtrax::OnError::kReplace || !config.options.shift) continue;
+        config.options.errors = lumtrax::OnError::kStrict;
+        SCOPED_TRACE(lumtrax::Describe(config.conversion)->name);
+        for (int round = 0; round < 8; ++round) {
+            std::string text = RandomText(random, round % 2 == 0 ? 100 : 3000);
+            if (ReadsUnicode(config.conversion)) {
+                // One byte that is no UTF-8, or one unpaired surrogate.
+                const bool utf8 = lumtrax::Describe(config.conversion)->from == lumtrax::Code::kUtf8;
+                text = Forward(config, text);
+                const std::size_t at = random() % (text.size() / 2 + 1) * 2;
+                text.insert(at, utf8 ? "\xFF" : std::string("\x00\xDC\xDC\x00", 2));
+            } else if (round % 2 == 1 && config.forward != config.conversion) {
+                text = Forward(config, text);
+            }
+            const lumtrax::Result whole = lumtrax::Convert(config.conversion, text, config.options);
+            StreamConverter stream(config.conversion, config.options, 1 + random() % 64);
+            std::string out;
+            std::error_code error;
+            for (std::size_t at = 0; at < text.size() && !error;) {
+                const std::size_t n = std::min<std::size_t>(text.size() - at, 1 + random() % 100);
+                error = stream.Feed(std::string_view(text).substr(at, n), out);
+                at += n;
+            }
+            if (!error) error = stream.Finish(out);
+            ASSERT_EQ(error, whole.error) << Hex(text);
+            ASSERT_EQ(Hex(out), Hex(whole.text));
+            ASSERT_EQ(stream.error_place().offset, whole.error_place.offset);
+            ASSERT_EQ(stream.error_place().length, whole.error_place.length);
         }
     }
 }
@@ -295,7 +366,7 @@ TEST(SourceCutter, CutsASourceIntoTheCallsItsFramingSays) {
         SCOPED_TRACE("type " + std::to_string(static_cast<int>(c.conversion)) + " lrss " +
                      std::to_string(c.options.lrss));
         std::string text = RandomText(random, 3000);
-        if (k % 2 == 1 && c.forward != c.conversion) text = lumtrax::Convert(c.forward, text).text;
+        if ((k % 2 == 1 && c.forward != c.conversion) || ReadsUnicode(c.conversion)) text = Forward(c, text);
         const lumtrax::Result whole = lumtrax::Convert(c.conversion, text, c.options);
         std::string records;  // each 37 bytes its own call
         for (std::size_t at = 0; at < text.size(); at += 37) {
@@ -303,6 +374,8 @@ TEST(SourceCutter, CutsASourceIntoTheCallsItsFramingSays) {
         }
         for (const lumtrax::Framing framing :
              {lumtrax::Framing::kWhole, lumtrax::Framing::kLines, lumtrax::Framing::kRecords}) {
+            // (Records of 37 bytes cut Unicode characters: see UnicodeErrors.)
+            if (framing == lumtrax::Framing::kRecords && ReadsUnicode(c.conversion)) continue;
             std::string first;
             for (const bool in_memory : {false, true}) {
                 const lumtrax::SourceOptions source{framing, 37, in_memory ? 64u : 1u + random() % 400};

@@ -16,7 +16,8 @@ namespace lumtrax {
 // the text's bytes (After::kNul: a 00, and the text is converted where it
 // lies). On error out holds its kept bytes and gaiji is kNone.
 std::error_code ConvertAfter(Conversion conversion, std::string_view text, After after, std::string& out,
-                             std::size_t kept, GaijiStatus& gaiji, const Options& options) noexcept;
+                             std::size_t kept, GaijiStatus& gaiji, const Options& options,
+                             ByteRange* place = nullptr) noexcept;
 
 }  // namespace lumtrax
 

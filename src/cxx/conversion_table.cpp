@@ -20,6 +20,12 @@ constexpr Code PublicCode(SourceCode code, TableSet table_set, StartSequence sta
             return written && start == StartSequence::k70 ? Code::kEightBit70 : Code::kEightBit;
         case SourceCode::kEuc:
             return Code::kEuc;
+        case SourceCode::kUtf8:
+            return Code::kUtf8;
+        case SourceCode::kUtf16Le:
+            return Code::kUtf16Le;
+        case SourceCode::kUtf16Be:
+            return Code::kUtf16Be;
     }
     return Code::kShiftJis;
 }
@@ -60,7 +66,7 @@ const ConversionInfo* Conversions(std::size_t& count) noexcept {
 }
 
 const ConversionInfo* Describe(Conversion conversion) noexcept {
-    const auto* row = FindConversion(static_cast<std::int32_t>(conversion));
+    const auto* row = FindAnyConversion(static_cast<std::int32_t>(conversion));
     return row != nullptr ? &kTable.rows[row - kConversions] : nullptr;
 }
 

@@ -12,6 +12,7 @@
 #include "api/dispatch.h"
 #include "codes/conversions.h"
 #include "cxx/append.h"
+#include "api/unicode_dispatch.h"
 #include "cxx/cut_finder.h"
 #include "gaiji/gaiji_server.h"
 #include "simd/kernels.h"
@@ -33,19 +34,19 @@ constexpr std::size_t kCopyAtMost = 4 * 1024;
 constexpr std::size_t kArithmeticLimit = std::numeric_limits<std::size_t>::max() / 8;
 constexpr std::size_t kUnlimited = std::numeric_limits<std::size_t>::max();
 
-constexpr bool Fits(std::int32_t type, std::size_t size) {
-    return size <= kArithmeticLimit && ResultFitsACount(GrowthOf(type), size);
+constexpr bool Fits(Growth growth, std::size_t size) {
+    return size <= kArithmeticLimit && ResultFitsACount(growth, size);
 }
 
 // The largest size that Fits, by bisection over the monotonic growth rule
 // (MaxTextSize answers the unassigned types before looking here).
-constexpr std::size_t LongestText(std::int32_t type) {
-    if (type == static_cast<std::int32_t>(Conversion::kRawByteEscape)) return kUnlimited;
+constexpr std::size_t LongestText(Growth growth) {
+    if (growth == Growth::kEscape) return kUnlimited;
     std::size_t fits = 0;
     std::size_t fails = (kIntMax < kArithmeticLimit ? kIntMax : kArithmeticLimit) + 1;
     while (fails - fits > 1) {
         const std::size_t middle = fits + (fails - fits) / 2;
-        if (Fits(type, middle)) {
+        if (Fits(growth, middle)) {
             fits = middle;
         } else {
             fails = middle;
@@ -58,7 +59,7 @@ constexpr std::size_t LongestText(std::int32_t type) {
 struct LongestTexts {
     std::size_t by_row[kConversionCount];
     constexpr LongestTexts() : by_row() {
-        for (std::size_t row = 0; row < kConversionCount; ++row) by_row[row] = LongestText(kConversions[row].type);
+        for (std::size_t row = 0; row < kConversionCount; ++row) by_row[row] = LongestText(kConversions[row].growth);
     }
 };
 constexpr LongestTexts kLongestTexts;
@@ -75,6 +76,14 @@ public:
                 return "not enough memory for the conversion";
             case Errc::kTooLong:
                 return "text too long for one conversion call";
+            case Errc::kNoUnicodeForm:
+                return "no Unicode character stands for these bytes";
+            case Errc::kNoCode:
+                return "the code has no code for this character";
+            case Errc::kInvalidUtf8:
+                return "not UTF-8";
+            case Errc::kInvalidUtf16:
+                return "not UTF-16";
         }
         return "unknown lumtrax error";
     }
@@ -87,6 +96,11 @@ public:
                 return std::errc::not_enough_memory;
             case Errc::kTooLong:
                 return std::errc::value_too_large;
+            case Errc::kNoUnicodeForm:
+            case Errc::kNoCode:
+            case Errc::kInvalidUtf8:
+            case Errc::kInvalidUtf16:
+                return std::errc::illegal_byte_sequence;
         }
         return std::error_condition(value, *this);
     }
@@ -103,10 +117,12 @@ std::error_code make_error_code(Errc error) noexcept {
     return std::error_code(static_cast<int>(error), ErrorCategory());
 }
 
-bool IsAssigned(Conversion conversion) noexcept { return FindConversion(static_cast<std::int32_t>(conversion)); }
+bool IsAssigned(Conversion conversion) noexcept {
+    return FindAnyConversion(static_cast<std::int32_t>(conversion)) != nullptr;
+}
 
 std::size_t MaxTextSize(Conversion conversion) noexcept {
-    const ConversionRow* info = FindConversion(static_cast<std::int32_t>(conversion));
+    const ConversionRow* info = FindAnyConversion(static_cast<std::int32_t>(conversion));
     if (info == nullptr) return 0;
     return kLongestTexts.by_row[static_cast<std::size_t>(info - kConversions)];
 }
@@ -115,15 +131,50 @@ std::size_t MaxResultSize(Conversion conversion, std::size_t size) noexcept {
     if (!IsAssigned(conversion)) return 0;
     if (conversion == Conversion::kRawByteEscape) return 3;
     if (size > kArithmeticLimit) return kUnlimited;
-    return DestinationCapacity(static_cast<std::int32_t>(conversion), size) - 1;
+    return DestinationCapacity(FindAnyConversion(static_cast<std::int32_t>(conversion))->growth, size) - 1;
 }
 
 namespace {
 
+Errc ErrcOf(UnicodeFailure failure, SourceCode source) {
+    switch (failure) {
+        case UnicodeFailure::kNoUnicodeForm:
+            return Errc::kNoUnicodeForm;
+        case UnicodeFailure::kNoCode:
+            return Errc::kNoCode;
+        default:
+            return source == SourceCode::kUtf8 ? Errc::kInvalidUtf8 : Errc::kInvalidUtf16;
+    }
+}
+
+// One call of a conversion to or from Unicode: it reads nothing past the
+// text, so the text is converted where it lies whatever follows it. On a
+// failure out keeps the result of the text before it, and place receives
+// the bytes.
+std::error_code ConvertUnicodeOnce(const ConversionRow& row, std::string_view text, std::string& out,
+                                   std::size_t kept, GaijiStatus& gaiji, const Options& options,
+                                   ByteRange* place) noexcept {
+    gaiji = GaijiStatus::kNone;
+    try {
+        out.resize(kept + DestinationCapacity(row.growth, text.size()));
+    } catch (const std::exception&) {
+        out.resize(kept);
+        return Errc::kHeapExhausted;
+    }
+    const UnicodeOutcome outcome =
+        ConvertUnicode(row, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
+                       UnicodeOptionsOf(options), reinterpret_cast<std::uint8_t*>(&out[kept]));
+    out.resize(kept + outcome.written);
+    gaiji = static_cast<GaijiStatus>(outcome.gaiji);
+    if (outcome.ok()) return {};
+    if (place != nullptr) *place = {outcome.failure_offset, outcome.failure_length};
+    return ErrcOf(outcome.failure, row.source);
+}
+
 // One call over text, where it lies (terminated: a 00 follows it) or from a
 // copy followed by 00.
 std::error_code ConvertOnce(Conversion conversion, std::string_view text, bool terminated, std::string& out,
-                            std::size_t kept, GaijiStatus& gaiji, const Options& options) noexcept {
+                            std::size_t kept, GaijiStatus& gaiji, const Options& options, ByteRange* place) noexcept {
     gaiji = GaijiStatus::kNone;
     const auto fail = [&](Errc error) {
         out.resize(kept);
@@ -135,13 +186,15 @@ std::error_code ConvertOnce(Conversion conversion, std::string_view text, bool t
     if (conversion == Conversion::kRawByteEscape) text = text.substr(0, 1);
     const std::size_t size = text.size();
     if (size > MaxTextSize(conversion)) return fail(Errc::kTooLong);
+    const ConversionRow& row = *FindAnyConversion(type);
+    if (IsUnicodeConversion(row)) return ConvertUnicodeOnce(row, text, out, kept, gaiji, options, place);
 
     // After the bytes of out that are kept, the destination (what out holds
     // there already is written over, so only the part that grows is filled
     // with zeros); unless the text is followed by a 00, a copy of the text
     // and a 00 go before it.
     const bool copy = !terminated || size == 0;
-    const std::size_t capacity = DestinationCapacity(type, size);
+    const std::size_t capacity = DestinationCapacity(row.growth, size);
     try {
         out.resize(kept + (copy ? size + 1 : 0) + capacity);
     } catch (const std::bad_alloc&) {
@@ -174,11 +227,14 @@ std::error_code ConvertOnce(Conversion conversion, std::string_view text, bool t
 }  // namespace
 
 std::error_code ConvertAfter(Conversion conversion, std::string_view text, After after, std::string& out,
-                             std::size_t kept, GaijiStatus& gaiji, const Options& options) noexcept {
+                             std::size_t kept, GaijiStatus& gaiji, const Options& options, ByteRange* place) noexcept {
     // The escape is made of the first byte alone.
     if (conversion == Conversion::kRawByteEscape) text = text.substr(0, 1);
-    if (after == After::kNul || text.size() <= kCopyAtMost || text.size() > MaxTextSize(conversion)) {
-        return ConvertOnce(conversion, text, after == After::kNul, out, kept, gaiji, options);
+    const ConversionRow* row = FindAnyConversion(static_cast<std::int32_t>(conversion));
+    // (The conversions to and from Unicode read nothing past the text.)
+    if (after == After::kNul || text.size() <= kCopyAtMost || text.size() > MaxTextSize(conversion) ||
+        (row != nullptr && IsUnicodeConversion(*row))) {
+        return ConvertOnce(conversion, text, after == After::kNul, out, kept, gaiji, options, place);
     }
     // Up to its last safe cut the text is converted where it lies (the byte
     // after a safe cut is the text's own, and is read as it is in one call);
@@ -187,13 +243,13 @@ std::error_code ConvertAfter(Conversion conversion, std::string_view text, After
     GaijiStatus first = GaijiStatus::kNone;
     if (cut > 0) {
         if (const std::error_code error =
-                ConvertOnce(conversion, text.substr(0, cut), true, out, kept, first, options)) {
+                ConvertOnce(conversion, text.substr(0, cut), true, out, kept, first, options, place)) {
             gaiji = GaijiStatus::kNone;
             return error;
         }
     }
     const std::error_code error =
-        ConvertOnce(conversion, text.substr(cut), false, out, cut > 0 ? out.size() : kept, gaiji, options);
+        ConvertOnce(conversion, text.substr(cut), false, out, cut > 0 ? out.size() : kept, gaiji, options, place);
     if (error) {
         out.resize(kept);
         gaiji = GaijiStatus::kNone;
@@ -209,8 +265,8 @@ std::error_code ConvertInto(Conversion conversion, std::string_view text, std::s
 }
 
 std::error_code ConvertAppend(Conversion conversion, std::string_view text, std::string& out, GaijiStatus& gaiji,
-                              const Options& options, After after) noexcept {
-    return ConvertAfter(conversion, text, after, out, out.size(), gaiji, options);
+                              const Options& options, After after, ByteRange* place) noexcept {
+    return ConvertAfter(conversion, text, after, out, out.size(), gaiji, options, place);
 }
 
 std::error_code detail::ConvertTerminatedInto(Conversion conversion, std::string_view text, std::string& out,
@@ -230,7 +286,22 @@ std::optional<ByteRange> FirstReplaced(Conversion conversion, std::string_view t
         return !ConvertAfter(conversion, text.substr(0, length), after, out, 0, gaiji, options) &&
                gaiji == GaijiStatus::kReplaced;
     };
-    if (text.empty() || !IsAssigned(conversion) || !replaced(text.size())) return std::nullopt;
+    if (text.empty() || !IsAssigned(conversion)) return std::nullopt;
+    const ConversionRow& row = *FindAnyConversion(static_cast<std::int32_t>(conversion));
+    if (IsUnicodeConversion(row)) {
+        // The conversions to and from Unicode say where they replaced first.
+        try {
+            out.resize(DestinationCapacity(row.growth, text.size()));
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+        const UnicodeOutcome outcome =
+            ConvertUnicode(row, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
+                           UnicodeOptionsOf(options), reinterpret_cast<std::uint8_t*>(&out[0]));
+        if (!outcome.replaced()) return std::nullopt;
+        return ByteRange{outcome.replaced_offset, outcome.replaced_length};
+    }
+    if (!replaced(text.size())) return std::nullopt;
     // Galloping from the start, then halving: the cost follows where the
     // unit is, not the length of the text.
     std::size_t good = 0;
@@ -262,7 +333,8 @@ std::optional<ByteRange> FirstReplaced(Conversion conversion, std::string_view t
 
 Result Convert(Conversion conversion, std::string_view text, const Options& options) noexcept {
     Result result;
-    result.error = ConvertInto(conversion, text, result.text, result.gaiji, options);
+    result.error =
+        ConvertAfter(conversion, text, After::kAnything, result.text, 0, result.gaiji, options, &result.error_place);
     // The block also held the text and the growth room: give back what the
     // result does not use when that is much.
     if (result.text.capacity() > 2 * result.text.size() + 256) {
@@ -277,6 +349,52 @@ Result Convert(Conversion conversion, std::string_view text, const Options& opti
 Result Convert(Conversion conversion, const void* text, std::size_t size, const Options& options) noexcept {
     const char* bytes = size == 0 ? "" : static_cast<const char*>(text);
     return Convert(conversion, std::string_view(bytes, size), options);
+}
+
+namespace {
+
+Code NativeUtf16() {
+    const std::uint16_t probe = 1;
+    unsigned char first = 0;
+    std::memcpy(&first, &probe, 1);
+    return first == 1 ? Code::kUtf16Le : Code::kUtf16Be;
+}
+
+}  // namespace
+
+Result16 ToUtf16(Code from, std::string_view text, const Options& options) noexcept {
+    Result16 result;
+    const std::optional<Conversion> conversion = ConversionBetween(from, NativeUtf16());
+    if (!conversion) {
+        result.error = Errc::kUnassignedType;
+        return result;
+    }
+    std::string bytes;
+    result.error = ConvertAfter(*conversion, text, After::kAnything, bytes, 0, result.gaiji, options,
+                                &result.error_place);
+    try {
+        result.text.resize(bytes.size() / 2);
+    } catch (const std::exception&) {
+        result.error = Errc::kHeapExhausted;
+        return result;
+    }
+    if (!bytes.empty()) std::memcpy(&result.text[0], bytes.data(), 2 * result.text.size());
+    return result;
+}
+
+Result FromUtf16(std::u16string_view text, Code to, const Options& options) noexcept {
+    Result result;
+    const std::optional<Conversion> conversion = ConversionBetween(NativeUtf16(), to);
+    if (!conversion) {
+        result.error = Errc::kUnassignedType;
+        return result;
+    }
+    const std::string_view bytes(reinterpret_cast<const char*>(text.data()), 2 * text.size());
+    result.error =
+        ConvertAfter(*conversion, bytes, After::kAnything, result.text, 0, result.gaiji, options, &result.error_place);
+    // In code units of the text.
+    result.error_place = {result.error_place.offset / 2, (result.error_place.length + 1) / 2};
+    return result;
 }
 
 const char* Version() noexcept { return LUMTRAX_VERSION_STRING; }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "codes/conversions.h"
+#include "gaiji/server_characters.h"
 
 namespace lumtrax {
 namespace {
@@ -13,11 +14,15 @@ using Position = UnitPosition;
 
 // The last safe cut after p and at or before end, walking from p, which is
 // where a unit begins with its true state; where there is none, the first
-// one after end and at or before beyond; 0 when there is none either.
-std::size_t CutFrom(const UnitRules& walk, const std::uint8_t* s, Position p, std::size_t end, std::size_t beyond) {
+// one after end and at or before beyond; 0 when there is none either. The
+// text has size bytes, and a unit that the bytes after it could still change
+// (a character that a variation selector could join) is no place to cut.
+std::size_t CutFrom(const UnitRules& walk, const std::uint8_t* s, std::size_t size, Position p, std::size_t end,
+                    std::size_t beyond) {
     std::size_t last = 0;
+    bool sure = true;  // the unit before p is what it is in the whole text
     for (;;) {
-        if (p.at > 0 && !p.open) {
+        if (p.at > 0 && !p.open && sure) {
             if (p.at <= end) {
                 last = p.at;
             } else if (last == 0 && p.at <= beyond) {
@@ -25,7 +30,8 @@ std::size_t CutFrom(const UnitRules& walk, const std::uint8_t* s, Position p, st
             }
         }
         if (p.at >= end && (last != 0 || p.at >= beyond)) return last;
-        StepOverUnit(walk, s, p);
+        if (p.at >= size) return last;
+        sure = StepOverUnit(walk, s, size, p) == LastByte::kWhole;
     }
 }
 
@@ -34,7 +40,8 @@ std::size_t CutFrom(const UnitRules& walk, const std::uint8_t* s, Position p, st
 // begins at k, or at one of the next widest - 1 bytes, with a run open or
 // not) until the walks meet, which the truth, one of them, then shares.
 // False when they have not met before end.
-bool Synchronise(const UnitRules& walk, const std::uint8_t* s, std::size_t k, std::size_t end, Position& agreed) {
+bool Synchronise(const UnitRules& walk, const std::uint8_t* s, std::size_t size, std::size_t k, std::size_t end,
+                 Position& agreed) {
     Position walks[6];
     std::size_t count = 0;
     for (std::size_t offset = 0; offset < walk.widest(); ++offset) {
@@ -47,7 +54,7 @@ bool Synchronise(const UnitRules& walk, const std::uint8_t* s, std::size_t k, st
             if (walks[i].at < walks[behind].at) behind = i;
         }
         if (walks[behind].at >= end) return false;
-        StepOverUnit(walk, s, walks[behind]);
+        StepOverUnit(walk, s, size, walks[behind]);
         for (std::size_t i = 0; i < count; ++i) {
             if (i != behind && walks[i] == walks[behind]) {
                 walks[behind] = walks[--count];
@@ -65,14 +72,30 @@ CallMode CallModeOf(const Options& options) {
     return {LineEndModeOf(static_cast<std::int32_t>(options.line_end)), ShiftModeOf(options.lrss, options.shift)};
 }
 
+UnicodeOptions UnicodeOptionsOf(const Options& options) {
+    UnicodeOptions unicode;
+    unicode.mapping = options.mapping == Mapping::kJis ? lumtrax::UnicodeMapping::kJis : lumtrax::UnicodeMapping::kCp932;
+    unicode.errors = options.errors == OnError::kReplace ? ErrorMode::kReplace : ErrorMode::kStrict;
+    unicode.mode = {LineEndModeOf(static_cast<std::int32_t>(options.line_end)),
+                    options.shift ? ShiftMode::kPlain : ShiftMode::kNoShift};
+    unicode.site = &ServerSiteCharacters();
+    return unicode;
+}
+
 UnitRules RulesOf(Conversion conversion, const Options& options) {
-    return RulesOf(*FindConversion(static_cast<std::int32_t>(conversion)), CallModeOf(options));
+    const ConversionRow& row = *FindAnyConversion(static_cast<std::int32_t>(conversion));
+    if (IsUnicodeConversion(row)) return RulesOf(row, UnicodeOptionsOf(options));
+    return RulesOf(row, CallModeOf(options));
 }
 
 std::size_t WalkToCut(const UnitRules& rules, const std::uint8_t* s, std::size_t size, UnitPosition& p) {
     // A cut needs the byte after it, which decides the unit that begins there.
     while (p.at + 1 < size) {
-        StepOverUnit(rules, s, p);
+        const UnitPosition before = p;
+        if (StepOverUnit(rules, s, size, p) != LastByte::kWhole) {
+            p = before;  // the bytes to come decide this unit
+            return 0;
+        }
         if (p.at < size && !p.open) return p.at;
     }
     return 0;
@@ -107,10 +130,10 @@ std::size_t FindCut(Conversion conversion, std::string_view text, std::size_t li
     // that has not shown its state in 64 KiB rarely shows it in more); from
     // the beginning, whose state is known, at last, and past end if need be.
     for (std::size_t window = 256;; window *= 16) {
-        if (window >= end || window > (64u << 10)) return CutFrom(walk, s, Position{0, false}, end, last);
+        if (window >= end || window > (64u << 10)) return CutFrom(walk, s, text.size(), Position{0, false}, end, last);
         Position agreed{};
-        if (Synchronise(walk, s, end - window, end, agreed)) {
-            if (const std::size_t cut = CutFrom(walk, s, agreed, end, end)) return cut;
+        if (Synchronise(walk, s, text.size(), end - window, end, agreed)) {
+            if (const std::size_t cut = CutFrom(walk, s, text.size(), agreed, end, end)) return cut;
         }
     }
 }

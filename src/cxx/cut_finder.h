@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "codes/unicode.h"
 #include "codes/units.h"
 #include "common/modes.h"
 #include "lumtrax.hpp"
@@ -15,6 +16,10 @@ namespace lumtrax {
 
 // The core's mode of a call with the C++ API's options.
 CallMode CallModeOf(const Options& options);
+
+// The core's options of a conversion to or from Unicode: the site's
+// characters those of the gaiji server, the LRSS modes as their shift codes.
+UnicodeOptions UnicodeOptionsOf(const Options& options);
 
 // How the conversion walks its source (an assigned conversion).
 UnitRules RulesOf(Conversion conversion, const Options& options);

@@ -5,6 +5,18 @@
 namespace lumtrax {
 namespace {
 
+// Whether the code unit before end is LF, in a Unicode form.
+bool EndsWithLineFeed(SourceCode code, const std::uint8_t* data, std::size_t end) {
+    switch (code) {
+        case SourceCode::kUtf16Le:
+            return end >= 2 && data[end - 2] == kLineFeed && data[end - 1] == 0x00;
+        case SourceCode::kUtf16Be:
+            return end >= 2 && data[end - 2] == 0x00 && data[end - 1] == kLineFeed;
+        default:
+            return end >= 1 && data[end - 1] == kLineFeed;
+    }
+}
+
 // In Shift-JIS, 0A is neither a lead nor a trail byte: an 0A begins a unit,
 // and ends a line, unless it is the byte that an escape 5C 01 carries. Only
 // where 5C 01 stands before it are the units walked, from the line's start.
@@ -34,24 +46,21 @@ std::size_t FindInShiftJis(const UnitRules& rules, LineSearch& search, const std
 std::size_t FindLineEnd(const UnitRules& rules, LineSearch& search, const std::uint8_t* data, std::size_t size,
                         bool at_end) {
     if (rules.source == SourceCode::kShiftJis) return FindInShiftJis(rules, search, data, size);
-    // The host codes and EUC: the line ends at an LF that begins a unit; a
-    // run's state is the source's own.
-    const std::uint8_t line_feed = LineFeedOf(rules.source);
+    const bool unicode = IsUnicode(rules.source);
     UnitPosition& p = search.position;
     while (p.at < size) {
         const std::size_t i = p.at;
-        if (data[i] == line_feed) return i + 1;
-        if (i + 1 < size) {
-            StepOverUnit(rules, data, p);
-            continue;
-        }
-        // The last byte: the byte after it decides an 8-bit host code's
-        // sequence; at the end of the source the conversions take it as 00.
-        if (!at_end && rules.source == SourceCode::kEightBitHost) return 0;
-        const std::uint8_t last[2] = {data[i], 0x00};
-        UnitPosition q{0, p.open};
-        StepOverUnit(rules, last, q);
-        p = {i + q.at, q.open};
+        // The host codes and EUC: a line ends at an LF that begins a unit,
+        // even inside a run (the source's own state).
+        if (!unicode && data[i] == LineFeedOf(rules.source)) return i + 1;
+        UnitPosition next = p;
+        const LastByte last = StepOverUnit(rules, data, size, next);
+        // The bytes to come decide this unit: wait for them.
+        if (last != LastByte::kWhole && !at_end) return 0;
+        p = next;
+        // Unicode text: a line ends after a unit that ends with LF (LF
+        // alone, or CR LF).
+        if (unicode && p.at <= size && EndsWithLineFeed(rules.source, data, p.at)) return p.at;
     }
     return 0;
 }

@@ -264,7 +264,7 @@ bool SourceCutter::Salvage(Batch& batch) noexcept {
 }
 
 std::error_code ConvertBatch(Conversion conversion, const Options& options, const Batch& batch, std::string& out,
-                             Tally& tally, std::vector<std::size_t>* result_ends) noexcept {
+                             Tally& tally, std::vector<std::size_t>* result_ends, Place* failure) noexcept {
     if (result_ends != nullptr) result_ends->clear();
     const std::string_view texts = batch.texts();
     const bool owned = batch.view.data() == nullptr;
@@ -281,9 +281,14 @@ std::error_code ConvertBatch(Conversion conversion, const Options& options, cons
         const bool piece = batch.first_call == 0 && !batch.last;
         const After after = last && (owned || piece) ? After::kNul : After::kAnything;
         GaijiStatus gaiji = GaijiStatus::kNone;
+        ByteRange stop;
         // The first call writes over what out holds, which need not be filled first.
         if (const std::error_code error =
-                ConvertAfter(conversion, text, after, out, k == 0 ? 0 : out.size(), gaiji, options)) {
+                ConvertAfter(conversion, text, after, out, k == 0 ? 0 : out.size(), gaiji, options, &stop)) {
+            if (failure != nullptr) {
+                *failure = {batch.first_call == 0 ? 0 : batch.first_call + k,
+                            {batch.offset + start + stop.offset, stop.length}};
+            }
             return error;
         }
         if (result_ends != nullptr) {

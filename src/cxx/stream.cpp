@@ -18,6 +18,8 @@ void StreamConverter::Reset() noexcept {
     search_at_ = 0;
     gaiji_ = GaijiStatus::kNone;
     error_.clear();
+    converted_ = 0;
+    error_place_ = {};
     finished_ = false;
 }
 
@@ -25,11 +27,16 @@ std::error_code StreamConverter::ConvertHeld(std::size_t count, std::string& out
     GaijiStatus gaiji = GaijiStatus::kNone;
     // The piece ends at a safe cut, or where the text ends: the byte after it
     // is read as one call over the whole text reads it.
+    ByteRange place;
     error_ = ConvertAfter(conversion_, std::string_view(held_).substr(begin_, count), After::kNul, out, out.size(),
-                          gaiji, options_);
-    if (error_) return error_;
+                          gaiji, options_, &place);
+    if (error_) {
+        error_place_ = {converted_ + place.offset, place.length};
+        return error_;
+    }
     gaiji_ = MergeGaiji(gaiji_, gaiji);
     begin_ += count;
+    converted_ += count;
     return {};
 }
 
