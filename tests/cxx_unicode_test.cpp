@@ -99,6 +99,26 @@ TEST(CxxUnicode, ConvertsStopsAndReplaces) {
     }
 }
 
+// Long texts are converted in pieces at safe cuts: the result, the status
+// and the place of a failure are those of one call.
+TEST(CxxUnicode, LongTextsGiveWhatOneCallGives) {
+    const std::string unit = Bytes("C1 2B B0 A1 B0 A1 2C 81 25 2B 69 A1 2C");  // 69 A1: a gaiji replaced
+    const lumtrax::Result one = lumtrax::Convert(Conversion::kEbcdicToUtf8, unit);
+    std::string text, expected;
+    while (text.size() < (std::size_t{5} << 20)) {
+        text += unit;
+        expected += one.text;
+    }
+    lumtrax::Result whole = lumtrax::Convert(Conversion::kEbcdicToUtf8, text);
+    EXPECT_TRUE(whole.text == expected);
+    EXPECT_EQ(whole.gaiji, GaijiStatus::kReplaced);
+    text += Bytes("2B B0");  // a run cut short at the end
+    whole = lumtrax::Convert(Conversion::kEbcdicToUtf8, text);
+    EXPECT_EQ(whole.error, Errc::kNoUnicodeForm);
+    EXPECT_EQ(whole.error_place.offset, text.size() - 1);
+    EXPECT_TRUE(whole.text == expected);
+}
+
 TEST(CxxUnicode, NamesAndCodesOfTheConversions) {
     EXPECT_EQ(lumtrax::ConversionNamed("UTF8-to-8bit-70"), Conversion::kUtf8ToEightBit70);
     EXPECT_EQ(lumtrax::ConversionNamed("ebcdic_kana_to_utf16le"), Conversion::kEbcdicKanaToUtf16Le);

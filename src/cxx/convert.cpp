@@ -171,6 +171,41 @@ std::error_code ConvertUnicodeOnce(const ConversionRow& row, std::string_view te
     return ErrcOf(outcome.failure, row.source);
 }
 
+// A long text to or from Unicode, converted in pieces at safe cuts, which
+// gives what one call gives: each piece's growth room is zero-filled in
+// turn, instead of room for the whole text's worst case at once, which costs
+// more than the conversion (the pages of a block four times the text).
+std::error_code ConvertUnicodeInPieces(const ConversionRow& row, Conversion conversion, std::string_view text,
+                                       std::string& out, std::size_t kept, GaijiStatus& gaiji, const Options& options,
+                                       ByteRange* place) noexcept {
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    if (text.size() <= 2 * kPiece) return ConvertUnicodeOnce(row, text, out, kept, gaiji, options, place);
+    try {
+        out.reserve(kept + text.size() + text.size() / 2);  // most texts; a larger one grows as strings grow
+    } catch (const std::exception&) {
+        // The pieces ask for what they need.
+    }
+    GaijiStatus merged = GaijiStatus::kNone;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::string_view rest = text.substr(at);
+        std::size_t length = rest.size() <= 2 * kPiece ? rest.size() : FindCut(conversion, rest, kPiece, options);
+        if (length == 0) length = rest.size();  // no safe cut: the rest is one call
+        GaijiStatus piece_gaiji = GaijiStatus::kNone;
+        ByteRange stop;
+        if (const std::error_code error = ConvertUnicodeOnce(row, rest.substr(0, length), out,
+                                                             at == 0 ? kept : out.size(), piece_gaiji, options, &stop)) {
+            if (error == Errc::kHeapExhausted) out.resize(kept);
+            gaiji = GaijiStatus::kNone;
+            if (place != nullptr) *place = {at + stop.offset, stop.length};
+            return error;
+        }
+        merged = MergeGaiji(merged, piece_gaiji);
+        at += length;
+    }
+    gaiji = merged;
+    return {};
+}
+
 // One call over text, where it lies (terminated: a 00 follows it) or from a
 // copy followed by 00.
 std::error_code ConvertOnce(Conversion conversion, std::string_view text, bool terminated, std::string& out,
@@ -187,7 +222,7 @@ std::error_code ConvertOnce(Conversion conversion, std::string_view text, bool t
     const std::size_t size = text.size();
     if (size > MaxTextSize(conversion)) return fail(Errc::kTooLong);
     const ConversionRow& row = *FindAnyConversion(type);
-    if (IsUnicodeConversion(row)) return ConvertUnicodeOnce(row, text, out, kept, gaiji, options, place);
+    if (IsUnicodeConversion(row)) return ConvertUnicodeInPieces(row, conversion, text, out, kept, gaiji, options, place);
 
     // After the bytes of out that are kept, the destination (what out holds
     // there already is written over, so only the part that grows is filled
