@@ -22,6 +22,7 @@ from ._types import (
     Conversion,
     Error,
     GaijiStatus,
+    TextError,
     TextTooLongError,
     UnassignedTypeError,
 )
@@ -47,6 +48,7 @@ __all__ = [
     "GaijiStatus",
     "Result",
     "Stream",
+    "TextError",
     "TextTooLongError",
     "UnassignedTypeError",
     "convert",

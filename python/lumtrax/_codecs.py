@@ -1,151 +1,273 @@
 """The codecs lumtrax-ebcdic, lumtrax-ebcdic-kana, lumtrax-8bit, lumtrax-8bit-70
 and lumtrax-euc, registered when lumtrax is imported.
 
-Text goes through its CP932 form (Python's cp932 codec), which maps the
-user-defined area F040-F9FC to U+E000-U+E757, so that gaiji reach the gaiji
-server. With errors="strict", a character that CP932 cannot hold, or that the
-conversion would replace by the substitute (a black square), raises
-UnicodeEncodeError or UnicodeDecodeError at that character; any other error
-handler keeps the substitute and applies to the CP932 form.
+They convert between str and the host code directly, by the cp932 mapping
+(docs/unicode.md): each unit of the host code maps to the character of its
+Shift-JIS image in Windows code page 932, gaiji through the gaiji server to
+the private-use characters U+E000-U+E757.
+
+errors="strict" raises UnicodeDecodeError or UnicodeEncodeError at the first
+unit without a Unicode form, the first character without a code, or a gaiji
+that the server cannot convert; "replace" writes U+FFFD, or the code's
+substitute (the black square); "surrogateescape" carries the bytes of each
+unit without a Unicode form as U+DC00 + byte (a pair inside a run of
+double-byte characters with its shift codes) and writes them back when
+encoding, so that such bytes survive a round trip; any other error handler
+(ignore, backslashreplace, one registered with codecs.register_error) is
+called for each unit or character.
 """
 
 import codecs
 
-from ._lumtrax import Stream, _first_bad, convert, max_text_size
-from ._types import Conversion, GaijiStatus
-
-# name: (into the host code, out of it)
-_CODECS = {
-    "lumtrax_ebcdic": (Conversion.SJIS_TO_EBCDIC, Conversion.EBCDIC_TO_SJIS),
-    "lumtrax_ebcdic_kana": (Conversion.SJIS_TO_EBCDIC_KANA, Conversion.EBCDIC_KANA_TO_SJIS),
-    "lumtrax_8bit": (Conversion.SJIS_TO_EIGHTBIT, Conversion.EIGHTBIT_TO_SJIS),
-    "lumtrax_8bit_70": (Conversion.SJIS_TO_EIGHTBIT_70, Conversion.EIGHTBIT_TO_SJIS),
-    "lumtrax_euc": (Conversion.SJIS_TO_EUC, Conversion.EUC_TO_SJIS),
-}
-
-# The decoder converts once this much is held: a text file read through a
-# codec gives its first lines without waiting for a megabyte.
-_PIECE_SIZE = 16 * 1024
-
-_REPLACED = "the gaiji server could not convert this character (it would be replaced by the substitute, a black square)"
-_UNDECODABLE = "this code converts to a Shift-JIS code that CP932 does not define"
-
+from ._lumtrax import _cut, _first_replaced, convert, max_text_size
+from ._types import Conversion, GaijiStatus, TextError
 
 _REPLACED_STATUS = GaijiStatus.REPLACED  # looked up once: enum attributes are slow
+_REPLACED = "the gaiji server could not convert this character (it would be replaced by the substitute, a black square)"
+# A window of text copied to resume inside a run of double-byte characters.
+_WINDOW = 64 * 1024
 
 
-def _encode(name, conversion, limit, text, errors):
+class _Codec:
+    """A host code: its two conversions, and the shift codes that open and
+    close a run of double-byte characters (none for EUC)."""
+
+    def __init__(self, name, encoder, decoder, shift_out=b"", shift_in=b""):
+        self.name = name
+        self.encoder = encoder
+        self.decoder = decoder
+        self.shift_out = shift_out
+        self.shift_in = shift_in
+        self.encode_limit = max_text_size(encoder)
+        self.decode_limit = max_text_size(decoder)
+
+
+# str goes through UTF-16LE, which Python reads and writes several times faster
+# than UTF-8.
+_FORM = "utf-16-le"
+_CODECS = [
+    _Codec("lumtrax-ebcdic", Conversion.UTF16LE_TO_EBCDIC, Conversion.EBCDIC_TO_UTF16LE, b"\x2b", b"\x2c"),
+    _Codec("lumtrax-ebcdic-kana", Conversion.UTF16LE_TO_EBCDIC_KANA, Conversion.EBCDIC_KANA_TO_UTF16LE, b"\x2b",
+           b"\x2c"),
+    _Codec("lumtrax-8bit", Conversion.UTF16LE_TO_EIGHTBIT, Conversion.EIGHTBIT_TO_UTF16LE, b"\x93\xf0", b"\x93\xf1"),
+    _Codec("lumtrax-8bit-70", Conversion.UTF16LE_TO_EIGHTBIT_70, Conversion.EIGHTBIT_TO_UTF16LE, b"\x93\x70",
+           b"\x93\xf1"),
+    _Codec("lumtrax-euc", Conversion.UTF16LE_TO_EUC, Conversion.EUC_TO_UTF16LE),
+]
+
+
+def _reason(error):
+    return str(error).rsplit(": ", 1)[-1]
+
+
+def _first_problem(data, conversion, error):
+    """(start, end, reason): where a strict codec stops, given the TextError
+    of the conversion of data: a gaiji replaced before it comes first."""
+    replaced = _first_replaced(memoryview(data)[:error.start], conversion) if error.start > 0 else None
+    if replaced is not None:
+        return replaced[0], replaced[1], _REPLACED
+    return error.start, error.end, _reason(error)
+
+
+def _pieces(view, conversion, limit, lead=b""):
+    """The first piece of view to convert in one call, after lead (the shift
+    code that reopens a run): all of it when it fits, else up to a safe cut.
+    Returns (piece, how many bytes of view it holds)."""
+    if not lead and len(view) <= limit:
+        return view, len(view)
+    window = min(limit, _WINDOW if lead else limit) - len(lead)
+    while True:
+        piece = lead + bytes(view[:window]) if lead else view[:window]
+        if window >= len(view):
+            return piece, len(view)
+        cut = _cut(piece, conversion, window // 2)
+        if 0 < cut < len(piece):
+            return piece[:cut], cut - len(lead)
+        if window >= limit - len(lead):
+            raise TextError(f"{len(view)} bytes without a place to cut them, more than one call takes",
+                            0, len(view))
+        window = min(2 * window, limit - len(lead))
+
+
+def _decode(codec, data, errors):
+    """data as text: the whole of it converted as one text."""
+    mode = "replace" if errors == "replace" else "strict"
+    if len(data) <= codec.decode_limit:
+        try:
+            utf8, gaiji = convert(data, codec.decoder, errors=mode)
+        except TextError as error:
+            if errors == "strict":
+                raise UnicodeDecodeError(codec.name, bytes(data), *_first_problem(data, codec.decoder, error)) from None
+        else:
+            if gaiji is _REPLACED_STATUS and errors == "strict":
+                start, end = _first_replaced(data, codec.decoder)
+                raise UnicodeDecodeError(codec.name, bytes(data), start, end, _REPLACED)
+            return utf8.decode(_FORM)
+    return _decode_each_error(codec, data, errors, mode)
+
+
+def _decode_each_error(codec, data, errors, mode):
+    """Decodes data, resuming after each unit without a Unicode form as the
+    error handler says: a run of double-byte characters open at the unit is
+    reopened by its shift code."""
+    view = memoryview(data).cast("B")
+    handler = None if errors in ("strict", "surrogateescape") else codecs.lookup_error(errors)
+    parts = []
+    position = 0
+    lead = b""
+    while position < len(view):
+        piece, taken = _pieces(view[position:], codec.decoder, codec.decode_limit, lead)
+        base = position - len(lead)  # of piece[0] in data
+        try:
+            utf8, gaiji = convert(piece, codec.decoder, errors=mode)
+        except TextError as error:
+            parts.append(error.partial.decode(_FORM))
+            start, end = base + error.start, base + error.end
+            unit = bytes(view[start:end])
+            if errors == "strict":
+                raise UnicodeDecodeError(codec.name, bytes(data), start, end, _reason(error)) from None
+            # A pair, or a byte that is a character by itself, fails only
+            # inside a run.
+            in_run = bool(codec.shift_out) and (
+                len(unit) == 2 or convert(unit, codec.decoder, errors="replace").gaiji is not _REPLACED_STATUS)
+            if handler is None:  # surrogateescape
+                # (A lone byte in a run ends the text: any byte after it is its trail.)
+                raw = codec.shift_out + unit + (codec.shift_in if len(unit) == 2 else b"") if in_run else unit
+                parts.append("".join(chr(0xDC00 + byte) for byte in raw))
+                position = end
+            else:
+                replacement, position = handler(UnicodeDecodeError(codec.name, bytes(data), start, end, _reason(error)))
+                parts.append(replacement)
+                if position < 0:
+                    position += len(view)
+            lead = codec.shift_out if in_run else b""
+            continue
+        if gaiji is _REPLACED_STATUS and errors == "strict":
+            start, end = _first_replaced(piece, codec.decoder)
+            raise UnicodeDecodeError(codec.name, bytes(data), base + start, base + end, _REPLACED)
+        parts.append(utf8.decode(_FORM))
+        position += taken
+        lead = b""
+    return "".join(parts)
+
+
+def _char_index(data, byte_offset, known_bytes, known_chars):
+    """The index in the text of the character at byte_offset of its UTF-16
+    form data, counting on from a known pair of offsets before it."""
+    return known_chars + len(bytes(data[known_bytes:byte_offset]).decode(_FORM, "surrogatepass"))
+
+
+def _encode(codec, text, errors):
     """text in the host code, converted as one text."""
-    try:
-        sjis = text.encode("cp932", errors)
-    except UnicodeEncodeError as error:
-        raise UnicodeEncodeError(name, error.object, error.start, error.end,
-                                 "not a CP932 character") from None
-    if len(sjis) <= limit:
-        host, gaiji = convert(sjis, conversion)
-        if gaiji is not _REPLACED_STATUS or errors != "strict":
+    data = text.encode(_FORM, "surrogatepass")  # a lone surrogate becomes bytes the conversion refuses
+    mode = "replace" if errors == "replace" else "strict"
+    if len(data) <= codec.encode_limit:
+        try:
+            host, gaiji = convert(data, codec.encoder, errors=mode)
+        except TextError as error:
+            if errors == "strict":
+                first, last, reason = _first_problem(data, codec.encoder, error)
+                start = _char_index(data, first, 0, 0)
+                end = _char_index(data, last, first, start)
+                raise UnicodeEncodeError(codec.name, text, start, end, reason) from None
+        else:
+            if gaiji is _REPLACED_STATUS and errors == "strict":
+                start = _char_index(data, _first_replaced(data, codec.encoder)[0], 0, 0)
+                raise UnicodeEncodeError(codec.name, text, start, start + 1, _REPLACED)
             return host
-        at = _first_bad(sjis, conversion)[0]
-    else:  # longer than one call takes: in pieces, as one call would convert it
-        stream = Stream(conversion)
-        host = stream.feed(sjis) + stream.finish()
-        if stream.gaiji is not _REPLACED_STATUS or errors != "strict":
-            return host
-        at = stream.first_replaced
-    index = len(sjis[:at].decode("cp932"))
-    raise UnicodeEncodeError(name, text, index, index + 1, _REPLACED)
+    return _encode_each_error(codec, text, data, errors, mode)
 
 
-def _decode_step(name, conversion, stream, sjis, errors, whole=None):
-    """The text of sjis, what one step of stream gave; with errors="strict",
-    raises at the first unit of that step that was replaced or that cp932
-    cannot decode. The error names a place in whole, else in what the step
-    converted."""
-    if errors != "strict":
-        return sjis.decode("cp932", errors)
-    try:
-        text = sjis.decode("cp932")
-        if stream.first_replaced is None or stream.first_replaced < stream._region()[0]:
-            return text
-    except UnicodeDecodeError:
-        pass
-    offset, region = stream._region()
-    at, replaced = _first_bad(region, conversion, True)
-    reason = _REPLACED if replaced else _UNDECODABLE
-    if whole is None:
-        raise UnicodeDecodeError(name, region, at, min(at + 2, len(region)), reason)
-    whole = bytes(whole)
-    raise UnicodeDecodeError(name, whole, offset + at, min(offset + at + 2, len(whole)), reason)
+def _encode_each_error(codec, text, data, errors, mode):
+    """Encodes text, resuming after each character without a code as the
+    error handler says."""
+    view = memoryview(data)
+    handler = None if errors in ("strict", "surrogateescape") else codecs.lookup_error(errors)
+    parts = []
+    position, index = 0, 0  # in data, and in text
+    while position < len(view):
+        piece, taken = _pieces(view[position:], codec.encoder, codec.encode_limit)
+        try:
+            host, gaiji = convert(piece, codec.encoder, errors=mode)
+        except TextError as error:
+            parts.append(error.partial)
+            start = _char_index(data, position + error.start, position, index)
+            end = _char_index(data, position + error.end, position + error.start, start)
+            if errors == "strict":
+                raise UnicodeEncodeError(codec.name, text, start, end, _reason(error)) from None
+            if handler is None:  # surrogateescape: the bytes of U+DC00-U+DCFF
+                index = start
+                while index < len(text) and 0xDC00 <= ord(text[index]) <= 0xDCFF:
+                    parts.append(bytes([ord(text[index]) - 0xDC00]))
+                    index += 1
+                if index == start:
+                    raise UnicodeEncodeError(codec.name, text, start, end, _reason(error)) from None
+            else:
+                replacement, index = handler(UnicodeEncodeError(codec.name, text, start, end, _reason(error)))
+                if index < 0:
+                    index += len(text)
+                parts.append(replacement if isinstance(replacement, bytes) else _encode(codec, replacement, "strict"))
+            position = len(text[:index].encode(_FORM, "surrogatepass")) if index < start else (
+                position + error.start + len(text[start:index].encode(_FORM, "surrogatepass")))
+            continue
+        if gaiji is _REPLACED_STATUS and errors == "strict":
+            start = _char_index(data, position + _first_replaced(piece, codec.encoder)[0], position, index)
+            raise UnicodeEncodeError(codec.name, text, start, start + 1, _REPLACED)
+        parts.append(host)
+        index = _char_index(data, position + taken, position, index) if taken < len(view) - position else len(text)
+        position += taken
+    return b"".join(parts)
 
 
-def _codec_info(name, into_host, out_of_host):
-    display_name = name.replace("_", "-")
-    into_limit, out_of_limit = max_text_size(into_host), max_text_size(out_of_host)
-
+def _codec_info(codec):
     def encode(text, errors="strict"):
-        return _encode(display_name, into_host, into_limit, text, errors), len(text)
+        return _encode(codec, text, errors), len(text)
 
     def decode(data, errors="strict"):
         size = len(data) if type(data) is bytes else memoryview(data).nbytes
-        if size > out_of_limit:  # in pieces, as one call would convert it
-            stream = Stream(out_of_host)
-            text = _decode_step(display_name, out_of_host, stream, stream.feed(data), errors, data)
-            text += _decode_step(display_name, out_of_host, stream, stream.finish(), errors, data)
-            return text, size
-        sjis, gaiji = convert(data, out_of_host)
-        if errors != "strict":
-            return sjis.decode("cp932", errors), size
-        try:
-            if gaiji is not _REPLACED_STATUS:
-                return sjis.decode("cp932"), size
-        except UnicodeDecodeError:
-            pass
-        at, replaced = _first_bad(data, out_of_host, True)
-        data = bytes(data)
-        raise UnicodeDecodeError(display_name, data, at, min(at + 2, len(data)),
-                                 _REPLACED if replaced else _UNDECODABLE)
+        return _decode(codec, data, errors), size
 
     class IncrementalEncoder(codecs.IncrementalEncoder):
         """Converts each call's text completely, as a text of its own.
 
         Python's text files never tell an encoder that the text has ended, so
         it holds nothing back: the output is that of one call over the whole
-        text wherever the pieces end at a safe cut (after a line end or a
-        single-byte character); a run of double-byte characters that goes on
-        into the next piece is closed and opened again, and reads back as the
-        same text.
+        text wherever the pieces end outside a run of double-byte characters;
+        a run that goes on into the next piece is closed and opened again,
+        and reads back as the same text.
         """
 
         def encode(self, input, final=False):
-            return _encode(display_name, into_host, into_limit, input, self.errors)
+            return _encode(codec, input, self.errors)
 
     class IncrementalDecoder(codecs.IncrementalDecoder):
-        """Converts with lumtrax.Stream: exactly what one call over the whole
-        text gives, however the bytes are cut."""
+        """Holds the bytes after the last safe cut: exactly what one call over
+        the whole text gives, however the bytes are cut."""
 
         def __init__(self, errors="strict"):
             super().__init__(errors)
-            self._stream = Stream(out_of_host, piece_size=_PIECE_SIZE)
+            self._held = b""
 
         def decode(self, input, final=False):
-            stream = self._stream
-            text = _decode_step(display_name, out_of_host, stream, stream.feed(input), self.errors)
-            if final:
-                text += _decode_step(display_name, out_of_host, stream, stream.finish(), self.errors)
-            return text
+            held = self._held + bytes(input)
+            cut = len(held) if final else _cut(held, codec.decoder, len(held))
+            if cut == 0 or cut > len(held):
+                self._held = held
+                return ""
+            self._held = held[cut:]
+            return _decode(codec, held[:cut], self.errors)
 
         def reset(self):
-            self._stream.reset()
+            self._held = b""
 
         def getstate(self):
-            return self._stream._held(), 0
+            return self._held, 0
 
         def setstate(self, state):
-            self._stream.reset()
-            self._stream.feed(state[0])
+            self._held = state[0]
 
     return codecs.CodecInfo(
-        name=display_name,
+        name=codec.name,
         encode=encode,
         decode=decode,
         incrementalencoder=IncrementalEncoder,
@@ -153,7 +275,7 @@ def _codec_info(name, into_host, out_of_host):
     )
 
 
-_INFOS = {name: _codec_info(name, *pair) for name, pair in _CODECS.items()}
+_INFOS = {codec.name.replace("-", "_"): _codec_info(codec) for codec in _CODECS}
 
 
 def _search(name):

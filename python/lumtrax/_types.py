@@ -13,7 +13,9 @@ The members come from the library's table of conversions: SJIS_TO_EBCDIC
 set), SJIS_TO_EIGHTBIT (the 8-bit host code, runs opened by 93 F0),
 SJIS_TO_EUC, EBCDIC_TO_SJIS, EBCDIC_KANA_TO_SJIS, EIGHTBIT_TO_SJIS (reads runs
 opened by 93 F0 and by 93 70), EUC_TO_SJIS, SJIS_TO_EIGHTBIT_70 (runs opened
-by 93 70) and RAW_BYTE_ESCAPE (5C 01 X from the text's first byte X).
+by 93 70) and RAW_BYTE_ESCAPE (5C 01 X from the text's first byte X); and the
+conversions between each of those codes and UTF-8, UTF-16LE and UTF-16BE,
+such as EBCDIC_TO_UTF8, UTF8_TO_EIGHTBIT_70 and SJIS_TO_UTF16LE.
 
 A function that takes a conversion also takes its name, in any case, with
 '8bit' for 'eightbit' ('sjis_to_ebcdic', 'sjis_to_8bit'), or its number.
@@ -42,6 +44,29 @@ class TextTooLongError(Error, ValueError):
 
 class ArgumentError(Error, TypeError, ValueError):
     """An argument of the wrong type or value, such as str where bytes belong."""
+
+
+class TextError(Error, ValueError):
+    """A conversion to or from Unicode stopped: errors='strict' met a unit that
+    no Unicode character stands for, or a character that the code has no code
+    for; or the text is not UTF-8 or UTF-16 (in every mode).
+
+    start, end: the bytes where it stopped, as a slice of the text (of the
+    whole text, for a Stream); partial: the result of the text before them
+    (what the call converted, for a Stream); record: the index of the record
+    for convert_many, the line or record number (from 1) for a file, else
+    None.
+    """
+
+    def __init__(self, message, start, end, partial=b"", record=None):
+        super().__init__(message)
+        self.start = start
+        self.end = end
+        self.partial = partial
+        self.record = record
+
+    def __reduce__(self):  # survives pickling, as Dask workers send it back
+        return (type(self), (self.args[0], self.start, self.end, self.partial, self.record))
 
 
 def _conversion_names():
@@ -113,4 +138,5 @@ class Batch:
         return f"lumtrax.Batch({len(self)} records, {len(self.data)} bytes)"
 
 
-_lumtrax._bind(_conversion, GaijiStatus, Error, UnassignedTypeError, TextTooLongError, ArgumentError, Batch)
+_lumtrax._bind(_conversion, GaijiStatus, Error, UnassignedTypeError, TextTooLongError, ArgumentError, TextError,
+               Batch)

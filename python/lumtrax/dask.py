@@ -57,11 +57,11 @@ class FileResult:
     ends_inside: int  #: calls whose text ends inside a unit (the byte after taken as 00)
 
 
-def _file_converter(conversion, lines, record, line_end, lrss, shift):
+def _file_converter(conversion, lines, record, line_end, lrss, shift, mapping="cp932", errors="strict"):
     if record is not None and (isinstance(record, bool) or not isinstance(record, int) or record <= 0):
         raise ArgumentError(f"record must be a positive number of bytes, not {record!r}")
-    return _FileConverter(conversion, line_end=line_end, lrss=lrss, shift=shift, lines=lines,
-                          record=record or 0)
+    return _FileConverter(conversion, line_end=line_end, lrss=lrss, shift=shift, mapping=mapping, errors=errors,
+                          lines=lines, record=record or 0)
 
 
 def _temporary_name(output):
@@ -90,7 +90,7 @@ def _remove_leftovers(output):
 def convert_file(path: Union[str, "os.PathLike[str]"], conversion: Union[Conversion, str, int],
                  output: Union[str, "os.PathLike[str]"], *, lines: bool = False,
                  record: Optional[int] = None, line_end: str = "keep", lrss: bool = False,
-                 shift: bool = True) -> FileResult:
+                 shift: bool = True, mapping: str = "cp932", errors: str = "strict") -> FileResult:
     """Converts one file into output, as `lumtrax -o OUTPUT` converts it.
 
     The whole file is one call unless lines (each line, with its line end,
@@ -98,10 +98,14 @@ def convert_file(path: Union[str, "os.PathLike[str]"], conversion: Union[Convers
     given; it is read and converted a megabyte at a time. output is written
     to a hidden temporary file beside it (.NAME.lumtrax-XXXXXXXXXXXX) and
     renamed over it once complete, so a failure leaves no partial file. This
-    is the task convert_files() runs.
+    is the task convert_files() runs. mapping and errors are those of
+    lumtrax.convert() for the conversions to and from Unicode (such as
+    "ebcdic_to_utf8"): in strict mode the first unit without a Unicode form,
+    or character without a code, raises lumtrax.TextError, which names the
+    line or record (.record) and the bytes in the file (.start, .end).
     """
     path, output = os.fspath(path), os.fspath(output)
-    converter = _file_converter(conversion, lines, record, line_end, lrss, shift)
+    converter = _file_converter(conversion, lines, record, line_end, lrss, shift, mapping, errors)
     output = os.path.abspath(output)
     os.makedirs(os.path.dirname(output), exist_ok=True)
     temporary = _temporary_name(output)
@@ -136,7 +140,8 @@ def _same_file(a, b):
 def convert_files(paths: Union[Iterable[Union[str, "os.PathLike[str]"]], str, "os.PathLike[str]"],
                   conversion: Union[Conversion, str, int], out_dir: Union[str, "os.PathLike[str]"], *,
                   lines: bool = False, record: Optional[int] = None, client: Any = None,
-                  line_end: str = "keep", lrss: bool = False, shift: bool = True) -> List[FileResult]:
+                  line_end: str = "keep", lrss: bool = False, shift: bool = True, mapping: str = "cp932",
+                  errors: str = "strict") -> List[FileResult]:
     """Converts each file into out_dir under its own name, one task a file.
 
     The output is byte for byte what the lumtrax command writes for the same
@@ -158,7 +163,7 @@ def convert_files(paths: Union[Iterable[Union[str, "os.PathLike[str]"]], str, "o
     paths = [os.path.abspath(os.fspath(p)) for p in paths]
     out_dir = os.path.abspath(os.fspath(out_dir))
     _conversion(conversion)
-    _file_converter(conversion, lines, record, line_end, lrss, shift)  # the options, checked here
+    _file_converter(conversion, lines, record, line_end, lrss, shift, mapping, errors)  # the options, checked here
     names = [os.path.basename(p) for p in paths]
     if len(set(names)) != len(names):
         twice = sorted({n for n in names if names.count(n) > 1})
@@ -172,7 +177,8 @@ def convert_files(paths: Union[Iterable[Union[str, "os.PathLike[str]"]], str, "o
                 _same_file(os.path.join(out_dir, name), p) for p in paths):
             raise ArgumentError(f"the output of {path} would be one of the files to convert "
                                 f"(out_dir {out_dir} holds it); it would overwrite its input")
-    options = dict(lines=lines, record=record, line_end=line_end, lrss=lrss, shift=shift)
+    options = dict(lines=lines, record=record, line_end=line_end, lrss=lrss, shift=shift, mapping=mapping,
+                   errors=errors)
     tasks = [dask.delayed(convert_file, pure=False)(path, conversion, output, **options)
              for path, output in zip(paths, outputs)]
     try:
@@ -184,16 +190,18 @@ def convert_files(paths: Union[Iterable[Union[str, "os.PathLike[str]"]], str, "o
             _remove_leftovers(output)
 
 
-def _convert_partition(records, conversion, line_end, lrss, shift):
-    return convert_many(records, conversion, line_end=line_end, lrss=lrss, shift=shift)
+def _convert_partition(records, conversion, line_end, lrss, shift, mapping, errors):
+    return convert_many(records, conversion, line_end=line_end, lrss=lrss, shift=shift, mapping=mapping,
+                        errors=errors)
 
 
 def convert_bag(bag: "dask.bag.Bag", conversion: Union[Conversion, str, int], *,
-                line_end: str = "keep", lrss: bool = False, shift: bool = True) -> "dask.bag.Bag":
+                line_end: str = "keep", lrss: bool = False, shift: bool = True, mapping: str = "cp932",
+                errors: str = "strict") -> "dask.bag.Bag":
     """A bag of the Results of converting each record of bag (bytes-like
     objects), each partition through one call of convert_many()."""
     _conversion(conversion)
-    return bag.map_partitions(_convert_partition, conversion, line_end, lrss, shift)
+    return bag.map_partitions(_convert_partition, conversion, line_end, lrss, shift, mapping, errors)
 
 
 # ---- host data sets --------------------------------------------------------------------

@@ -21,6 +21,8 @@ struct Arguments {
     py::handle line_end;
     py::handle lrss;
     py::handle shift;
+    py::handle mapping;
+    py::handle errors;
     py::handle ends;   // convert_many: None, or the records' end offsets in data
     py::handle batch;  // convert_many: a Batch instead of a list of Results
 };
@@ -34,27 +36,9 @@ void CheckSize(Conversion conversion, const Text& text, const What& what) {
 }
 std::string TheText() { return "the text"; }
 
-py::object Convert(const Arguments& a) {
-    const Conversion conversion = ParseConversion(a.conversion);
-    const Options options = ParseOptions(a.line_end, a.lrss, a.shift);
-    Buffers buffers;
-    const Text text = buffers.Take(a.data.ptr(), "data");
-    CheckSize(conversion, text, TheText);
-    std::string out;
-    GaijiStatus gaiji = GaijiStatus::kNone;
-    std::error_code error;
-    {
-        std::optional<py::gil_scoped_release> unlocked;
-        if (text.bytes.size() >= kReleaseGilAt) unlocked.emplace();
-        error = lumtrax::ConvertAppend(conversion, text.bytes, out, gaiji, options, text.after());
-    }
-    if (error) RaiseError(error, conversion, "the text", text.bytes.size());
-    return Steal(NewResult(out.data(), out.size(), gaiji));
-}
-
-// The working memory of convert_many, kept by each thread between calls: a
-// large block taken afresh for every batch would come as new pages from the
-// system, and touching them costs more than converting short records.
+// The working memory of convert and convert_many, kept by each thread
+// between calls: a large block taken afresh for every call would come as new
+// pages from the system, and touching them costs more than converting.
 struct Scratch {
     std::vector<Text> texts;
     std::string out;  // the results, one after the other
@@ -91,6 +75,29 @@ struct Scratch {
     };
 };
 thread_local Scratch Scratch::Lease::mine_;
+
+py::object Convert(const Arguments& a) {
+    const Conversion conversion = ParseConversion(a.conversion);
+    const Options options = ParseOptions({a.line_end, a.lrss, a.shift, a.mapping, a.errors});
+    Buffers buffers;
+    const Text text = buffers.Take(a.data.ptr(), "data");
+    CheckSize(conversion, text, TheText);
+    // The result is made in this thread's scratch, whose pages stay mapped
+    // from call to call, and copied into the Result.
+    Scratch::Lease lease;
+    std::string& out = lease.scratch.out;
+    GaijiStatus gaiji = GaijiStatus::kNone;
+    std::error_code error;
+    lumtrax::ByteRange place;
+    {
+        std::optional<py::gil_scoped_release> unlocked;
+        if (text.bytes.size() >= kReleaseGilAt) unlocked.emplace();
+        error = lumtrax::ConvertAppend(conversion, text.bytes, out, gaiji, options, text.after(), &place);
+    }
+    if (IsTextError(error)) RaiseTextError(error, "the text", place, out, py::none());
+    if (error) RaiseError(error, conversion, "the text", text.bytes.size());
+    return Steal(NewResult(out.data(), out.size(), gaiji));
+}
 
 // The end offsets of the records in one buffer: a buffer of integers (an
 // array, a NumPy array) or a sequence of them.
@@ -206,7 +213,7 @@ py::object MakeBatch(const std::string& out, const std::vector<std::size_t>& end
 
 py::object ConvertMany(const Arguments& a) {
     const Conversion conversion = ParseConversion(a.conversion);
-    const Options options = ParseOptions(a.line_end, a.lrss, a.shift);
+    const Options options = ParseOptions({a.line_end, a.lrss, a.shift, a.mapping, a.errors});
     if (!PyBool_Check(a.batch.ptr())) {
         Raise(types.argument, "batch must be True or False, not " + TypeName(a.batch.ptr()));
     }
@@ -229,6 +236,8 @@ py::object ConvertMany(const Arguments& a) {
     std::vector<GaijiStatus>& statuses = scratch.statuses;
     std::error_code error;
     std::size_t failed = 0;
+    std::size_t failed_start = 0;  // of the failed record's result in out
+    lumtrax::ByteRange place;
     {
         std::optional<py::gil_scoped_release> unlocked;
         if (total >= kReleaseGilAt) unlocked.emplace();
@@ -240,10 +249,15 @@ py::object ConvertMany(const Arguments& a) {
             error = lumtrax::Errc::kHeapExhausted;
         }
         for (std::size_t i = 0; i < count && !error; ++i) {
-            error = lumtrax::ConvertAppend(conversion, texts[i].bytes, out, statuses[i], options, texts[i].after());
+            failed_start = out.size();
+            error = lumtrax::ConvertAppend(conversion, texts[i].bytes, out, statuses[i], options, texts[i].after(),
+                                           &place);
             ends[i] = out.size();
             failed = i;
         }
+    }
+    if (IsTextError(error)) {
+        RaiseTextError(error, "record " + std::to_string(failed), place, out.substr(failed_start), py::int_(failed));
     }
     if (error) RaiseError(error, conversion, "record " + std::to_string(failed), texts[failed].bytes.size());
     if (batch) return MakeBatch(out, ends, statuses);
@@ -266,7 +280,7 @@ py::object ConvertMany(const Arguments& a) {
 // dispatch, which costs more than converting a short record.
 extern const char kConvertDoc[];
 const char kConvertDoc[] =
-    "convert(data, conversion, *, line_end='keep', lrss=False, shift=True)\n--\n\n"
+    "convert(data, conversion, *, line_end='keep', lrss=False, shift=True, mapping='cp932', errors='strict')\n--\n\n"
     "Converts data as one call of the conversion core and returns a Result\n"
     "(.data, the converted bytes; .gaiji, a GaijiStatus).\n\n"
     "data: any bytes-like object (bytes, bytearray, memoryview, mmap, ...),\n"
@@ -276,7 +290,15 @@ const char kConvertDoc[] =
     "line_end: what becomes of a CR LF out of Shift-JIS: 'keep', 'lf'\n"
     "  (LF only) or 'drop'. Ignored by the conversions into Shift-JIS.\n"
     "lrss: LRSS mode: A0 in Shift-JIS stands for each shift code or sequence.\n"
-    "shift: False writes no shift code or sequence at all.\n\n"
+    "shift: False writes no shift code or sequence at all.\n"
+    "mapping, errors: read by the conversions to and from Unicode (UTF-8,\n"
+    "  UTF-16LE, UTF-16BE). mapping: 'cp932' (Windows code page 932) or 'jis'\n"
+    "  (JIS X 0208 alone). errors: 'strict' stops at a unit without a Unicode\n"
+    "  form, or a character without a code, and raises lumtrax.TextError,\n"
+    "  which names its bytes (.start, .end) and holds the result of the text\n"
+    "  before them (.partial); 'replace' writes U+FFFD, or the code's\n"
+    "  substitute, and the status REPLACED. Text that is not UTF-8 or UTF-16\n"
+    "  raises TextError in both modes.\n\n"
     "Raises lumtrax.UnassignedTypeError for a conversion that is not\n"
     "assigned, lumtrax.TextTooLongError for a text longer than one call\n"
     "takes (lumtrax.max_text_size), lumtrax.ArgumentError for an argument\n"
@@ -286,7 +308,8 @@ const char kConvertDoc[] =
     "  lumtrax.Result(data=b'\\xc1+\\xb0\\xa1,', gaiji=<GaijiStatus.NONE: 0>)";
 extern const char kConvertManyDoc[];
 const char kConvertManyDoc[] =
-    "convert_many(records, conversion, *, line_end='keep', lrss=False, shift=True, ends=None, batch=False)\n--\n\n"
+    "convert_many(records, conversion, *, line_end='keep', lrss=False, shift=True, mapping='cp932', errors='strict',\n"
+    "             ends=None, batch=False)\n--\n\n"
     "Converts each record of an iterable of bytes-like objects as its own\n"
     "call, all in one call into the core, and returns a list of Results in\n"
     "the same order. With ends, records is one bytes-like object and ends the\n"
@@ -300,15 +323,17 @@ const char kConvertManyDoc[] =
 
 using Implementation = py::object (*)(const Arguments&);
 
-// Takes (first, conversion, *, line_end, lrss, shift[, ends, batch]) as
+// Takes (first, conversion, *, line_end, lrss, shift, mapping, errors[, ends, batch]) as
 // Python would and calls the implementation, turning what it throws into the
 // Python error. Only convert_many takes ends and batch.
 PyObject* CallFast(const char* name, const char* first, bool many, Implementation implementation,
                    PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
     static PyObject* const keep = PyUnicode_InternFromString("keep");
-    const char* const names[] = {first, "conversion", "line_end", "lrss", "shift", "ends", "batch"};
-    PyObject* values[] = {nullptr, nullptr, keep, Py_False, Py_True, Py_None, Py_False};
-    const std::size_t slots = many ? 7 : 5;
+    static PyObject* const cp932 = PyUnicode_InternFromString("cp932");
+    static PyObject* const strict = PyUnicode_InternFromString("strict");
+    const char* const names[] = {first, "conversion", "line_end", "lrss", "shift", "mapping", "errors", "ends", "batch"};
+    PyObject* values[] = {nullptr, nullptr, keep, Py_False, Py_True, cp932, strict, Py_None, Py_False};
+    const std::size_t slots = many ? 9 : 7;
     if (count > 2) {
         return PyErr_Format(PyExc_TypeError, "%s() takes 2 positional arguments but %zd were given", name, count);
     }
@@ -332,7 +357,8 @@ PyObject* CallFast(const char* name, const char* first, bool many, Implementatio
         }
     }
     try {
-        const Arguments arguments{values[0], values[1], values[2], values[3], values[4], values[5], values[6]};
+        const Arguments arguments{values[0], values[1], values[2], values[3], values[4],
+                                  values[5], values[6], values[7], values[8]};
         return implementation(arguments).release().ptr();
     } catch (py::error_already_set& error) {
         error.restore();
@@ -352,59 +378,26 @@ PyObject* FastConvertMany(PyObject*, PyObject* const* args, Py_ssize_t count, Py
     return CallFast("convert_many", "records", true, ConvertMany, args, count, keywords);
 }
 
-// Where the first unit of a text lies whose result Python's cp932 codec
-// cannot decode (the codecs go through cp932), or that is replaced by the
-// substitute; the text converted as one call. A prefix of the text converted
-// where it lies, with the byte after it read as the text's own, converts the
-// units that begin in it as the whole text does, so the first bad prefix
-// ends one byte after the first bad unit begins.
-std::optional<std::size_t> FirstUndecodable(Conversion conversion, std::string_view text) {
-    std::string out;
-    auto bad = [&](std::size_t length) {
-        GaijiStatus gaiji = GaijiStatus::kNone;
-        out.clear();
-        const lumtrax::After after = length < text.size() ? lumtrax::After::kNul : lumtrax::After::kAnything;
-        if (lumtrax::ConvertAppend(conversion, text.substr(0, length), out, gaiji, Options{}, after)) return false;
-        if (gaiji == GaijiStatus::kReplaced) return true;
-        PyObject* decoded = PyUnicode_Decode(out.data(), static_cast<Py_ssize_t>(out.size()), "cp932", "strict");
-        if (decoded != nullptr) {
-            Py_DECREF(decoded);
-            return false;
-        }
-        PyErr_Clear();
-        return true;
-    };
-    if (text.empty() || !bad(text.size())) return std::nullopt;
-    std::size_t good = 0;
-    std::size_t worse = 1;
-    while (worse < text.size() && !bad(worse)) {
-        good = worse;
-        worse *= 2;
-    }
-    if (worse > text.size()) worse = text.size();
-    while (worse - good > 1) {
-        const std::size_t middle = good + (worse - good) / 2;
-        (bad(middle) ? worse : good) = middle;
-    }
-    return worse - 1;
-}
-
-py::object PyFirstBad(py::handle data, py::handle conversion_name, bool decodable) {
+// The codecs' helpers: where the first unit lies that the conversion
+// replaces by the substitute (strict codecs refuse a gaiji that the server
+// cannot convert), and the last safe cut at or before limit.
+py::object PyFirstReplaced(py::handle data, py::handle conversion_name, py::handle mapping) {
     const Conversion conversion = ParseConversion(conversion_name);
+    const Options options = ParseOptions({py::str("keep"), py::bool_(false), py::bool_(true), mapping, py::str("strict")});
     Buffers buffers;
     const Text text = buffers.Take(data.ptr(), "data");
     CheckSize(conversion, text, TheText);
-    if (const std::optional<lumtrax::ByteRange> replaced = lumtrax::FirstReplaced(conversion, text.bytes)) {
-        // A unit that cp932 cannot decode may come before it.
-        const std::optional<std::size_t> undecodable =
-            decodable ? FirstUndecodable(conversion, text.bytes.substr(0, replaced->offset)) : std::nullopt;
-        if (undecodable) return py::make_tuple(*undecodable, false);
-        return py::make_tuple(replaced->offset, true);
-    }
-    if (!decodable) return py::none();
-    const std::optional<std::size_t> undecodable = FirstUndecodable(conversion, text.bytes);
-    if (!undecodable) return py::none();
-    return py::make_tuple(*undecodable, false);
+    const std::optional<lumtrax::ByteRange> replaced = lumtrax::FirstReplaced(conversion, text.bytes, options);
+    if (!replaced) return py::none();
+    return py::make_tuple(replaced->offset, replaced->offset + replaced->length);
+}
+
+std::size_t PyCut(py::handle data, py::handle conversion_name, std::size_t limit, py::handle mapping) {
+    const Conversion conversion = ParseConversion(conversion_name);
+    const Options options = ParseOptions({py::str("keep"), py::bool_(false), py::bool_(true), mapping, py::str("strict")});
+    Buffers buffers;
+    const Text text = buffers.Take(data.ptr(), "data");
+    return lumtrax::FindCut(conversion, text.bytes, limit, options);
 }
 
 }  // namespace lumtrax_python

@@ -1,4 +1,4 @@
-// convert(), convert_many() and _first_bad(): one text, or records, in one
+// convert(), convert_many(), and the codecs' helpers: one text, or records, in one
 // call into the core each.
 #ifndef LUMTRAX_PYTHON_CALLS_H
 #define LUMTRAX_PYTHON_CALLS_H
@@ -17,8 +17,10 @@ PyObject* FastConvertMany(PyObject*, PyObject* const* args, Py_ssize_t count, Py
 extern const char kConvertDoc[];
 extern const char kConvertManyDoc[];
 
-// _first_bad(data, conversion, decodable=False): (offset, replaced) or None.
-py::object PyFirstBad(py::handle data, py::handle conversion, bool decodable);
+// _first_replaced(data, conversion, mapping): (start, end) or None.
+py::object PyFirstReplaced(py::handle data, py::handle conversion, py::handle mapping);
+// _cut(data, conversion, limit, mapping): the last safe cut at or before limit.
+std::size_t PyCut(py::handle data, py::handle conversion, std::size_t limit, py::handle mapping);
 
 }  // namespace lumtrax_python
 

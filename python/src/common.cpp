@@ -1,6 +1,8 @@
 #include "common.h"
 
 #include <climits>
+#include <cstdint>
+#include <initializer_list>
 
 namespace lumtrax_python {
 
@@ -37,6 +39,22 @@ std::string ConversionName(Conversion conversion) {
     Raise(types.error, what + ": " + error.message());
 }
 
+bool IsTextError(std::error_code error) {
+    return error.category() == lumtrax::ErrorCategory() && error.value() >= static_cast<int>(lumtrax::Errc::kNoUnicodeForm) &&
+           error.value() <= static_cast<int>(lumtrax::Errc::kInvalidUtf16);
+}
+
+void RaiseTextError(std::error_code error, const std::string& what, const lumtrax::ByteRange& place,
+                    const std::string& partial, py::handle record) {
+    const std::uint64_t end = place.offset + place.length;
+    const std::string bytes = place.length == 1 ? "byte " + std::to_string(place.offset)
+                                                : "bytes " + std::to_string(place.offset) + "-" + std::to_string(end - 1);
+    const py::object exception = py::reinterpret_borrow<py::object>(types.text_error)(
+        what + ": " + bytes + ": " + error.message(), place.offset, end, Bytes(partial), record);
+    PyErr_SetObject(types.text_error, exception.ptr());
+    throw py::error_already_set();
+}
+
 Conversion ParseConversion(py::handle conversion) {
     PyObject* object = conversion.ptr();
     if (PyLong_Check(object) && !PyBool_Check(object)) {  // a Conversion member or a type number
@@ -58,19 +76,27 @@ bool ParseFlag(py::handle flag, const char* name) {
     return PyObject_IsTrue(flag.ptr()) == 1;
 }
 
-Options ParseOptions(py::handle line_end, py::handle lrss, py::handle shift) {
-    Options options;
-    options.lrss = ParseFlag(lrss, "lrss");
-    options.shift = ParseFlag(shift, "shift");
-    PyObject* object = line_end.ptr();
-    if (PyUnicode_Check(object)) {
-        if (PyUnicode_CompareWithASCIIString(object, "keep") == 0) return options;
-        options.line_end = lumtrax::LineEnd::kLfOnly;
-        if (PyUnicode_CompareWithASCIIString(object, "lf") == 0) return options;
-        options.line_end = lumtrax::LineEnd::kDrop;
-        if (PyUnicode_CompareWithASCIIString(object, "drop") == 0) return options;
+// A keyword that takes one of a few words: the index of the word given.
+int ParseWord(py::handle value, const char* name, std::initializer_list<const char*> words) {
+    int index = 0;
+    std::string choices;
+    for (const char* word : words) {
+        if (PyUnicode_Check(value.ptr()) && PyUnicode_CompareWithASCIIString(value.ptr(), word) == 0) return index;
+        choices += (index == 0 ? "'" : index + 1 == static_cast<int>(words.size()) ? " or '" : ", '") +
+                   std::string(word) + "'";
+        ++index;
     }
-    Raise(types.argument, "line_end must be 'keep', 'lf' or 'drop', not " + py::repr(line_end).cast<std::string>());
+    Raise(types.argument, std::string(name) + " must be " + choices + ", not " + py::repr(value).cast<std::string>());
+}
+
+Options ParseOptions(const OptionArguments& a) {
+    Options options;
+    options.lrss = ParseFlag(a.lrss, "lrss");
+    options.shift = ParseFlag(a.shift, "shift");
+    options.line_end = static_cast<lumtrax::LineEnd>(ParseWord(a.line_end, "line_end", {"keep", "lf", "drop"}));
+    options.mapping = static_cast<lumtrax::Mapping>(ParseWord(a.mapping, "mapping", {"cp932", "jis"}));
+    options.errors = static_cast<lumtrax::OnError>(ParseWord(a.errors, "errors", {"strict", "replace"}));
+    return options;
 }
 
 py::object Steal(PyObject* object) {

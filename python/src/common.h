@@ -33,6 +33,7 @@ struct Types {
     PyObject* unassigned = nullptr;
     PyObject* too_long = nullptr;
     PyObject* argument = nullptr;
+    PyObject* text_error = nullptr;  // TextError(message, start, end, partial, record)
     PyTypeObject* result = nullptr;
     PyObject* batch = nullptr;  // lumtrax.Batch(data, ends, gaiji)
 };
@@ -43,8 +44,20 @@ std::string TypeName(PyObject* object);
 // The conversion's name as Python's enumeration has it: "SJIS_TO_EBCDIC".
 std::string ConversionName(Conversion conversion);
 [[noreturn]] void RaiseError(std::error_code error, Conversion conversion, const std::string& what, std::size_t size);
+// The errors of the conversions to and from Unicode (a unit without a
+// Unicode form, a character without a code, text that is not UTF-8 or
+// UTF-16): a TextError naming the bytes of the text where the conversion
+// stopped, with the result of the text before them; record is None or the
+// index of the record.
+bool IsTextError(std::error_code error);
+[[noreturn]] void RaiseTextError(std::error_code error, const std::string& what, const lumtrax::ByteRange& place,
+                                 const std::string& partial, py::handle record);
 Conversion ParseConversion(py::handle conversion);
-Options ParseOptions(py::handle line_end, py::handle lrss, py::handle shift);
+// The keyword arguments of every conversion call.
+struct OptionArguments {
+    py::handle line_end, lrss, shift, mapping, errors;
+};
+Options ParseOptions(const OptionArguments& arguments);
 
 py::object Steal(PyObject* object);
 py::bytes Bytes(const std::string& data);

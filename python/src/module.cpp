@@ -25,7 +25,7 @@ PyObject* Kept(py::handle object) {
 
 // _types.py hands over what it defines, once it has defined it.
 void Bind(py::handle parse_conversion, py::handle gaiji_status, py::handle error, py::handle unassigned,
-          py::handle too_long, py::handle argument, py::handle batch) {
+          py::handle too_long, py::handle argument, py::handle text_error, py::handle batch) {
     types.parse_conversion = Kept(parse_conversion);
     types.gaiji_status = Kept(gaiji_status);
     for (int i = 0; i < 3; ++i) types.gaiji[i] = py::reinterpret_borrow<py::object>(gaiji_status)(i).release().ptr();
@@ -33,6 +33,7 @@ void Bind(py::handle parse_conversion, py::handle gaiji_status, py::handle error
     types.unassigned = Kept(unassigned);
     types.too_long = Kept(too_long);
     types.argument = Kept(argument);
+    types.text_error = Kept(text_error);
     types.batch = Kept(batch);
 }
 
@@ -68,11 +69,15 @@ PYBIND11_MODULE(_lumtrax, m) {
         {nullptr, nullptr, 0, nullptr},
     };
     if (PyModule_AddFunctions(m.ptr(), fast_functions) != 0) throw py::error_already_set();
-    m.def("_first_bad", &PyFirstBad, py::arg("data"), py::arg("conversion"), py::arg("decodable") = false,
-          "_first_bad(data, conversion, decodable=False)\n--\n\n"
-          "(offset, replaced): where the first unit of data lies that the\n"
-          "conversion replaces by the substitute (replaced true) or, with\n"
-          "decodable, whose result cp932 cannot decode; None when there is none.");
+    m.def("_first_replaced", &PyFirstReplaced, py::arg("data"), py::arg("conversion"), py::arg("mapping") = "cp932",
+          "_first_replaced(data, conversion, mapping='cp932')\n--\n\n"
+          "(start, end): the first unit of data that the conversion replaces by\n"
+          "the substitute; None when there is none.");
+    m.def("_cut", &PyCut, py::arg("data"), py::arg("conversion"), py::arg("limit"), py::arg("mapping") = "cp932",
+          "_cut(data, conversion, limit, mapping='cp932')\n--\n\n"
+          "The last place at or before limit (else the first after it) where\n"
+          "data can be cut into texts that convert as the whole does; 0 when\n"
+          "there is none.");
     m.def(
         "max_text_size", [](py::handle conversion) { return lumtrax::MaxTextSize(ParseConversion(conversion)); },
         py::arg("conversion"),

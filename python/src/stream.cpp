@@ -10,8 +10,7 @@ namespace lumtrax_python {
 namespace {
 
 // lumtrax::StreamConverter, with the bytes it holds and the text of its last
-// call kept beside it: where the first replacement lies, and the state of a
-// codec, are found in them.
+// call kept beside it: where the first replacement lies is found in them.
 class StreamCore {
 public:
     StreamCore(Conversion conversion, const Options& options, std::size_t piece_size)
@@ -45,12 +44,10 @@ public:
     }
 
     GaijiStatus gaiji() const { return stream_.gaiji(); }
+    const lumtrax::ByteRange& error_place() const { return stream_.error_place(); }
     std::optional<std::size_t> first_replaced() const { return first_replaced_; }
     // The bytes fed and not yet converted.
     std::string_view held() const { return std::string_view(pending_).substr(region_); }
-    // The text converted by the last call, and its offset in the whole text.
-    std::string_view region() const { return std::string_view(pending_).substr(0, region_); }
-    std::size_t region_offset() const { return text_offset_; }
     bool finished() const { return finished_; }
 
 private:
@@ -85,9 +82,10 @@ py::object OptionalInt(const std::optional<std::size_t>& value) {
 
 class Stream {
 public:
-    Stream(py::handle conversion, py::handle line_end, py::handle lrss, py::handle shift, std::size_t piece_size)
+    Stream(py::handle conversion, py::handle line_end, py::handle lrss, py::handle shift, py::handle mapping,
+           py::handle errors, std::size_t piece_size)
         : conversion_(ParseConversion(conversion)),
-          core_(conversion_, ParseOptions(line_end, lrss, shift), piece_size) {}
+          core_(conversion_, ParseOptions({line_end, lrss, shift, mapping, errors}), piece_size) {}
 
     py::bytes Feed(py::handle data) { return Next(data.ptr(), false); }
     py::bytes Finish() { return Next(nullptr, true); }
@@ -98,18 +96,13 @@ public:
     py::object gaiji() const { return GaijiMember(core_.gaiji()); }
     py::object first_replaced() const { return OptionalInt(core_.first_replaced()); }
     std::size_t held_size() const { return core_.finished() ? 0 : core_.held().size(); }
-    py::bytes held() const {
-        return core_.finished() ? py::bytes() : py::bytes(core_.held().data(), core_.held().size());
-    }
-    py::tuple region() const {
-        return py::make_tuple(core_.region_offset(), py::bytes(core_.region().data(), core_.region().size()));
-    }
 
 private:
     py::bytes Next(PyObject* data, bool finish) {
         std::error_code error;
         const std::string out = ConvertReleasingGil(
             busy_, data, [&](std::string_view bytes, std::string& to) { return core_.Convert(bytes, finish, to); }, error);
+        if (IsTextError(error)) RaiseTextError(error, "the text", core_.error_place(), out, py::none());
         if (error) RaiseError(error, conversion_, "a part of the text without a safe cut", core_.held().size());
         return Bytes(out);
     }
@@ -125,10 +118,10 @@ private:
 // what the calls met. Used by lumtrax.dask.
 class FileConverter {
 public:
-    FileConverter(py::handle conversion, py::handle line_end, py::handle lrss, py::handle shift, bool lines,
-                  std::size_t record)
+    FileConverter(py::handle conversion, py::handle line_end, py::handle lrss, py::handle shift, py::handle mapping,
+                  py::handle errors, bool lines, std::size_t record)
         : conversion_(ParseConversion(conversion)),
-          options_(ParseOptions(line_end, lrss, shift)),
+          options_(ParseOptions({line_end, lrss, shift, mapping, errors})),
           framing_(lines        ? lumtrax::Framing::kLines
                    : record > 0 ? lumtrax::Framing::kRecords
                                 : lumtrax::Framing::kWhole),
@@ -164,6 +157,12 @@ private:
                                                                           : "a part of the file without a safe cut";
             RaiseError(error, conversion_, what, static_cast<std::size_t>(place.bytes.length));
         }
+        if (IsTextError(error)) {
+            const std::string what = failure_.call > 0 ? (framing_ == lumtrax::Framing::kLines ? "line " : "record ") +
+                                                             std::to_string(failure_.call)
+                                                       : "the file";
+            RaiseTextError(error, what, failure_.bytes, out, failure_.call > 0 ? py::object(py::int_(failure_.call)) : py::object(py::none()));
+        }
         if (error) RaiseError(error, conversion_, "the file", 0);
         return Bytes(out);
     }
@@ -174,7 +173,9 @@ private:
         std::error_code error;
         while (cutter_.Next(batch_, finish, error)) {
             lumtrax::Tally tally;
-            if (const std::error_code failed = lumtrax::ConvertBatch(conversion_, options_, batch_, result_, tally)) {
+            if (const std::error_code failed =
+                    lumtrax::ConvertBatch(conversion_, options_, batch_, result_, tally, nullptr, &failure_)) {
+                out += result_;  // the text before the failure
                 return failed;
             }
             if (tally_.replaced == 0 && tally.replaced > 0) {
@@ -193,6 +194,7 @@ private:
     lumtrax::Batch batch_;
     std::string result_;
     lumtrax::Tally tally_;
+    lumtrax::Place failure_;
     bool busy_ = false;
 };
 
@@ -200,7 +202,8 @@ private:
 
 void AddStreams(py::module_& m) {
     py::class_<Stream>(m, "Stream",
-                       "Stream(conversion, *, line_end='keep', lrss=False, shift=True, piece_size=1048576)\n--\n\n"
+                       "Stream(conversion, *, line_end='keep', lrss=False, shift=True, mapping='cp932',\n"
+                       "       errors='strict', piece_size=1048576)\n--\n\n"
                        "Converts a text that comes in pieces of any size, with exactly the\n"
                        "bytes and status of one call over the whole text: feed() returns what\n"
                        "can be converted so far, finish() the rest. It converts a part once\n"
@@ -208,9 +211,13 @@ void AddStreams(py::module_& m) {
                        "character, shift sequence, escape or CR LF split, no run of double-byte\n"
                        "characters open); a text without such cuts is held until it has one.\n"
                        "A text longer than one call takes converts this way when it has cuts.\n"
-                       "After finish(), the next feed() begins a new text.")
-        .def(py::init<py::handle, py::handle, py::handle, py::handle, std::size_t>(), py::arg("conversion"),
-             py::kw_only(), py::arg("line_end") = "keep", py::arg("lrss") = false, py::arg("shift") = true,
+                       "After finish(), the next feed() begins a new text. The arguments are\n"
+                       "those of convert(); a TextError names its bytes by their offsets in\n"
+                       "the whole text, and .partial holds what the call converted before them.\n"
+                       "After an error, reset() begins a new text.")
+        .def(py::init<py::handle, py::handle, py::handle, py::handle, py::handle, py::handle, std::size_t>(),
+             py::arg("conversion"), py::kw_only(), py::arg("line_end") = "keep", py::arg("lrss") = false,
+             py::arg("shift") = true, py::arg("mapping") = "cp932", py::arg("errors") = "strict",
              py::arg("piece_size") = lumtrax::StreamConverter::kDefaultPieceSize)
         .def("feed", &Stream::Feed, py::arg("data"),
              "feed(data)\n--\n\nTakes the next bytes of the text; returns the bytes converted so far.")
@@ -219,14 +226,12 @@ void AddStreams(py::module_& m) {
         .def_property_readonly("gaiji", &Stream::gaiji, "The GaijiStatus of the text converted so far.")
         .def_property_readonly("first_replaced", &Stream::first_replaced,
                                "The offset in the text of the first unit replaced by the substitute, or None.")
-        .def_property_readonly("held", &Stream::held_size, "How many bytes are fed and not yet converted.")
-        .def("_held", &Stream::held, "The bytes fed and not yet converted.")
-        .def("_region", &Stream::region,
-             "(offset, bytes): the text the last call converted, and where it lies in the whole text.");
+        .def_property_readonly("held", &Stream::held_size, "How many bytes are fed and not yet converted.");
 
     py::class_<FileConverter>(m, "_FileConverter", "A file converted as the lumtrax command converts it, with a tally.")
-        .def(py::init<py::handle, py::handle, py::handle, py::handle, bool, std::size_t>(), py::arg("conversion"),
-             py::kw_only(), py::arg("line_end") = "keep", py::arg("lrss") = false, py::arg("shift") = true,
+        .def(py::init<py::handle, py::handle, py::handle, py::handle, py::handle, py::handle, bool, std::size_t>(),
+             py::arg("conversion"), py::kw_only(), py::arg("line_end") = "keep", py::arg("lrss") = false,
+             py::arg("shift") = true, py::arg("mapping") = "cp932", py::arg("errors") = "strict",
              py::arg("lines") = false, py::arg("record") = 0)
         .def("feed", &FileConverter::Feed, py::arg("data"))
         .def("finish", &FileConverter::Finish)

@@ -49,6 +49,10 @@ def test_round_trip_through_every_conversion(there, back):
     (b"A\x88\x9fB", "sjis_to_8bit_70", {}, "41 93 70 B0 A1 93 F1 42"),
     (b"A\x88\x9f\xb1", "SJIS_TO_EUC", {}, "41 B0 A1 8E B1"),
     (b"\x0d", C.RAW_BYTE_ESCAPE, {}, "5C 01 0D"),
+    (b"\x81\x60", "sjis_to_utf8", {}, "EF BD 9E"),
+    (b"\x81\x60", "sjis_to_utf8", {"mapping": "jis"}, "E3 80 9C"),
+    (b"A\x85\x40", "sjis_to_utf16be", {"errors": "replace"}, "00 41 FF FD"),
+    ("亜\r\n".encode(), "utf8_to_ebcdic", {"line_end": "lf"}, "2B B0 A1 2C 25"),
 ])
 def test_options_reach_the_core(data, conversion, options, expected):
     assert lumtrax.convert(data, conversion, **options).data == bytes.fromhex(expected)
@@ -58,10 +62,12 @@ def test_options_reach_the_core(data, conversion, options, expected):
     (lambda: lumtrax.convert("日本", 0), lumtrax.ArgumentError, "not str"),
     (lambda: lumtrax.convert(12, 0), lumtrax.ArgumentError, "bytes-like object"),
     (lambda: lumtrax.convert(b"x", 8), lumtrax.UnassignedTypeError, "type 8 is not assigned"),
-    (lambda: lumtrax.convert(b"x", "sjis_to_utf8"), lumtrax.UnassignedTypeError, "no conversion is named"),
+    (lambda: lumtrax.convert(b"x", "sjis_to_utf32"), lumtrax.UnassignedTypeError, "no conversion is named"),
     (lambda: lumtrax.convert(b"x", 2.0), lumtrax.ArgumentError, "not float"),
     (lambda: lumtrax.convert(b"x", 0, line_end="cr"), lumtrax.ArgumentError, "'keep', 'lf' or 'drop'"),
     (lambda: lumtrax.convert(b"x", 0, lrss="yes"), lumtrax.ArgumentError, "lrss must be True or False"),
+    (lambda: lumtrax.convert(b"x", 32, mapping="cp943"), lumtrax.ArgumentError, "'cp932' or 'jis'"),
+    (lambda: lumtrax.Stream(32, errors="ignore"), lumtrax.ArgumentError, "'strict' or 'replace'"),
     (lambda: lumtrax.convert_many(b"abc", 0), lumtrax.ArgumentError, "not one bytes"),
     (lambda: lumtrax.convert_many([b"a", 7], 0), lumtrax.ArgumentError, "record 1 must be"),
     (lambda: lumtrax.convert_many(5, 0), lumtrax.ArgumentError, "iterable"),
@@ -101,7 +107,7 @@ def test_bytes_like_objects_are_read_where_they_lie():
         lumtrax.convert(memoryview(text)[::2], 0)  # not contiguous
 
 
-@pytest.mark.parametrize("conversion", list(C))
+@pytest.mark.parametrize("conversion", [c for c in C if c < C.SJIS_TO_UTF8])
 def test_a_stream_gives_the_bytes_of_one_call(conversion):
     rng = random.Random(int(conversion))
     text = japanese(20_000, seed=int(conversion)) + b"\xf0\x40\x87\x40"  # a gaiji, then one replaced
@@ -117,8 +123,24 @@ def test_a_stream_gives_the_bytes_of_one_call(conversion):
     out += stream.finish()
     assert (out, stream.gaiji) == tuple(one)
     if one.gaiji is G.REPLACED:  # the 87 40 at the end
-        assert stream.first_replaced == lumtrax._lumtrax._first_bad(text, conversion)[0]
+        assert stream.first_replaced == lumtrax._lumtrax._first_replaced(text, conversion)[0]
         assert stream.first_replaced >= len(text) - 4
+
+
+def test_unicode_errors_name_their_bytes_and_keep_what_came_before():
+    with pytest.raises(lumtrax.TextError, match="bytes 1-2: no Unicode character") as caught:
+        lumtrax.convert(b"A\x85\x40B", "sjis_to_utf8")
+    assert (caught.value.start, caught.value.end, caught.value.partial, caught.value.record) == (1, 3, b"A", None)
+    assert isinstance(caught.value, ValueError)
+    with pytest.raises(lumtrax.TextError) as caught:
+        lumtrax.convert_many([b"A", "B€".encode()], "utf8_to_sjis")
+    assert (caught.value.start, caught.value.end, caught.value.partial, caught.value.record) == (1, 4, b"B", 1)
+    # A stream names the bytes in the whole text.
+    stream = lumtrax.Stream("utf8_to_ebcdic", piece_size=1)
+    out = stream.feed(b"ab\n")
+    with pytest.raises(lumtrax.TextError, match="not UTF-8") as caught:
+        stream.feed(b"c\xffd")
+    assert (caught.value.start, out + caught.value.partial) == (4, bytes.fromhex("81 82 25 83"))
 
 
 def test_threads_give_what_one_thread_gives():

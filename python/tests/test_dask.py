@@ -74,6 +74,20 @@ def test_files_come_out_as_the_command_writes_them(client, files, tmp_path, name
         assert (result.size, result.output_size) == (os.path.getsize(result.path), len(output))
 
 
+def test_files_go_to_utf8_and_a_strict_failure_names_its_line(client, files, tmp_path):
+    path = files[0]["host.ebc"]
+    (result,) = lumtrax.dask.convert_files([path], "ebcdic_to_utf8", tmp_path / "utf8", client=client,
+                                           errors="replace")
+    data = open(path, "rb").read()
+    assert open(result.output, "rb").read() == lumtrax.convert(data, C.EBCDIC_TO_UTF8, errors="replace").data
+    (tmp_path / "bad.ebc").write_bytes(b"\xc1\x25\x21\x25")  # 21 has no Unicode form
+    with pytest.raises(lumtrax.TextError) as caught:
+        lumtrax.dask.convert_files([tmp_path / "bad.ebc"], "ebcdic_to_utf8", tmp_path / "out", client=client,
+                                   lines=True)
+    assert (caught.value.record, caught.value.start, caught.value.end) == (2, 2, 3)
+    assert not (tmp_path / "out" / "bad.ebc").exists()
+
+
 def test_the_summary_counts_the_calls(client, files, tmp_path):
     paths, lines = files
     per_line, whole = (lumtrax.dask.convert_files([paths["notes.sjis"]], C.SJIS_TO_EUC, tmp_path / name,
