@@ -403,8 +403,8 @@ TEST(DatasetRows, AFieldThatDoesNotHoldItsPictureIsNullAndReported) {
         {"PIC 9(3) COMP-3", lumtrax::Code::kEbcdic, "12 3D", "null", IssueKind::kBadSign, TextErrors::kStrict},
         {"PIC 9(3)", lumtrax::Code::kEightBit, "31 41 33", "null", IssueKind::kBadDigit, TextErrors::kStrict},
         {"PIC 9(3)", lumtrax::Code::kEbcdic, "40 40 40", "null", IssueKind{}, TextErrors::kStrict},
-        {"PIC X(2)", lumtrax::Code::kEbcdic, "C1 FF", "null", IssueKind::kBadText, TextErrors::kStrict},
-        {"PIC X(2)", lumtrax::Code::kEbcdic, "C1 FF", "\"A\xEF\xBF\xBD\"", IssueKind{}, TextErrors::kReplace},
+        {"PIC X(2)", lumtrax::Code::kEbcdic, "C1 21", "null", IssueKind::kBadText, TextErrors::kStrict},
+        {"PIC X(2)", lumtrax::Code::kEbcdic, "C1 21", "\"A\xEF\xBF\xBD\"", IssueKind{}, TextErrors::kReplace},
         {"PIC G(2)", lumtrax::Code::kEbcdic, "C6 FC 2C 40", "null", IssueKind::kBadText, TextErrors::kStrict},
         {"PIC G(1)", lumtrax::Code::kEuc, "41 42", "null", IssueKind::kBadText, TextErrors::kStrict},
     };

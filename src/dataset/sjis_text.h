@@ -1,6 +1,6 @@
 // Text fields between the host code and Shift-JIS rows (RowCode::kShiftJis):
-// the library's own conversions, with no Unicode on the way. It is no part
-// of the text bridge (text.h), which the Unicode conversions replace.
+// the library's own conversions, with no Unicode on the way (text.h has the
+// UTF-8 rows).
 #ifndef LUMTRAX_DATASET_SJIS_TEXT_H
 #define LUMTRAX_DATASET_SJIS_TEXT_H
 

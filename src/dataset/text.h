@@ -1,6 +1,5 @@
 // The text of a record's fields, between the host code and UTF-8, as the
-// dataset code needs it. The implementation behind it is one file
-// (text_bridge.cpp today), so that it can be swapped for another in one step.
+// dataset code needs it (text.cpp).
 #ifndef LUMTRAX_DATASET_TEXT_H
 #define LUMTRAX_DATASET_TEXT_H
 
@@ -19,8 +18,8 @@ namespace dataset {
 enum class TextForm { kMixed, kDoubleByte };
 
 // ok, or the first bad range: bytes [bad_begin, bad_end) of the input (host
-// bytes when decoding, UTF-8 bytes when encoding). replaced counts the
-// substitutes put in (kReplace).
+// bytes when decoding, UTF-8 bytes when encoding). replaced is 1 when a
+// substitute was put in (kReplace).
 struct TextOutcome {
     bool ok = true;
     std::size_t bad_begin = 0;
