@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "hex_text.h"
 #include "lumtrax.hpp"
 
 namespace {
@@ -19,23 +20,8 @@ using lumtrax::Mapping;
 using lumtrax::OnError;
 using lumtrax::Options;
 
-std::string Bytes(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 3) {
-        bytes += static_cast<char>(std::stoul(hex.substr(i, 2), nullptr, 16));
-    }
-    return bytes;
-}
-
-std::string Hex(const std::string& bytes) {
-    std::string hex;
-    char digits[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(digits, sizeof digits, hex.empty() ? "%02X" : " %02X", b);
-        hex += digits;
-    }
-    return hex;
-}
+using hex_text::Bytes;
+using hex_text::Hex;
 
 Options With(Mapping mapping, OnError errors) {
     Options options;

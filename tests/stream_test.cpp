@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "hex_text.h"
 #include "lumtrax.hpp"
 
 namespace {
@@ -20,23 +21,8 @@ using lumtrax::LineEnd;
 using lumtrax::Options;
 using lumtrax::StreamConverter;
 
-std::string Bytes(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 3) {
-        bytes += static_cast<char>(std::stoul(hex.substr(i, 2), nullptr, 16));
-    }
-    return bytes;
-}
-
-std::string Hex(const std::string& bytes) {
-    std::string hex;
-    char digits[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(digits, sizeof digits, hex.empty() ? "%02X" : " %02X", b);
-        hex += digits;
-    }
-    return hex;
-}
+using hex_text::Bytes;
+using hex_text::Hex;
 
 // Texts made of what makes cuts hard: double-byte characters and gaiji (87 40
 // is one the server does not know), escapes (one carrying 0A), CR LF and lone

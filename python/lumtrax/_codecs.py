@@ -94,7 +94,7 @@ def _decode(codec, data, errors):
     mode = "replace" if errors == "replace" else "strict"
     if len(data) <= codec.decode_limit:
         try:
-            utf8, gaiji = convert(data, codec.decoder, errors=mode)
+            wide, gaiji = convert(data, codec.decoder, errors=mode)
         except TextError as error:
             if errors == "strict":
                 raise UnicodeDecodeError(codec.name, bytes(data), *_first_problem(data, codec.decoder, error)) from None
@@ -102,7 +102,7 @@ def _decode(codec, data, errors):
             if gaiji is _REPLACED_STATUS and errors == "strict":
                 start, end = _first_replaced(data, codec.decoder)
                 raise UnicodeDecodeError(codec.name, bytes(data), start, end, _REPLACED)
-            return utf8.decode(_FORM)
+            return wide.decode(_FORM)
     return _decode_each_error(codec, data, errors, mode)
 
 
@@ -119,7 +119,7 @@ def _decode_each_error(codec, data, errors, mode):
         piece, taken = _pieces(view[position:], codec.decoder, codec.decode_limit, lead)
         base = position - len(lead)  # of piece[0] in data
         try:
-            utf8, gaiji = convert(piece, codec.decoder, errors=mode)
+            wide, gaiji = convert(piece, codec.decoder, errors=mode)
         except TextError as error:
             parts.append(error.partial.decode(_FORM))
             start, end = base + error.start, base + error.end
@@ -145,7 +145,7 @@ def _decode_each_error(codec, data, errors, mode):
         if gaiji is _REPLACED_STATUS and errors == "strict":
             start, end = _first_replaced(piece, codec.decoder)
             raise UnicodeDecodeError(codec.name, bytes(data), base + start, base + end, _REPLACED)
-        parts.append(utf8.decode(_FORM))
+        parts.append(wide.decode(_FORM))
         position += taken
         lead = b""
     return "".join(parts)
