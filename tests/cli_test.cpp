@@ -239,6 +239,129 @@ TEST_F(CommandTest, FlagsMapToTheExports) {
     EXPECT_EQ(Hex({"--from", "8bit", "--lrss"}, "93 F0 B0 A1 93 F1").out, "A0 88 9F A0\n");
 }
 
+// Every host code, and Shift-JIS, to each form of Unicode and back.
+TEST_F(CommandTest, UnicodeSidesRoundTrip) {
+    const fs::path sample = File("sample.sjis", Sample());
+    const std::string utf8 = "Lumtrax: \u65E5\u672C\u8A9E\u306E\u304B\u306A\u3001\uFF76\uFF85\u3002\r\n";
+    const std::vector<std::string> pc_sides[] = {
+        {"--to", "sjis"},
+        {"--to", "ebcdic"},
+        {"--to", "ebcdic", "--table-set", "1"},
+        {"--to", "8bit", "--start", "70"},
+        {"--to", "euc"},
+    };
+    for (const auto& code : pc_sides) {
+        const std::string name = code[1] + (code.size() > 2 ? code[3] : "");
+        SCOPED_TRACE(name);
+        std::vector<std::string> to_host = code;
+        to_host.push_back(sample.string());
+        const std::string host = code[1] == "sjis" ? Sample() : Run(to_host).out;
+        std::vector<std::string> from_host = code;
+        from_host[0] = "--from";
+        if (code.size() > 2 && code[2] == "--start") from_host.resize(2);  // read with either
+        for (const char* unicode : {"utf8", "utf16le", "utf16be"}) {
+            SCOPED_TRACE(unicode);
+            RunOptions piped;
+            piped.input = host;
+            std::vector<std::string> args = from_host;
+            args.insert(args.end(), {"--to", unicode});
+            const Outcome decoded = Run(args, piped);
+            ASSERT_EQ(decoded.status, 0) << decoded.err;
+            if (std::string(unicode) == "utf8") {
+                EXPECT_EQ(decoded.out, utf8);
+            } else if (std::string(unicode) == "utf16be") {
+                EXPECT_EQ(decoded.out.substr(0, 4), std::string("\0L\0u", 4));
+            }
+            piped.input = decoded.out;
+            std::vector<std::string> back = code;
+            back.insert(back.begin(), {"--from", unicode});
+            const Outcome encoded = Run(back, piped);
+            ASSERT_EQ(encoded.status, 0) << encoded.err;
+            EXPECT_EQ(encoded.out, host);
+        }
+    }
+    // The mappings differ on 81 60: FULLWIDTH TILDE in cp932, WAVE DASH in JIS X 0208.
+    EXPECT_EQ(Hex({"--to", "utf8"}, "81 60").out, "EF BD 9E\n");
+    EXPECT_EQ(Hex({"--to", "utf8", "--mapping", "jis"}, "81 60").out, "E3 80 9C\n");
+    EXPECT_EQ(Hex({"--from", "utf8", "--to", "ebcdic", "--mapping=JIS"}, "E3 80 9C").out, "2B A1 C1 2C\n");
+    // A CR LF in Unicode is a line end of the host code, as in Shift-JIS.
+    EXPECT_EQ(Hex({"--from", "utf16le", "--to", "ebcdic", "--line-end", "lf"}, "41 00 0D 00 0A 00").out, "C1 25\n");
+}
+
+// Strict: what comes before the bytes without a form is written, and the
+// error names them. Replace: the substitute, reported as replacements are.
+// Chunks, lines, records, hex and jobs change neither.
+TEST_F(CommandTest, UnicodeErrorsStopOrReplace) {
+    std::string text;  // lines of 12 bytes, for records of 12 too
+    for (int i = 0; i < 300; ++i) text += "line \u65E5\u672C\n";
+    const std::size_t at = text.size() + 2;
+    text += "xx\u2014yyyyyy\n";  // EM DASH: no code in any host code
+    for (int i = 0; i < 50; ++i) text += "line \u65E5\u672C\n";
+    const fs::path file = File("text.u8", text);
+    const std::string before = Run({"--from", "utf8", "--to", "ebcdic", File("before", text.substr(0, at)).string()}).out;
+    const std::string bytes = std::to_string(at) + "-" + std::to_string(at + 2);
+    const std::string no_code = " (E2 80 94): ebcdic has no code for this character; --errors replace puts in a substitute\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string out;  // the bytes before the error, else none expected
+        std::string err;
+    } cases[] = {
+        {{"--from", "utf8", "--to", "ebcdic", file.string()},
+         before,
+         "lumtrax: " + file.string() + ": bytes " + bytes + no_code},
+        {{"--from", "utf8", "--to", "ebcdic", "--lines", file.string()},
+         before,
+         "lumtrax: " + file.string() + ": line 301: bytes " + bytes + no_code},
+        {{"--from", "utf8", "--to", "ebcdic", "--record", "12", file.string()},
+         before,
+         "lumtrax: " + file.string() + ": record 301: bytes " + bytes + no_code},
+        {{"--from", "utf8", "--to", "8bit", "--hex-out", file.string()}, "", "8bit has no code"},
+        {{"--from", "utf8", "--to", "ebcdic", "--errors", "replace", file.string()},
+         "",
+         "lumtrax: 1 chunk had characters that could not be converted and were replaced by the substitute (a "
+         "black square): bytes " +
+             bytes + " of " + file.string() + "\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[3] + " " + c.args[4]);
+        const Outcome whole = Run(c.args);
+        const bool replace = c.args[4] == "--errors";
+        EXPECT_EQ(whole.status, replace ? 1 : 3);
+        if (!c.out.empty()) {
+            EXPECT_EQ(whole.out, c.out);
+        }
+        EXPECT_NE(whole.err.find(c.err), std::string::npos) << whole.err;
+        EXPECT_EQ(std::count(whole.err.begin(), whole.err.end(), '\n'), 1) << whole.err;
+        RunOptions tiny;
+        tiny.chunk_size = "5";
+        std::vector<std::string> jobs = c.args;
+        jobs.insert(jobs.begin(), {"-j", "3"});
+        const Outcome cut = Run(jobs, tiny);
+        EXPECT_EQ(cut.status, whole.status);
+        EXPECT_EQ(cut.out, whole.out);
+        EXPECT_EQ(cut.err, whole.err);
+    }
+    // Decoding: U+FFFD for each unit without a Unicode form (21 stands for
+    // the lead byte 81), and the line with it named.
+    const Outcome decoded = Hex({"--from", "ebcdic", "--to", "utf8", "--lines", "--errors", "replace"}, "C1 25 21 C1 25");
+    EXPECT_EQ(decoded.status, 1);
+    EXPECT_EQ(decoded.out, "41 0A\nEF BF BD 41 0A\n");
+    EXPECT_EQ(decoded.err,
+              "lumtrax: 1 line had characters that could not be converted and were replaced by U+FFFD: line 2 of "
+              "standard input\n");
+    const Outcome strict = Hex({"--from", "ebcdic", "--to", "utf16be", "--lines"}, "C1 25 C1 21 C1 25");
+    EXPECT_EQ(strict.out, "00 41 00 0A\n00 41\n");
+    EXPECT_EQ(strict.err,
+              "lumtrax: standard input: line 2: byte 3 (21): no Unicode character stands for these bytes; "
+              "--errors replace puts in a substitute\n");
+    const Outcome unpaired = Hex({"--from", "utf16le", "--to", "sjis"}, "41 00 00 D8 41 00");
+    EXPECT_EQ(unpaired.status, 3);
+    EXPECT_EQ(unpaired.out, "41\n");
+    EXPECT_EQ(unpaired.err, "lumtrax: standard input: bytes 2-3 (00 D8): not UTF-16\n");
+    EXPECT_NE(Hex({"--from", "utf8", "--to", "euc"}, "EF BB BF 41").err.find("(U+FEFF, a byte order mark: remove it first)"),
+              std::string::npos);
+}
+
 TEST_F(CommandTest, EscapeWritesTheRawByteEscape) {
     Outcome o = Run({"--escape", "0D", "--hex-out"});
     EXPECT_EQ(o.status, 0);
@@ -379,8 +502,15 @@ TEST_F(CommandTest, UsageErrorsExitTwo) {
         {},
         {"--bogus"},
         {"--to"},
-        {"--to", "utf8"},
         {"--from", "ebcdic", "--to", "euc"},
+        {"--from", "utf8", "--to", "utf16le"},
+        {"--to", "utf8", "--lrss"},
+        {"--from", "ebcdic", "--to", "utf8", "--line-end", "lf"},
+        {"--to", "ebcdic", "--mapping", "jis"},
+        {"--to", "utf8", "--mapping", "ucs"},
+        {"--from", "utf8", "--to", "8bit", "--errors", "ignore"},
+        {"--from", "utf8", "--to", "8bit", "--start", "70", "--errors", "strict", "--errors", "replace"},
+        {"-t", "32"},
         {"--from", "sjis"},
         {"-t", "8"},
         {"-t", "x"},

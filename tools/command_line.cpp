@@ -15,9 +15,12 @@ namespace {
 using lumtrax::Conversion;
 
 // The codes, and the forms of rows (the other side of a data set).
-enum class Code { kSjis, kEbcdic, kEightBit, kEuc, kJsonLines, kCsv };
+enum class Code { kSjis, kEbcdic, kEightBit, kEuc, kUtf8, kUtf16Le, kUtf16Be, kJsonLines, kCsv };
 
 bool IsRows(Code code) { return code == Code::kJsonLines || code == Code::kCsv; }
+bool IsUnicode(Code code) { return code == Code::kUtf8 || code == Code::kUtf16Le || code == Code::kUtf16Be; }
+// The PC side of a text conversion: Shift-JIS or a form of Unicode.
+bool IsPcSide(Code code) { return code == Code::kSjis || IsUnicode(code); }
 
 [[noreturn]] void Usage(const std::string& message) { throw Failure(kExitUsage, message + " (see lumtrax --help)"); }
 
@@ -36,9 +39,13 @@ Code ParseCode(const std::string& option, const std::string& value) {
     if (name == "ebcdic" || name == "host") return Code::kEbcdic;
     if (name == "8bit" || name == "8-bit" || name == "eightbit") return Code::kEightBit;
     if (name == "euc" || name == "euc-jp" || name == "eucjp") return Code::kEuc;
+    if (name == "utf8" || name == "utf-8") return Code::kUtf8;
+    if (name == "utf16le" || name == "utf-16le") return Code::kUtf16Le;
+    if (name == "utf16be" || name == "utf-16be") return Code::kUtf16Be;
     if (name == "jsonl" || name == "json") return Code::kJsonLines;
     if (name == "csv") return Code::kCsv;
-    Usage(option + ": unknown code '" + value + "'; the codes are sjis, ebcdic, 8bit and euc (and jsonl, csv)");
+    Usage(option + ": unknown code '" + value +
+          "'; the codes are sjis, ebcdic, 8bit, euc, utf8, utf16le and utf16be (and jsonl, csv)");
 }
 
 const char* CodeName(Code code) {
@@ -51,6 +58,12 @@ const char* CodeName(Code code) {
             return "8bit";
         case Code::kEuc:
             return "euc";
+        case Code::kUtf8:
+            return "utf8";
+        case Code::kUtf16Le:
+            return "utf16le";
+        case Code::kUtf16Be:
+            return "utf16be";
         case Code::kJsonLines:
             return "jsonl";
         case Code::kCsv:
@@ -128,6 +141,9 @@ struct Raw {
     std::optional<lumtrax::dataset::SourceFormat> copybook_format;
     std::optional<lumtrax::dataset::TextErrors> text_errors;
     std::optional<lumtrax::dataset::RowCode> rows_code;
+    // Unicode.
+    std::optional<lumtrax::Mapping> mapping;
+    std::optional<lumtrax::OnError> errors;
 };
 
 // The library's code for a side of the conversion, with its variant.
@@ -139,6 +155,12 @@ lumtrax::Code LibraryCode(Code code, bool kana, bool start_70) {
             return start_70 ? lumtrax::Code::kEightBit70 : lumtrax::Code::kEightBit;
         case Code::kEuc:
             return lumtrax::Code::kEuc;
+        case Code::kUtf8:
+            return lumtrax::Code::kUtf8;
+        case Code::kUtf16Le:
+            return lumtrax::Code::kUtf16Le;
+        case Code::kUtf16Be:
+            return lumtrax::Code::kUtf16Be;
         case Code::kSjis:
         case Code::kJsonLines:
         case Code::kCsv:
@@ -154,7 +176,7 @@ Conversion ChooseConversion(const Raw& raw) {
             Usage("--table-set and --start go with --from/--to; -t names the conversion itself");
         }
         const Conversion c = static_cast<Conversion>(*raw.type);
-        if (!lumtrax::IsAssigned(c)) {
+        if (!lumtrax::IsAssigned(c) || *raw.type > static_cast<int>(Conversion::kRawByteEscape)) {
             Usage("-t " + std::to_string(*raw.type) + ": unassigned type; the types are 0-7, 10 and 11");
         }
         return c;
@@ -165,15 +187,19 @@ Conversion ChooseConversion(const Raw& raw) {
     }
     Code from = raw.from.value_or(Code::kSjis);
     Code to = raw.to.value_or(Code::kSjis);
-    if (!raw.to && from == Code::kSjis) Usage("--to is missing: ebcdic, 8bit or euc");
-    if (from != Code::kSjis && to != Code::kSjis) {
-        Usage(std::string("no conversion from ") + CodeName(from) + " to " + CodeName(to) +
-              ": one side is always sjis (convert through sjis with two commands)");
-    }
+    if (!raw.to && from == Code::kSjis) Usage("--to is missing: ebcdic, 8bit, euc, utf8, utf16le or utf16be");
     if (from == to) Usage(std::string("--from and --to are both ") + CodeName(from));
-    const Code host = from == Code::kSjis ? to : from;
+    if (!IsPcSide(from) && !IsPcSide(to)) {
+        Usage(std::string("no conversion from ") + CodeName(from) + " to " + CodeName(to) +
+              ": one side is always sjis, utf8, utf16le or utf16be (convert through one of them with two commands)");
+    }
+    if (IsUnicode(from) && IsUnicode(to)) {
+        Usage(std::string("no conversion from ") + CodeName(from) + " to " + CodeName(to) +
+              ": lumtrax converts Unicode to and from sjis and the host codes");
+    }
+    const Code host = IsPcSide(from) ? to : from;
     if (raw.table_set && host != Code::kEbcdic) Usage("--table-set goes with ebcdic only");
-    if (raw.start_70 && !(from == Code::kSjis && to == Code::kEightBit)) {
+    if (raw.start_70 && to != Code::kEightBit) {
         Usage("--start goes with --to 8bit only (8bit input is read with either start sequence)");
     }
     const bool kana = raw.table_set.value_or(0) == 1;
@@ -229,10 +255,14 @@ DatasetSettings ChooseDataset(const Raw& raw, const Settings& settings) {
     if (raw.lrss || raw.no_shift || raw.line_end || raw.lines || settings.hex_out) {
         Usage("--lrss, --no-shift, --line-end, --lines and --hex-out convert text, not a data set");
     }
+    if (raw.mapping || raw.errors) {
+        Usage("--mapping and --errors convert text; a data set's text maps by cp932, and --text-errors says what "
+              "its errors do");
+    }
     if (!raw.from || !raw.to) Usage("a data set needs --from and --to: a host code and jsonl or csv");
     const Code from = *raw.from;
     const Code to = *raw.to;
-    if (IsRows(from) == IsRows(to) || from == Code::kSjis || to == Code::kSjis) {
+    if (IsRows(from) == IsRows(to) || IsPcSide(from) || IsPcSide(to)) {
         Usage(std::string("no conversion of a data set from ") + CodeName(from) + " to " + CodeName(to) +
               ": one side is ebcdic, 8bit or euc, the other jsonl or csv");
     }
@@ -379,6 +409,19 @@ const Option kOptions[] = {
          if (v != "strict" && v != "replace") Usage(n + ": strict or replace, not '" + value + "'");
          Once(r.text_errors, v == "strict" ? TextErrors::kStrict : TextErrors::kReplace, n);
      }},
+    // Unicode.
+    {"--mapping", nullptr, true,
+     [](const std::string& n, const std::string& value, Raw& r, Settings&) {
+         const std::string v = Lower(value);
+         if (v != "cp932" && v != "jis") Usage(n + ": cp932 or jis, not '" + value + "'");
+         Once(r.mapping, v == "jis" ? lumtrax::Mapping::kJis : lumtrax::Mapping::kCp932, n);
+     }},
+    {"--errors", nullptr, true,
+     [](const std::string& n, const std::string& value, Raw& r, Settings&) {
+         const std::string v = Lower(value);
+         if (v != "strict" && v != "replace") Usage(n + ": strict or replace, not '" + value + "'");
+         Once(r.errors, v == "replace" ? lumtrax::OnError::kReplace : lumtrax::OnError::kStrict, n);
+     }},
     {"--rows-code", nullptr, true,
      [](const std::string& n, const std::string& value, Raw& r, Settings&) {
          using lumtrax::dataset::RowCode;
@@ -396,9 +439,19 @@ const Option* FindOption(const std::string& name) {
     return nullptr;
 }
 
+bool IsUnicode(lumtrax::Code code) {
+    return code == lumtrax::Code::kUtf8 || code == lumtrax::Code::kUtf16Le || code == lumtrax::Code::kUtf16Be;
+}
+bool HasUnicodeSide(Conversion c) {
+    const lumtrax::ConversionInfo& info = *lumtrax::Describe(c);
+    return IsUnicode(info.from) || IsUnicode(info.to);
+}
+
 // Whether the conversion takes each of the options that shape a call.
-bool HasShiftJisSource(Conversion c) {
-    return lumtrax::Describe(c)->from == lumtrax::Code::kShiftJis && c != Conversion::kRawByteEscape;
+bool ReadsLineEnd(Conversion c) {
+    const lumtrax::ConversionInfo& info = *lumtrax::Describe(c);
+    return (info.from == lumtrax::Code::kShiftJis || IsUnicode(info.from)) && !IsUnicode(info.to) &&
+           c != Conversion::kRawByteEscape;
 }
 bool WritesShiftCodes(Conversion c) {
     const lumtrax::Code to = lumtrax::Describe(c)->to;
@@ -407,10 +460,33 @@ bool WritesShiftCodes(Conversion c) {
 }
 bool ReadsLrss(Conversion c) {
     const lumtrax::ConversionInfo& info = *lumtrax::Describe(c);
-    return info.from != lumtrax::Code::kEuc && info.to != lumtrax::Code::kEuc && c != Conversion::kRawByteEscape;
+    return info.from != lumtrax::Code::kEuc && info.to != lumtrax::Code::kEuc && !HasUnicodeSide(c) &&
+           c != Conversion::kRawByteEscape;
 }
 
 }  // namespace
+
+const char* CodeName(lumtrax::Code code) {
+    switch (code) {
+        case lumtrax::Code::kShiftJis:
+            return CodeName(Code::kSjis);
+        case lumtrax::Code::kEbcdic:
+        case lumtrax::Code::kEbcdicKana:
+            return CodeName(Code::kEbcdic);
+        case lumtrax::Code::kEightBit:
+        case lumtrax::Code::kEightBit70:
+            return CodeName(Code::kEightBit);
+        case lumtrax::Code::kEuc:
+            return CodeName(Code::kEuc);
+        case lumtrax::Code::kUtf8:
+            return CodeName(Code::kUtf8);
+        case lumtrax::Code::kUtf16Le:
+            return CodeName(Code::kUtf16Le);
+        case lumtrax::Code::kUtf16Be:
+            return CodeName(Code::kUtf16Be);
+    }
+    return "?";
+}
 
 Settings ParseCommandLine(const std::vector<std::string>& args) {
     Settings settings;
@@ -488,19 +564,26 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
     }
 
     const Conversion c = ChooseConversion(raw);
-    if (raw.line_end && !HasShiftJisSource(c)) {
-        Usage("--line-end applies to conversions out of sjis only");
+    if (raw.line_end && !ReadsLineEnd(c)) {
+        Usage("--line-end applies to conversions out of sjis, utf8, utf16le and utf16be only");
     }
     if (raw.no_shift && !WritesShiftCodes(c)) {
         Usage("--no-shift applies to --to ebcdic and --to 8bit only");
     }
-    if (raw.lrss && !ReadsLrss(c)) Usage("--lrss: euc has no shift codes");
+    if (raw.lrss && !ReadsLrss(c)) {
+        Usage(HasUnicodeSide(c) ? "--lrss: Unicode text has no LRSS placeholders" : "--lrss: euc has no shift codes");
+    }
+    if ((raw.mapping || raw.errors) && !HasUnicodeSide(c)) {
+        Usage("--mapping and --errors go with a Unicode side (utf8, utf16le, utf16be)");
+    }
     if (raw.lines && raw.record) Usage("--lines and --record exclude each other");
 
     settings.conversion = c;
     settings.options.line_end = raw.line_end.value_or(lumtrax::LineEnd::kKeep);
     settings.options.lrss = raw.lrss;
     settings.options.shift = !raw.no_shift;
+    settings.options.mapping = raw.mapping.value_or(lumtrax::Mapping::kCp932);
+    settings.options.errors = raw.errors.value_or(lumtrax::OnError::kStrict);
     if (raw.lines) settings.split = Split::kLines;
     if (raw.record) {
         settings.split = Split::kRecords;
@@ -513,18 +596,26 @@ Settings ParseCommandLine(const std::vector<std::string>& args) {
 const char* HelpText() {
     return R"(Usage: lumtrax [OPTION]... [FILE]...
 Converts Japanese text between Shift-JIS (sjis) and the host codes: the EBCDIC
-host code (ebcdic), the 8-bit host code (8bit) and EUC (euc). Reads each FILE
+host code (ebcdic), the 8-bit host code (8bit) and EUC (euc); and between
+Unicode (utf8, utf16le, utf16be) and Shift-JIS or a host code. Reads each FILE
 (standard input when none is given, or for -) and writes the converted bytes
 to standard output or to -o FILE.
 
-What to convert (one side is always sjis):
-  --from CODE, --to CODE  sjis, ebcdic, 8bit or euc; the side left out is sjis
+What to convert (one side is always sjis or Unicode):
+  --from CODE, --to CODE  sjis, ebcdic, 8bit, euc, utf8, utf16le or utf16be;
+                          the side left out is sjis
   --table-set 0|1         ebcdic table set: 0 lower-case (default), 1 kana
   --start f0|70           --to 8bit: runs opened by 93 F0 (default) or 93 70
   -t, --type N            the conversion type number instead (0-7, 10, 11):
                           0/1 sjis->ebcdic, 2/10 sjis->8bit, 3 sjis->euc,
                           4/5 ebcdic->sjis, 6 8bit->sjis, 7 euc->sjis,
                           11 raw-byte escape of the first byte
+Unicode (with utf8, utf16le or utf16be on one side):
+  --mapping cp932|jis     each Shift-JIS code's character as Windows code page
+                          932 has it (default), or as JIS X 0208 alone
+  --errors strict|replace a unit without a Unicode form, or a character without
+                          a code: stop after writing what came before (default,
+                          exit status 3), or put in U+FFFD or the substitute
 How (as the C functions Lumtrax, Lumtrax_LRSS and Lumtrax_NoShift):
   --lrss                  LRSS mode: A0 in sjis stands for each shift code
   --no-shift              write no shift code or sequence (--to ebcdic, 8bit)
@@ -570,16 +661,21 @@ rows with --from CODE --to jsonl|csv, or written back with --from jsonl|csv
   --rows-code utf8|sjis   the code of CSV rows (default utf8; JSON is UTF-8)
 
 Exit status: 0 done; 1 done, but some characters could not be converted (a
-gaiji the gaiji server does not know, or bytes that are no valid text) and were
-replaced by the substitute (a black square), or (data sets) fields were null
+gaiji the gaiji server does not know, bytes that are no valid text, or with
+--errors replace text without a form on the other side) and were replaced by
+the substitute (a black square, or U+FFFD), or (data sets) fields were null
 for bad values, records short or bad frames skipped; 2 usage error; 3
-input/output error, input not hex, a text too large for one call, or (data
-sets) a bad copybook, a bad frame or a value that does not fit its field. Standard error tells
-where the first replacement is, and whether the gaiji server converted gaiji.
+input/output error, input not hex, text without a form on the other side
+(--errors strict), input that is not UTF-8 or UTF-16, a text too large for
+one call, or (data sets) a bad copybook, a bad frame or a value that does not
+fit its field. Standard error tells where the first replacement is, and
+whether the gaiji server converted gaiji.
 With standard error on a terminal, inputs of 16 MiB and more show a progress
 line.
 
 Examples:
+  lumtrax --from ebcdic --to utf8 host.dat > text.txt
+  lumtrax --from utf8 --to 8bit --errors replace --lines text.txt > host.8bit
   lumtrax --to ebcdic --hex-out examples/sample.sjis
   lumtrax --to ebcdic examples/sample.sjis | lumtrax --from ebcdic --hex-out
   lumtrax --from ebcdic --table-set 1 --lines -o out.txt host.dat

@@ -51,6 +51,9 @@ struct Settings {
 // with a one-line message on a usage error.
 Settings ParseCommandLine(const std::vector<std::string>& args);
 
+// The command's name of a code ("ebcdic", "utf16le"; its variants share it).
+const char* CodeName(lumtrax::Code code);
+
 // The text of --help.
 const char* HelpText();
 

@@ -25,6 +25,7 @@ struct Job {
     std::string output;  // written over by the worker (see ConvertJob)
     std::vector<std::size_t> result_ends;
     std::exception_ptr error;
+    bool partial = false;  // with error: output holds what came before it, to be written
 };
 
 using Submit = Pipeline<Job>::Submit;
@@ -40,6 +41,7 @@ struct Jobs {
         job->name = &input.name();
         job->tally = lumtrax::Tally();
         job->error = nullptr;
+        job->partial = false;
         return job;
     }
 };

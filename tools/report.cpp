@@ -4,6 +4,12 @@
 
 namespace lumtrax_cli {
 
+Report::Report(const Settings& settings)
+    : split_(settings.split),
+      substitute_(std::string(CodeName(lumtrax::Describe(settings.conversion)->to)).rfind("utf", 0) == 0
+                      ? "U+FFFD"
+                      : "the substitute (a black square)") {}
+
 // "line 3 of notes.txt", "record 5 of host.dat"; in a whole file, the range
 // of bytes, or the file alone.
 std::string Report::Words(const lumtrax::Place& place, const std::string& file, bool range) const {
@@ -55,8 +61,8 @@ void Report::Print() const {
     if (replaced > 0) {
         std::fprintf(stderr,
                      "lumtrax: %llu %s had characters that could not be converted and were "
-                     "replaced by the substitute (a black square)%s%s\n",
-                     replaced, replaced == 1 ? unit : units.c_str(), replaced == 1 ? ": " : "; the first in ",
+                     "replaced by %s%s%s\n",
+                     replaced, replaced == 1 ? unit : units.c_str(), substitute_, replaced == 1 ? ": " : "; the first in ",
                      first_replaced_.c_str());
     }
     const unsigned long long converted = total_.converted;

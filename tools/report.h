@@ -12,7 +12,7 @@ namespace lumtrax_cli {
 
 class Report {
 public:
-    explicit Report(Split split) : split_(split) {}
+    explicit Report(const Settings& settings);
 
     // Adds the tally of the calls that come next, read from file; the first
     // replacement in it must be located already (lumtrax::LocateFirstReplaced).
@@ -28,6 +28,7 @@ private:
     std::string Words(const lumtrax::Place& place, const std::string& file, bool range) const;
 
     Split split_;
+    const char* substitute_;  // in words
     lumtrax::Tally total_;
     std::string first_replaced_;  // where, in words
     std::string first_cut_;

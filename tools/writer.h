@@ -17,7 +17,7 @@ void ConvertJob(const Settings& settings, Job& job) noexcept;
 // Writes the jobs' output in input order and adds up their tallies.
 class Writer {
 public:
-    Writer(const Settings& settings, Output& output) : settings_(settings), output_(output), report_(settings.split) {}
+    Writer(const Settings& settings, Output& output) : settings_(settings), output_(output), report_(settings) {}
 
     void Write(Job& job);
     const Report& report() const { return report_; }
