@@ -134,9 +134,10 @@ struct EncodeKernel {
     FromUnicodeTables tables{};
 };
 
-// The loop: while characters are left, the kernel (when the level has one)
-// converts what it can, then one character is converted here. The target's
-// cursor reads src and writes dst, whose end the growth rule puts.
+// The loop: while characters are left, the kernel (when the level has one,
+// and is not paused: KernelPause) converts what it can, then one character
+// is converted here. The target's cursor reads src and writes dst, whose end
+// the growth rule puts.
 template <typename Reader, typename Target>
 UnicodeOutcome EncodeText(const EncodeKernel& kernel, const std::uint8_t* src, std::size_t n,
                           const UnicodeOptions& options, Target& target, std::uint8_t* dst, Growth growth) {
@@ -146,10 +147,13 @@ UnicodeOutcome EncodeText(const EncodeKernel& kernel, const std::uint8_t* src, s
     const bool line_ends = !options.double_byte_only;
     const bool keeps_line_ends = options.mode.line_end == LineEndMode::kKeep;
     const bool copies_ascii = Reader::kAsciiBytes && keeps_line_ends && !options.double_byte_only;
+    KernelPause pause;
     while (!c.done()) {
-        if (kernel.blocks != nullptr) {
+        if (kernel.blocks != nullptr && pause.Due(c)) {
+            const std::size_t before = c.i;
             kernel.blocks(c, kernel.tables);
             if (c.done()) break;
+            pause.After(before, c);
         }
         const std::size_t i = c.i;
         if (copies_ascii && src[i] < 0x80 && target.CopiesAscii()) {

@@ -163,14 +163,17 @@ private:
 };
 
 // The loop of every conversion to Unicode: while units are left, the kernel
-// (when the level has one) converts what it can, and unit(sink) converts
+// (when the level has one, and is not paused: KernelPause) converts what it can, and unit(sink) converts
 // the one unit after it; it returns false where the conversion stops.
 template <typename Form, typename Unit>
 void ConvertToUnicode(UnicodeSink<Form>& s, const DecodeKernel& kernel, Unit unit) {
+    KernelPause pause;
     while (!s.c.done()) {
-        if (kernel.blocks != nullptr) {
+        if (kernel.blocks != nullptr && pause.Due(s.c)) {
+            const std::size_t before = s.c.i;
             kernel.blocks(s.c, kernel.tables);
             if (s.c.done()) return;
+            pause.After(before, s.c);
         }
         if (!unit(s)) return;
     }

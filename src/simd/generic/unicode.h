@@ -294,7 +294,10 @@ LUMTRAX_INLINE bool TakeUnitsToUnicode(Cursor& c, const ToUnicodeTables& t) {
         const LaneBits units = BatchUnits(u, batch), simple = BatchBits(u, direct, batch);
         const Lanes index =
             UnitIndex<kCode>(BatchLanes(firsts, batch), BatchLanes(seconds, batch), BatchBits(u, w.pairs, batch), t);
-        scalars[batch] = LSelect(simple, BatchLanes(ascii, batch), LGatherWords(t.units, index, units & ~simple));
+        // A gather costs more than a window of ASCII: none where no unit needs it.
+        const LaneBits looked_up = units & ~simple;
+        scalars[batch] = LSelect(simple, BatchLanes(ascii, batch),
+                                 looked_up != 0 ? LGatherWords(t.units, index, looked_up) : LSplat(0));
         none = units & ~simple & LEq(scalars[batch], kNoScalar);
         if (none != 0) break;
     }
