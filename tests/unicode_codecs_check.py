@@ -2,7 +2,7 @@
 """Compares what the conversions to and from Unicode give (unicode_dump) with
 Python's cp932 and shift_jis codecs and with glibc's iconv (CP932), code by
 code, and checks each place where they disagree against the rules of the
-mappings (src/tables/unicode_map.h).
+mappings (src/codes/unicode_map.h).
 
     unicode_codecs_check.py PATH-OF-unicode_dump
 """

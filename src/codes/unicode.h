@@ -3,7 +3,7 @@
 // the Unicode text, the error mode, a call's options and its outcome.
 //
 // Every unit of a byte code maps through the Unicode mapping of its
-// Shift-JIS image (tables/unicode_map.h), with no Shift-JIS text in between;
+// Shift-JIS image (codes/unicode_map.h), with no Shift-JIS text in between;
 // a gaiji maps by the site's character where the site's gaiji table gives
 // it one (codes/site_characters.h). The entry points are DecodeToUnicode
 // (to_unicode/to_unicode.h), EncodeFromUnicode (from_unicode/from_unicode.h)
@@ -20,11 +20,11 @@
 #include "codes/unicode_failure.h"
 #include "codes/units.h"
 #include "common/modes.h"
-#include "tables/unicode_map.h"
+#include "codes/unicode_map.h"
 
 namespace lumtrax {
 
-// The two mappings (tables/unicode_map.h says where they differ): cp932,
+// The two mappings (codes/unicode_map.h says where they differ): cp932,
 // Windows code page 932, the default; jis, JIS X 0208 alone.
 enum class UnicodeMapping : std::uint8_t { kCp932, kJis };
 

@@ -29,7 +29,7 @@
 #include "codes/utf16.h"
 #include "codes/utf8.h"
 #include "common/bytes.h"
-#include "tables/unicode_map.h"
+#include "codes/unicode_map.h"
 
 namespace lumtrax {
 

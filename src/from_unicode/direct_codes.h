@@ -1,6 +1,6 @@
 // The code of every character of the BMP in one table per mapping, for the
 // kernels from Unicode: one lookup per character instead of the two of the
-// encoding table (tables/unicode_map.h), built from it once per process.
+// encoding table (codes/unicode_map.h), built from it once per process.
 //
 // An entry is what a writer of a byte code needs: a kanji's JIS code
 // (2121-7E7E), a single byte's Shift-JIS image (0000-00FF), kGaijiClass for
@@ -13,8 +13,8 @@
 #include <cstdint>
 
 #include "codes/unicode.h"
-#include "tables/unicode_map.h"
-#include "tables/unicode_units.h"
+#include "codes/unicode_map.h"
+#include "codes/unicode_units.h"
 
 namespace lumtrax {
 

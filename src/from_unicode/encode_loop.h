@@ -35,7 +35,7 @@
 #include "from_unicode/direct_codes.h"
 #include "gaiji/gaiji.h"
 #include "simd/kernels.h"
-#include "tables/unicode_units.h"
+#include "codes/unicode_units.h"
 
 namespace lumtrax {
 

@@ -26,7 +26,7 @@
 #include "common/cursor.h"
 #include "common/modes.h"
 #include "tables/host_tables.h"
-#include "tables/unicode_units.h"
+#include "codes/unicode_units.h"
 
 namespace lumtrax {
 
@@ -37,7 +37,7 @@ enum class SimdLevel : int { kScalar, kSse2, kSsse3, kAvx2, kAvx512 };
 
 // What a kernel of a conversion to Unicode looks units up by.
 struct ToUnicodeTables {
-    const std::uint16_t* units;  // the mapping's UnitScalars (tables/unicode_units.h)
+    const std::uint16_t* units;  // the mapping's UnitScalars (codes/unicode_units.h)
     std::uint16_t singles;       // where the source code's single bytes begin there
     bool stops_at_gaiji;         // the site gives gaiji characters: a gaiji-class pair is the plain loop's
 };

@@ -17,7 +17,7 @@
 #include "common/growth.h"
 #include "gaiji/gaiji.h"
 #include "simd/kernels.h"
-#include "tables/unicode_units.h"
+#include "codes/unicode_units.h"
 
 namespace lumtrax {
 
@@ -66,7 +66,7 @@ struct Utf16Form {
     static std::size_t CopyAscii(const std::uint8_t*, std::size_t i, std::size_t, std::uint8_t*&) { return i; }
 };
 
-// The scalar values of the units of a mapping (tables/unicode_units.h).
+// The scalar values of the units of a mapping (codes/unicode_units.h).
 constexpr const UnitScalars& UnitsOf(UnicodeMapping mapping) { return mapping == UnicodeMapping::kCp932 ? kCp932Units : kJisUnits; }
 
 // A kernel of the level for the conversion, and what it reads by.

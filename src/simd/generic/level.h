@@ -24,7 +24,7 @@
 #include "simd/target.h"
 #include "tables/host_tables.h"
 #include "tables/unicode_tables.h"
-#include "tables/unicode_units.h"
+#include "codes/unicode_units.h"
 
 // The table of a level's kernels, from the functions of its namespace.
 #define LUMTRAX_KERNELS_OF(level, ns)                                                                         \

@@ -15,7 +15,7 @@
 //                 as the kernels into Shift-JIS walk it);
 //   pack          the units' bytes into lanes, 16 or 8 at a time;
 //   look up       each unit's index in the mapping's table of units
-//                 (tables/unicode_units.h) and its scalar value by a gather;
+//                 (codes/unicode_units.h) and its scalar value by a gather;
 //                 or, from Unicode, each character's scalar value from its
 //                 bytes and its code by the two gathers of the encoding table;
 //   write         each lane's bytes (UTF-8, or a host code's bytes with the
@@ -243,7 +243,7 @@ LUMTRAX_INLINE const ByteTable& EbcdicImages(const ToUnicodeTables& t) {
     return HostToSjisTable(t.singles == kEbcdicSet0Units ? TableSet::kLowerCase : TableSet::kKana);
 }
 
-// Each unit's place in the mapping's table of units (tables/unicode_units.h).
+// Each unit's place in the mapping's table of units (codes/unicode_units.h).
 template <SourceCode kCode>
 LUMTRAX_INLINE Lanes UnitIndex(Lanes first, Lanes second, LaneBits pairs, const ToUnicodeTables& t) {
     // A JIS code (high bits set or not): 768 + 94 (row - 21) + (cell - 21).

@@ -21,15 +21,15 @@
 // Each table of 16-bit entries has one entry more than it indexes, so that a
 // kernel may read any entry as 32 bits (a gather of 32-bit lanes) and keep
 // the low half.
-#ifndef LUMTRAX_TABLES_UNICODE_UNITS_H
-#define LUMTRAX_TABLES_UNICODE_UNITS_H
+#ifndef LUMTRAX_CODES_UNICODE_UNITS_H
+#define LUMTRAX_CODES_UNICODE_UNITS_H
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
 #include "tables/host_tables.h"
-#include "tables/unicode_map.h"
+#include "codes/unicode_map.h"
 #include "tables/unicode_tables.h"
 
 namespace lumtrax {
@@ -140,4 +140,4 @@ static_assert(kEbcdicSet0Singles['A'] == 0xC1 && kSameSingles[0xB1] == 0xB1 && k
 
 }  // namespace lumtrax
 
-#endif  // LUMTRAX_TABLES_UNICODE_UNITS_H
+#endif  // LUMTRAX_CODES_UNICODE_UNITS_H

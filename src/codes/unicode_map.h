@@ -30,8 +30,8 @@
 // leaves undefined (8540, an empty cell of JIS X 0208, ...). Every
 // character of both mappings lies in the BMP, below U+FFFF, so FFFF marks
 // "none" in every table.
-#ifndef LUMTRAX_TABLES_UNICODE_MAP_H
-#define LUMTRAX_TABLES_UNICODE_MAP_H
+#ifndef LUMTRAX_CODES_UNICODE_MAP_H
+#define LUMTRAX_CODES_UNICODE_MAP_H
 
 #include <cstdint>
 
@@ -172,4 +172,4 @@ static_assert(LookupCode(kCp932Tables, 0x20B9F).none() && LookupCode(kJisTables,
 
 }  // namespace lumtrax
 
-#endif  // LUMTRAX_TABLES_UNICODE_MAP_H
+#endif  // LUMTRAX_CODES_UNICODE_MAP_H
