@@ -378,6 +378,70 @@ PyObject* FastConvertMany(PyObject*, PyObject* const* args, Py_ssize_t count, Py
     return CallFast("convert_many", "records", true, ConvertMany, args, count, keywords);
 }
 
+// The codecs' common case, in one call: the whole text converted, with no
+// error and (strict) no gaiji that the server replaced. Anything else is
+// None, for the codec to look closer in Python.
+namespace {
+
+// One call of a conversion to or from Unicode into this thread's scratch;
+// false where the codec must look closer.
+bool ConvertForCodec(Conversion conversion, std::string_view text, lumtrax::After after, bool replace,
+                     std::string& out) {
+    if (text.size() > lumtrax::MaxTextSize(conversion)) return false;
+    Options options;
+    options.errors = replace ? lumtrax::OnError::kReplace : lumtrax::OnError::kStrict;
+    GaijiStatus gaiji = GaijiStatus::kNone;
+    std::error_code error;
+    {
+        std::optional<py::gil_scoped_release> unlocked;
+        if (text.size() >= kReleaseGilAt) unlocked.emplace();
+        error = lumtrax::ConvertAppend(conversion, text, out, gaiji, options, after);
+    }
+    return !error && (replace || gaiji != GaijiStatus::kReplaced);
+}
+
+template <typename Body>
+PyObject* CallCodec(const char* name, PyObject* const* args, Py_ssize_t count, Body body) {
+    if (count != 3) return PyErr_Format(PyExc_TypeError, "%s() takes 3 positional arguments", name);
+    try {
+        return body(ParseConversion(args[1]), PyObject_IsTrue(args[2]) == 1).release().ptr();
+    } catch (py::error_already_set& error) {
+        error.restore();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& error) {
+        PyErr_SetString(PyExc_RuntimeError, error.what());
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+PyObject* CodecDecode(PyObject*, PyObject* const* args, Py_ssize_t count) {
+    return CallCodec("_codec_decode", args, count, [&](Conversion conversion, bool replace) -> py::object {
+        Buffers buffers;
+        const Text text = buffers.Take(args[0], "data");
+        Scratch::Lease lease;
+        std::string& out = lease.scratch.out;
+        if (!ConvertForCodec(conversion, text.bytes, text.after(), replace, out)) return py::none();
+        int order = -1;  // little-endian
+        return Steal(PyUnicode_DecodeUTF16(out.data(), static_cast<Py_ssize_t>(out.size()), "strict", &order));
+    });
+}
+
+PyObject* CodecEncode(PyObject*, PyObject* const* args, Py_ssize_t count) {
+    return CallCodec("_codec_encode", args, count, [&](Conversion conversion, bool replace) -> py::object {
+        PyObject* text = args[0];
+        if (!PyUnicode_Check(text)) return py::none();
+        const py::object wide = Steal(PyUnicode_AsEncodedString(text, "utf-16-le", "surrogatepass"));
+        Scratch::Lease lease;
+        std::string& out = lease.scratch.out;
+        const std::string_view bytes(PyBytes_AS_STRING(wide.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(wide.ptr())));
+        if (!ConvertForCodec(conversion, bytes, lumtrax::After::kNul, replace, out)) return py::none();
+        return Steal(PyBytes_FromStringAndSize(out.data(), static_cast<Py_ssize_t>(out.size())));
+    });
+}
+
 // The codecs' helpers: where the first unit lies that the conversion
 // replaces by the substitute (strict codecs refuse a gaiji that the server
 // cannot convert), and the last safe cut at or before limit.

@@ -17,6 +17,13 @@ PyObject* FastConvertMany(PyObject*, PyObject* const* args, Py_ssize_t count, Py
 extern const char kConvertDoc[];
 extern const char kConvertManyDoc[];
 
+// _codec_decode(data, conversion, replace): the str of a host text through
+// UTF-16LE; _codec_encode(text, conversion, replace): the host bytes of a
+// str. None where the codec must look closer (an error, or a gaiji that the
+// server replaced in strict mode).
+PyObject* CodecDecode(PyObject*, PyObject* const* args, Py_ssize_t count);
+PyObject* CodecEncode(PyObject*, PyObject* const* args, Py_ssize_t count);
+
 // _first_replaced(data, conversion, mapping): (start, end) or None.
 py::object PyFirstReplaced(py::handle data, py::handle conversion, py::handle mapping);
 // _cut(data, conversion, limit, mapping): the last safe cut at or before limit.

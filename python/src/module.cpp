@@ -66,6 +66,10 @@ PYBIND11_MODULE(_lumtrax, m) {
          METH_FASTCALL | METH_KEYWORDS, kConvertDoc},
         {"convert_many", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(FastConvertMany)),
          METH_FASTCALL | METH_KEYWORDS, kConvertManyDoc},
+        {"_codec_decode", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(CodecDecode)), METH_FASTCALL,
+         "_codec_decode(data, conversion, replace)\n--\n\nThe codecs' str of a host text, or None."},
+        {"_codec_encode", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(CodecEncode)), METH_FASTCALL,
+         "_codec_encode(text, conversion, replace)\n--\n\nThe codecs' host bytes of a str, or None."},
         {nullptr, nullptr, 0, nullptr},
     };
     if (PyModule_AddFunctions(m.ptr(), fast_functions) != 0) throw py::error_already_set();

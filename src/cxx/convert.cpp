@@ -28,6 +28,9 @@ constexpr std::size_t kIntMax = static_cast<std::size_t>(INT_MAX);
 // Below this, copying a text that no 00 follows is cheaper than looking for
 // a cut to convert most of it where it lies.
 constexpr std::size_t kCopyAtMost = 4 * 1024;
+// A conversion whose destination (and copy) fits this many bytes is made in a
+// block on the stack.
+constexpr std::size_t kStackBlock = 4 * 1024;
 // Below this, the growth rule (at most 7 × (len + 1) / 3 + 3) and the working
 // memory (text, 00 and destination) are computed without overflow even where
 // size_t has 32 bits.
@@ -155,16 +158,25 @@ std::error_code ConvertUnicodeOnce(const ConversionRow& row, std::string_view te
                                    std::size_t kept, GaijiStatus& gaiji, const Options& options,
                                    ByteRange* place) noexcept {
     gaiji = GaijiStatus::kNone;
+    const std::size_t capacity = DestinationCapacity(row.growth, text.size());
+    const auto* source = reinterpret_cast<const std::uint8_t*>(text.data());
+    UnicodeOutcome outcome;
     try {
-        out.resize(kept + DestinationCapacity(row.growth, text.size()));
+        if (capacity <= kStackBlock) {
+            alignas(64) std::uint8_t block[kStackBlock];
+            outcome = ConvertUnicode(row, source, text.size(), UnicodeOptionsOf(options), block);
+            out.resize(kept);
+            out.append(reinterpret_cast<const char*>(block), outcome.written);
+        } else {
+            out.resize(kept + capacity);
+            outcome = ConvertUnicode(row, source, text.size(), UnicodeOptionsOf(options),
+                                     reinterpret_cast<std::uint8_t*>(&out[kept]));
+            out.resize(kept + outcome.written);
+        }
     } catch (const std::exception&) {
         out.resize(kept);
         return Errc::kHeapExhausted;
     }
-    const UnicodeOutcome outcome =
-        ConvertUnicode(row, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
-                       UnicodeOptionsOf(options), reinterpret_cast<std::uint8_t*>(&out[kept]));
-    out.resize(kept + outcome.written);
     gaiji = static_cast<GaijiStatus>(outcome.gaiji);
     if (outcome.ok()) return {};
     if (place != nullptr) *place = {outcome.failure_offset, outcome.failure_length};
@@ -230,6 +242,36 @@ std::error_code ConvertOnce(Conversion conversion, std::string_view text, bool t
     // and a 00 go before it.
     const bool copy = !terminated || size == 0;
     const std::size_t capacity = DestinationCapacity(row.growth, size);
+    // The core reads a length of 0 as "compute it"; a negative one is its
+    // empty text.
+    const std::int32_t length = size == 0 ? -1 : static_cast<std::int32_t>(size);
+    if ((copy ? size + 1 : 0) + capacity <= kStackBlock) {
+        // A short text goes through a block on the stack, and out grows by
+        // the result alone: growing it by the destination's room first
+        // fills that room with zeros, which costs a record more than
+        // converting it.
+        // (The same layout as below: the copy and its 00, then the destination.)
+        alignas(64) std::uint8_t block[kStackBlock];
+        const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(text.data());
+        std::uint8_t* destination = block;
+        if (copy) {
+            if (size > 0) std::memcpy(block, text.data(), size);
+            block[size] = 0x00;
+            source = block;
+            destination = block + size + 1;
+        }
+        GaijiOutcome status = GaijiOutcome::kNone;
+        const std::int32_t result = ConvertDispatch(type, destination, source, length, CallModeOf(options), status);
+        if (result < 0) return fail(Errc::kTooLong);  // not reached: the type is assigned and the length fits
+        try {
+            out.resize(kept);
+            out.append(reinterpret_cast<const char*>(destination), static_cast<std::size_t>(result));
+        } catch (const std::exception&) {
+            return fail(Errc::kHeapExhausted);
+        }
+        gaiji = static_cast<GaijiStatus>(status);
+        return {};
+    }
     try {
         out.resize(kept + (copy ? size + 1 : 0) + capacity);
     } catch (const std::bad_alloc&) {
@@ -247,9 +289,6 @@ std::error_code ConvertOnce(Conversion conversion, std::string_view text, bool t
         destination = block + size + 1;
     }
 
-    // The core reads a length of 0 as "compute it"; a negative one is its
-    // empty text.
-    const std::int32_t length = size == 0 ? -1 : static_cast<std::int32_t>(size);
     GaijiOutcome status = GaijiOutcome::kNone;
     const std::int32_t result = ConvertDispatch(type, destination, source, length, CallModeOf(options), status);
     if (result < 0) return fail(Errc::kTooLong);  // not reached: the type is assigned and the length fits
