@@ -323,6 +323,22 @@ const char kConvertManyDoc[] =
 
 using Implementation = py::object (*)(const Arguments&);
 
+// Runs body, which returns a py::object, for a function called from Python:
+// the object, or null with what body threw set as the Python error.
+template <typename Body>
+PyObject* Guarded(Body body) {
+    try {
+        return body().release().ptr();
+    } catch (py::error_already_set& error) {
+        error.restore();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& error) {
+        PyErr_SetString(PyExc_RuntimeError, error.what());
+    }
+    return nullptr;
+}
+
 // Takes (first, conversion, *, line_end, lrss, shift, mapping, errors[, ends, batch]) as
 // Python would and calls the implementation, turning what it throws into the
 // Python error. Only convert_many takes ends and batch.
@@ -356,18 +372,11 @@ PyObject* CallFast(const char* name, const char* first, bool many, Implementatio
             return PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s'", name, names[slot]);
         }
     }
-    try {
+    return Guarded([&] {
         const Arguments arguments{values[0], values[1], values[2], values[3], values[4],
                                   values[5], values[6], values[7], values[8]};
-        return implementation(arguments).release().ptr();
-    } catch (py::error_already_set& error) {
-        error.restore();
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-    } catch (const std::exception& error) {
-        PyErr_SetString(PyExc_RuntimeError, error.what());
-    }
-    return nullptr;
+        return implementation(arguments);
+    });
 }
 
 PyObject* FastConvert(PyObject*, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
@@ -403,16 +412,7 @@ bool ConvertForCodec(Conversion conversion, std::string_view text, lumtrax::Afte
 template <typename Body>
 PyObject* CallCodec(const char* name, PyObject* const* args, Py_ssize_t count, Body body) {
     if (count != 3) return PyErr_Format(PyExc_TypeError, "%s() takes 3 positional arguments", name);
-    try {
-        return body(ParseConversion(args[1]), PyObject_IsTrue(args[2]) == 1).release().ptr();
-    } catch (py::error_already_set& error) {
-        error.restore();
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-    } catch (const std::exception& error) {
-        PyErr_SetString(PyExc_RuntimeError, error.what());
-    }
-    return nullptr;
+    return Guarded([&] { return body(ParseConversion(args[1]), PyObject_IsTrue(args[2]) == 1); });
 }
 
 }  // namespace

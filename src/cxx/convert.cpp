@@ -236,50 +236,25 @@ std::error_code ConvertOnce(Conversion conversion, std::string_view text, bool t
     const ConversionRow& row = *FindAnyConversion(type);
     if (IsUnicodeConversion(row)) return ConvertUnicodeInPieces(row, conversion, text, out, kept, gaiji, options, place);
 
-    // After the bytes of out that are kept, the destination (what out holds
-    // there already is written over, so only the part that grows is filled
-    // with zeros); unless the text is followed by a 00, a copy of the text
-    // and a 00 go before it.
     const bool copy = !terminated || size == 0;
-    const std::size_t capacity = DestinationCapacity(row.growth, size);
-    // The core reads a length of 0 as "compute it"; a negative one is its
-    // empty text.
-    const std::int32_t length = size == 0 ? -1 : static_cast<std::int32_t>(size);
-    if ((copy ? size + 1 : 0) + capacity <= kStackBlock) {
-        // A short text goes through a block on the stack, and out grows by
-        // the result alone: growing it by the destination's room first
-        // fills that room with zeros, which costs a record more than
-        // converting it.
-        // (The same layout as below: the copy and its 00, then the destination.)
-        alignas(64) std::uint8_t block[kStackBlock];
-        const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(text.data());
-        std::uint8_t* destination = block;
-        if (copy) {
-            if (size > 0) std::memcpy(block, text.data(), size);
-            block[size] = 0x00;
-            source = block;
-            destination = block + size + 1;
-        }
-        GaijiOutcome status = GaijiOutcome::kNone;
-        const std::int32_t result = ConvertDispatch(type, destination, source, length, CallModeOf(options), status);
-        if (result < 0) return fail(Errc::kTooLong);  // not reached: the type is assigned and the length fits
+    const std::size_t room = (copy ? size + 1 : 0) + DestinationCapacity(row.growth, size);
+    // The working block: unless the text is followed by a 00, a copy of the
+    // text and a 00, then the destination. A short text's block is on the
+    // stack, and out grows by the result alone; a longer one's is in out,
+    // after the bytes kept (what out holds there already is written over, so
+    // only the part that grows is filled with zeros). Growing out by the
+    // whole room for a short record costs more than converting it.
+    alignas(64) std::uint8_t stack[kStackBlock];
+    const bool on_stack = room <= kStackBlock;
+    std::uint8_t* block = stack;
+    if (!on_stack) {
         try {
-            out.resize(kept);
-            out.append(reinterpret_cast<const char*>(destination), static_cast<std::size_t>(result));
+            out.resize(kept + room);
         } catch (const std::exception&) {
             return fail(Errc::kHeapExhausted);
         }
-        gaiji = static_cast<GaijiStatus>(status);
-        return {};
+        block = reinterpret_cast<std::uint8_t*>(&out[kept]);
     }
-    try {
-        out.resize(kept + (copy ? size + 1 : 0) + capacity);
-    } catch (const std::bad_alloc&) {
-        return fail(Errc::kHeapExhausted);
-    } catch (const std::length_error&) {
-        return fail(Errc::kHeapExhausted);
-    }
-    std::uint8_t* const block = reinterpret_cast<std::uint8_t*>(&out[kept]);
     const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(text.data());
     std::uint8_t* destination = block;
     if (copy) {
@@ -289,11 +264,23 @@ std::error_code ConvertOnce(Conversion conversion, std::string_view text, bool t
         destination = block + size + 1;
     }
 
+    // The core reads a length of 0 as "compute it"; a negative one is its
+    // empty text.
+    const std::int32_t length = size == 0 ? -1 : static_cast<std::int32_t>(size);
     GaijiOutcome status = GaijiOutcome::kNone;
     const std::int32_t result = ConvertDispatch(type, destination, source, length, CallModeOf(options), status);
     if (result < 0) return fail(Errc::kTooLong);  // not reached: the type is assigned and the length fits
-    if (destination != block) std::memmove(block, destination, static_cast<std::size_t>(result));
-    out.resize(kept + static_cast<std::size_t>(result));
+    if (on_stack) {
+        try {
+            out.resize(kept);
+            out.append(reinterpret_cast<const char*>(destination), static_cast<std::size_t>(result));
+        } catch (const std::exception&) {
+            return fail(Errc::kHeapExhausted);
+        }
+    } else {
+        if (destination != block) std::memmove(block, destination, static_cast<std::size_t>(result));
+        out.resize(kept + static_cast<std::size_t>(result));
+    }
     gaiji = static_cast<GaijiStatus>(status);
     return {};
 }
