@@ -83,12 +83,10 @@ void ConvertJob(const Settings& settings, Job& job) noexcept {
         // One line of hex for each line or record; a whole file's pieces are
         // joined into one line by the writer.
         job.output.clear();
+        const std::size_t whole_calls = job.result_ends.empty() ? 0 : job.result_ends.back();
+        if (raw.size() > whole_calls) job.result_ends.push_back(raw.size());  // the call it stopped in
         std::size_t start = 0;
-        if (error) job.result_ends.push_back(raw.size());  // the line or record it stopped in
-        for (std::size_t k = 0; k < job.result_ends.size(); ++k) {
-            const std::size_t end = job.result_ends[k];
-            const bool stopped_empty = error && k + 1 == job.result_ends.size() && end == start;
-            if (stopped_empty && settings.split != Split::kWhole) break;
+        for (const std::size_t end : job.result_ends) {
             AppendHex(std::string_view(raw).substr(start, end - start), job.output);
             if (settings.split != Split::kWhole) job.output += '\n';
             start = end;
