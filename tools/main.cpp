@@ -49,6 +49,21 @@ int FinishStandardOutput(int status) {
                   std::string("cannot write standard output: ") + (errno != 0 ? std::strerror(errno) : "write error"));
 }
 
+// Opens every input, refusing one that is the output; total receives their
+// size, or -1 where one is not known (a pipe).
+std::vector<std::unique_ptr<InputFile>> OpenInputs(const Settings& settings, const StandardStreams& streams,
+                                                   Output& output, long long& total) {
+    std::vector<std::unique_ptr<InputFile>> inputs;
+    total = 0;
+    for (const std::string& path : settings.inputs) {
+        inputs.push_back(std::make_unique<InputFile>(path, streams));
+        output.RefuseAsInput(*inputs.back());
+        const long long size = inputs.back()->known_size();
+        total = total < 0 || size < 0 ? -1 : total + size;
+    }
+    return inputs;
+}
+
 // --escape BYTE: the raw-byte escape, and no input.
 int WriteEscape(const Settings& settings, Output& output) {
     const lumtrax::Result escape =
@@ -71,14 +86,8 @@ int RunDataset(const Settings& command, const StandardStreams& streams) {
     const std::shared_ptr<const lumtrax::dataset::Layout> layout = ReadLayout(dataset);
     if (!dataset.record_length_given) dataset.framing.record_length = layout->record_length();
     Output output(settings.output, streams);
-    std::vector<std::unique_ptr<InputFile>> inputs;
     long long total = 0;
-    for (const std::string& path : settings.inputs) {
-        inputs.push_back(std::make_unique<InputFile>(path, streams));
-        output.RefuseAsInput(*inputs.back());
-        const long long size = inputs.back()->known_size();
-        total = total < 0 || size < 0 ? -1 : total + size;
-    }
+    std::vector<std::unique_ptr<InputFile>> inputs = OpenInputs(settings, streams, output, total);
     Progress progress(total);
     DatasetWriter writer(dataset, layout, output);
     DatasetPipeline pipeline(settings.jobs,
@@ -131,14 +140,8 @@ int Run(const std::vector<std::string>& args, const StandardStreams& streams) {
                           std::to_string(lumtrax::MaxTextSize(settings.conversion)) + " bytes for this conversion)");
     }
 
-    std::vector<std::unique_ptr<InputFile>> inputs;
     long long total = 0;
-    for (const std::string& path : settings.inputs) {
-        inputs.push_back(std::make_unique<InputFile>(path, streams));
-        output.RefuseAsInput(*inputs.back());
-        const long long size = inputs.back()->known_size();
-        total = total < 0 || size < 0 ? -1 : total + size;
-    }
+    std::vector<std::unique_ptr<InputFile>> inputs = OpenInputs(settings, streams, output, total);
     Progress progress(total);
     Writer writer(settings, output);
     Pipeline<Job> pipeline(settings.jobs, [&settings](Job& job) { ConvertJob(settings, job); });

@@ -90,13 +90,14 @@ void Reader::Count(std::size_t bytes) { progress_.Advance(bytes); }
 bool ReadInput(InputFile& input, const Settings& settings, Reader& reader, const Jobs& jobs) {
     lumtrax::SourceCutter cutter(settings.conversion, settings.options, SourceOptionsOf(settings));
     std::unique_ptr<Job> job = jobs.New(input);
-    // A regular file is mapped, and the batches are views of it: no copy.
-    if (const std::string_view mapped = settings.hex_in ? std::string_view() : input.Map(); !mapped.empty()) {
-        cutter.SetSource(mapped);
+    // Hands on the batches the cutter has ready; false when the pipeline stops.
+    const auto hand_on = [&](bool at_end, bool mapped) {
         std::error_code error;
-        while (cutter.Next(job->batch, true, error)) {
-            reader.Count(job->batch.texts().size());
-            FaultIn(job->batch.texts());
+        while (cutter.Next(job->batch, at_end, error)) {
+            if (mapped) {
+                reader.Count(job->batch.texts().size());
+                FaultIn(job->batch.texts());
+            }
             WarnOfShortRecord(settings, *job);
             if (!jobs.submit(std::move(job))) return false;
             job = jobs.New(input);
@@ -104,6 +105,11 @@ bool ReadInput(InputFile& input, const Settings& settings, Reader& reader, const
         if (error == lumtrax::Errc::kTooLong) throw TooLarge(settings, input.name(), cutter.error_place());
         if (error) throw Failure(kExitInputOutput, input.name() + ": " + error.message());
         return true;
+    };
+    // A regular file is mapped, and the batches are views of it: no copy.
+    if (const std::string_view mapped = settings.hex_in ? std::string_view() : input.Map(); !mapped.empty()) {
+        cutter.SetSource(mapped);
+        return hand_on(true, true);
     }
     for (bool more = true; more;) {
         try {
@@ -113,14 +119,7 @@ bool ReadInput(InputFile& input, const Settings& settings, Reader& reader, const
             while (cutter.Salvage(job->batch) && jobs.submit(std::move(job))) job = jobs.New(input);
             throw;
         }
-        std::error_code error;
-        while (cutter.Next(job->batch, !more, error)) {
-            WarnOfShortRecord(settings, *job);
-            if (!jobs.submit(std::move(job))) return false;
-            job = jobs.New(input);
-        }
-        if (error == lumtrax::Errc::kTooLong) throw TooLarge(settings, input.name(), cutter.error_place());
-        if (error) throw Failure(kExitInputOutput, input.name() + ": " + error.message());
+        if (!hand_on(!more, false)) return false;
     }
     return true;
 }
