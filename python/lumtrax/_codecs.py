@@ -231,22 +231,11 @@ def _encode_each_error(codec, text, data, errors, mode):
 
 
 def _codec_info(codec):
-    encoder, decoder = codec.encoder_number, codec.decoder_number
-
-    # The common case is tried here first, one frame fewer for short texts.
     def encode(text, errors="strict"):
-        if errors == "strict" or errors == "replace":
-            host = _codec_encode(text, encoder, errors == "replace")
-            if host is not None:
-                return host, len(text)
         return _encode(codec, text, errors), len(text)
 
     def decode(data, errors="strict"):
         size = len(data) if type(data) is bytes else memoryview(data).nbytes
-        if errors == "strict" or errors == "replace":
-            text = _codec_decode(data, decoder, errors == "replace")
-            if text is not None:
-                return text, size
         return _decode(codec, data, errors), size
 
     class IncrementalEncoder(codecs.IncrementalEncoder):
