@@ -18,9 +18,9 @@ using lumtrax::Conversion;
 enum class Code { kSjis, kEbcdic, kEightBit, kEuc, kUtf8, kUtf16Le, kUtf16Be, kJsonLines, kCsv };
 
 bool IsRows(Code code) { return code == Code::kJsonLines || code == Code::kCsv; }
-bool IsUnicode(Code code) { return code == Code::kUtf8 || code == Code::kUtf16Le || code == Code::kUtf16Be; }
+bool IsUnicodeSide(Code code) { return code == Code::kUtf8 || code == Code::kUtf16Le || code == Code::kUtf16Be; }
 // The PC side of a text conversion: Shift-JIS or a form of Unicode.
-bool IsPcSide(Code code) { return code == Code::kSjis || IsUnicode(code); }
+bool IsPcSide(Code code) { return code == Code::kSjis || IsUnicodeSide(code); }
 
 [[noreturn]] void Usage(const std::string& message) { throw Failure(kExitUsage, message + " (see lumtrax --help)"); }
 
@@ -193,7 +193,7 @@ Conversion ChooseConversion(const Raw& raw) {
         Usage(std::string("no conversion from ") + CodeName(from) + " to " + CodeName(to) +
               ": one side is always sjis, utf8, utf16le or utf16be (convert through one of them with two commands)");
     }
-    if (IsUnicode(from) && IsUnicode(to)) {
+    if (IsUnicodeSide(from) && IsUnicodeSide(to)) {
         Usage(std::string("no conversion from ") + CodeName(from) + " to " + CodeName(to) +
               ": lumtrax converts Unicode to and from sjis and the host codes");
     }
@@ -439,9 +439,6 @@ const Option* FindOption(const std::string& name) {
     return nullptr;
 }
 
-bool IsUnicode(lumtrax::Code code) {
-    return code == lumtrax::Code::kUtf8 || code == lumtrax::Code::kUtf16Le || code == lumtrax::Code::kUtf16Be;
-}
 bool HasUnicodeSide(Conversion c) {
     const lumtrax::ConversionInfo& info = *lumtrax::Describe(c);
     return IsUnicode(info.from) || IsUnicode(info.to);
@@ -465,6 +462,10 @@ bool ReadsLrss(Conversion c) {
 }
 
 }  // namespace
+
+bool IsUnicode(lumtrax::Code code) {
+    return code == lumtrax::Code::kUtf8 || code == lumtrax::Code::kUtf16Le || code == lumtrax::Code::kUtf16Be;
+}
 
 const char* CodeName(lumtrax::Code code) {
     switch (code) {

@@ -51,6 +51,9 @@ struct Settings {
 // with a one-line message on a usage error.
 Settings ParseCommandLine(const std::vector<std::string>& args);
 
+// Whether the code is a form of Unicode (utf8, utf16le, utf16be).
+bool IsUnicode(lumtrax::Code code);
+
 // The command's name of a code ("ebcdic", "utf16le"; its variants share it).
 const char* CodeName(lumtrax::Code code);
 

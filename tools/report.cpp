@@ -6,9 +6,8 @@ namespace lumtrax_cli {
 
 Report::Report(const Settings& settings)
     : split_(settings.split),
-      substitute_(std::string(CodeName(lumtrax::Describe(settings.conversion)->to)).rfind("utf", 0) == 0
-                      ? "U+FFFD"
-                      : "the substitute (a black square)") {}
+      substitute_(IsUnicode(lumtrax::Describe(settings.conversion)->to) ? "U+FFFD"
+                                                                         : "the substitute (a black square)") {}
 
 // "line 3 of notes.txt", "record 5 of host.dat"; in a whole file, the range
 // of bytes, or the file alone.
