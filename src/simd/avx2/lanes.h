@@ -74,8 +74,8 @@ LUMTRAX_INLINE Vec PackBytes(const UnitBytes&, Vec v) { return v; }
 LUMTRAX_INLINE unsigned BatchCount(const UnitBytes&) { return kWidth / kLanes; }
 
 LUMTRAX_INLINE Lanes BatchLanes(Vec bytes, unsigned b) {
-    const __m128i half = b < 2 ? _mm256_castsi256_si128(bytes) : _mm256_extracti128_si256(bytes, 1);
-    return _mm256_cvtepu8_epi32(b % 2 == 0 ? half : _mm_srli_si128(half, 8));
+    const __m128i sixteen = Sixteen(bytes, b / 2);
+    return _mm256_cvtepu8_epi32(b % 2 == 0 ? sixteen : _mm_srli_si128(sixteen, 8));
 }
 
 LUMTRAX_INLINE LaneBits BatchUnits(const UnitBytes& u, unsigned b) {
@@ -180,8 +180,8 @@ LUMTRAX_INLINE void LoadUnitWindow(const std::uint8_t* p, std::size_t left, Vec&
         next2 = Load(p + 2);
         return;
     }
-    alignas(32) std::uint8_t copy[kWidth + 2] = {};
-    std::memcpy(copy, p, left);
+    alignas(64) std::uint8_t copy[kWidth + 2] = {};
+    CopyShort(copy, p, left);
     v = Load(copy);
     next = Load(copy + 1);
     next2 = Load(copy + 2);
@@ -193,8 +193,8 @@ LUMTRAX_INLINE void LoadUnitWindow(const std::uint8_t* p, std::size_t left, Vec&
         next = Load(p + 1);
         return;
     }
-    alignas(32) std::uint8_t copy[kWidth + 1] = {};
-    std::memcpy(copy, p, left);
+    alignas(64) std::uint8_t copy[kWidth + 1] = {};
+    CopyShort(copy, p, left);
     v = Load(copy);
     next = Load(copy + 1);
 }
@@ -208,7 +208,7 @@ LUMTRAX_INLINE Lanes WordLanes(const std::uint8_t* p, std::size_t left, unsigned
         words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
     } else {
         alignas(16) std::uint8_t copy[16] = {};
-        if (left > from) std::memcpy(copy, p + from, left - from);
+        if (left > from) CopyShort(copy, p + from, left - from);
         words = _mm_load_si128(reinterpret_cast<const __m128i*>(copy));
     }
     if (big_endian) words = _mm_or_si128(_mm_slli_epi16(words, 8), _mm_srli_epi16(words, 8));

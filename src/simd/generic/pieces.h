@@ -15,6 +15,33 @@ LUMTRAX_INLINE Bits Bit(unsigned k) { return Bits{1} << k; }
 // The place of the first set bit, or none.
 LUMTRAX_INLINE unsigned FirstOr(Bits bits, unsigned none) { return bits != 0 ? LowestBit(bits) : none; }
 
+// The first and the last kSize of n bytes (kSize <= n <= 2 kSize).
+template <std::size_t kSize>
+LUMTRAX_INLINE void CopyEnds(std::uint8_t* to, const std::uint8_t* from, std::size_t n) {
+    std::memcpy(to, from, kSize);
+    std::memcpy(to + n - kSize, from + n - kSize, kSize);
+}
+
+// Copies n bytes by a few moves of fixed sizes that overlap, where memcpy of
+// a size known only at run time would start a string move that costs more
+// than a short text's bytes.
+LUMTRAX_INLINE void CopyShort(std::uint8_t* to, const std::uint8_t* from, std::size_t n) {
+    if (n >= 32) {
+        for (std::size_t k = 0; k + 32 < n; k += 32) std::memcpy(to + k, from + k, 32);
+        std::memcpy(to + n - 32, from + n - 32, 32);
+    } else if (n >= 16) {
+        CopyEnds<16>(to, from, n);
+    } else if (n >= 8) {
+        CopyEnds<8>(to, from, n);
+    } else if (n >= 4) {
+        CopyEnds<4>(to, from, n);
+    } else if (n > 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
+}
+
 template <unsigned W>
 LUMTRAX_INLINE void CopyPiece(const std::uint8_t* from, std::uint8_t* to) {
     std::memcpy(to, from, W);

@@ -1,6 +1,7 @@
 // The operations that the levels without masked loads and stores (SSE2,
 // SSSE3, AVX2) build from their loads and stores alone; included at the end
-// of their isa.h.
+// of their isa.h. The levels with byte shuffles write their windows by
+// shuffles (shuffles.h), SSE2 in pieces (pieces.h).
 
 // The window at p, of which left bytes are counted (p[left] readable): the
 // bytes, and the bytes after each (p[1]...). Where fewer than a vector and
@@ -12,7 +13,7 @@ LUMTRAX_INLINE void LoadWindow(const std::uint8_t* p, std::size_t left, Vec& v, 
         return;
     }
     alignas(kWidth) std::uint8_t copy[2 * kWidth] = {};
-    std::memcpy(copy, p, left + 1);
+    CopyShort(copy, p, left + 1);
     v = Load(copy);
     next = Load(copy + 1);
 }
@@ -25,6 +26,9 @@ LUMTRAX_INLINE Vec LookupByteByByte(const ByteTable& table, Vec v) {
     return Load(bytes);
 }
 
+#if defined(LUMTRAX_ISA_HAS_SHUFFLE)
+#include "simd/generic/shuffles.h"
+#else
 // A vector's bytes in a block of twice its width, the rest 00, which the
 // piece writers read from.
 struct Block {
@@ -51,3 +55,4 @@ LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<C
     const Block block(bytes);
     return WriteCodedPieces<kWidth>(block.bytes, count, codes, out);
 }
+#endif

@@ -74,7 +74,7 @@ LUMTRAX_INLINE std::uint8_t* WriteWithin(std::uint8_t* out, const std::uint8_t* 
     if (kExactWrites || static_cast<std::size_t>(out_end - out) >= reach) return write(out);
     alignas(64) std::uint8_t scratch[5 * kWidth];
     const std::size_t written = static_cast<std::size_t>(write(scratch) - scratch);
-    std::memcpy(out, scratch, written);
+    CopyShort(out, scratch, written);
     return out + written;
 }
 
