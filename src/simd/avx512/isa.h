@@ -69,106 +69,81 @@ LUMTRAX_INLINE std::uint8_t* WriteKept(Vec bytes, unsigned count, Bits removed, 
     return out + BitCount(kept);
 }
 
-// Where the codes go among the bytes written: slot 2k of a 128-slot space is
-// the code before byte k (when marks has k), slot 2k + 1 byte k itself; the
-// slots in use, packed, are the places written. Returns the places of the
-// codes as two halves of 128 bits.
-struct Places {
-    Bits low, high;
+// Where the codes go among the bytes written: each byte k has CodeWidth + 1
+// slots, side by side, for the bytes of its code and itself (slot
+// (CodeWidth + 1) k + j). The slots are laid out 64 at a time by permutes of
+// constant indices, and the slots in use (a marked byte's code, a counted
+// byte) are kept by a compress.
+template <unsigned CodeWidth>
+struct SlotLayout {
+    static constexpr unsigned kSlots = CodeWidth + 1;  // a byte's
+    std::uint8_t index[kSlots][64];   // slot vector t: the byte k (of the code, or 64 + k of the bytes) it takes
+    std::uint8_t second[kSlots][64];  // CodeWidth 2: the byte k whose code's second byte it takes
+    Bits seconds[kSlots];             // ... the slots of second bytes
+    std::uint8_t flag[kSlots][64];    // 1: a code's slot (in use where the byte is marked), 2: a byte's
 };
 
-LUMTRAX_INLINE Places CodePlaces(Bits marks, unsigned count) {
-    constexpr Bits kEvenSlots = 0x5555555555555555u;
-    constexpr Bits kOddSlots = ~kEvenSlots;
-    const Bits code_low = _pdep_u64(marks & 0xFFFFFFFFu, kEvenSlots);
-    const Bits code_high = _pdep_u64(marks >> 32, kEvenSlots);
-    const Bits byte_low = count >= 32 ? kOddSlots : _pdep_u64(Below(count), kOddSlots);
-    const Bits byte_high = count >= 64 ? kOddSlots : _pdep_u64(Below(count) >> 32, kOddSlots);
-    const Bits used_low = code_low | byte_low;
-    const Bits low = _pext_u64(code_low, used_low);
-    const Bits high = _pext_u64(code_high, code_high | byte_high);
-    const unsigned shift = BitCount(used_low);  // 1-64
-    if (shift == 64) return {low, high};
-    return {low | high << shift, high >> (64 - shift)};
+template <unsigned CodeWidth>
+constexpr SlotLayout<CodeWidth> MakeSlotLayout() {
+    SlotLayout<CodeWidth> layout{};
+    constexpr unsigned kSlots = CodeWidth + 1;
+    for (unsigned t = 0; t < kSlots; ++t) {
+        for (unsigned at = 0; at < 64; ++at) {
+            const unsigned slot = 64 * t + at, k = slot / kSlots, j = slot % kSlots;
+            layout.index[t][at] = static_cast<std::uint8_t>(j == CodeWidth ? 64 + k : k);
+            layout.second[t][at] = static_cast<std::uint8_t>(k);
+            if (j == 1 && CodeWidth == 2) layout.seconds[t] |= Bits{1} << at;
+            layout.flag[t][at] = j == CodeWidth ? 2 : 1;
+        }
+    }
+    return layout;
 }
 
-// The bytes of v from place `from` on, moved to the front.
-LUMTRAX_INLINE Vec From(Vec v, unsigned from) {
-    const Vec index = _mm512_add_epi8(
-        _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40,
-                        39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16,
-                        15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
-        Splat(static_cast<std::uint8_t>(from)));
-    return _mm512_permutex2var_epi8(v, index, v);
+inline constexpr SlotLayout<1> kOneByteSlots = MakeSlotLayout<1>();
+inline constexpr SlotLayout<2> kTwoByteSlots = MakeSlotLayout<2>();
+static_assert(kOneByteSlots.index[0][0] == 0 && kOneByteSlots.index[0][1] == 64 && kOneByteSlots.index[1][63] == 127);
+static_assert(kTwoByteSlots.index[0][2] == 64 && kTwoByteSlots.index[1][0] == 21 && kTwoByteSlots.index[2][63] == 127 &&
+              kTwoByteSlots.seconds[0] == 0x2492492492492492u);
+
+template <unsigned CodeWidth>
+constexpr const SlotLayout<CodeWidth>& SlotsFor() {
+    if constexpr (CodeWidth == 1) {
+        return kOneByteSlots;
+    } else {
+        return kTwoByteSlots;
+    }
 }
 
 // Writes out a vector's bytes [0, count) with the codes before the bytes
-// they mark; returns the place after the last byte. Codes of one byte are
-// put in by byte expansion: the bytes expand into the places that are no
-// code's, the codes (packed in their order) into the others. Codes of two
-// bytes go in pieces.
+// they mark; returns the place after the last byte.
 template <unsigned CodeWidth>
 LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<CodeWidth>& codes, std::uint8_t* out) {
-    const Bits marks = (codes.first_marks | codes.second_marks) & Below(count);
+    const Bits counted = Below(count);
+    const Bits marks = (codes.first_marks | codes.second_marks) & counted;
     if (marks == 0) {
         StoreFirst(out, bytes, count);
         return out + count;
     }
-    if constexpr (CodeWidth == 1) {
-        const unsigned total = count + BitCount(marks);  // up to 128
-        const Places places = CodePlaces(marks, count);
-        // The code of each mark, in the order of the marks.
-        const Vec code_bytes = _mm512_maskz_compress_epi8(
-            FromBits(marks),
-            _mm512_mask_blend_epi8(FromBits(codes.first_marks), Splat(codes.second[0]), Splat(codes.first[0])));
-        const unsigned in_low = total < 64 ? total : 64;
-        const Bits bytes_low = ~places.low & Below(in_low);
-        Vec low = _mm512_maskz_expand_epi8(FromBits(bytes_low), bytes);
-        low = _mm512_mask_expand_epi8(low, FromBits(places.low), code_bytes);
-        StoreFirst(out, low, in_low);
-        if (total > 64) {
-            const Bits bytes_high = ~places.high & Below(total - 64);
-            Vec high = _mm512_maskz_expand_epi8(FromBits(bytes_high), From(bytes, BitCount(bytes_low)));
-            high = _mm512_mask_expand_epi8(high, FromBits(places.high), From(code_bytes, BitCount(places.low)));
-            StoreFirst(out + 64, high, total - 64);
+    constexpr const SlotLayout<CodeWidth>& kLayout = SlotsFor<CodeWidth>();
+    const VMask firsts = FromBits(codes.first_marks);
+    const Vec leads = Select(firsts, Splat(codes.first[0]), Splat(codes.second[0]));
+    // Bit 1 where a byte is marked, bit 2 where it is counted.
+    const Vec flags = _mm512_or_si512(_mm512_maskz_mov_epi8(FromBits(marks), Splat(1)),
+                                      _mm512_maskz_mov_epi8(FromBits(counted), Splat(2)));
+    const unsigned slots_used = (CodeWidth + 1) * count;
+    for (unsigned t = 0; t < CodeWidth + 1 && 64 * t < slots_used; ++t) {
+        Vec slots = _mm512_permutex2var_epi8(leads, Load(kLayout.index[t]), bytes);
+        if constexpr (CodeWidth == 2) {
+            const Vec seconds = Select(firsts, Splat(codes.first[1]), Splat(codes.second[1]));
+            slots = _mm512_mask_permutexvar_epi8(slots, FromBits(kLayout.seconds[t]), Load(kLayout.second[t]), seconds);
         }
-        return out + total;
-    } else {
-        // Two-byte codes, a quarter of the window at a time: slot 3k and
-        // 3k + 1 of a 48-slot space are the code before byte k, slot 3k + 2
-        // byte k itself.
-        constexpr Bits kFirstSlots = 0x249249249249u;
-        const VMask first_marks = FromBits(codes.first_marks);
-        const Vec first_bytes = _mm512_mask_blend_epi8(first_marks, Splat(codes.second[0]), Splat(codes.first[0]));
-        const Vec second_bytes = _mm512_mask_blend_epi8(first_marks, Splat(codes.second[1]), Splat(codes.first[1]));
-        const Vec quarters[4] = {bytes, _mm512_maskz_alignr_epi32(0xFFFF, _mm512_setzero_si512(), bytes, 4),
-                                 _mm512_maskz_alignr_epi32(0xFFFF, _mm512_setzero_si512(), bytes, 8),
-                                 _mm512_maskz_alignr_epi32(0xFFFF, _mm512_setzero_si512(), bytes, 12)};
-        for (unsigned q = 0; q < 4 && 16 * q < count; ++q) {
-            const unsigned from = 16 * q;
-            const unsigned n = count - from < 16 ? count - from : 16;
-            const Bits quarter_marks = marks & (Bits{0xFFFF} << from);
-            if (quarter_marks == 0) {
-                StoreFirst(out, quarters[q], n);
-                out += n;
-                continue;
-            }
-            const Bits local = quarter_marks >> from;
-            const Bits first_slots = _pdep_u64(local, kFirstSlots);
-            const Bits second_slots = first_slots << 1;
-            const Bits byte_slots = _pdep_u64(Below(n), kFirstSlots << 2);
-            const Bits used = first_slots | second_slots | byte_slots;
-            Vec written = _mm512_maskz_expand_epi8(FromBits(_pext_u64(byte_slots, used)), quarters[q]);
-            written = _mm512_mask_expand_epi8(written, FromBits(_pext_u64(first_slots, used)),
-                                              _mm512_maskz_compress_epi8(FromBits(quarter_marks), first_bytes));
-            written = _mm512_mask_expand_epi8(written, FromBits(_pext_u64(second_slots, used)),
-                                              _mm512_maskz_compress_epi8(FromBits(quarter_marks), second_bytes));
-            const unsigned total = n + 2 * BitCount(local);
-            StoreFirst(out, written, total);
-            out += total;
-        }
-        return out;
+        const VMask used =
+            _mm512_test_epi8_mask(_mm512_maskz_permutexvar_epi8(~__mmask64{0}, Load(kLayout.second[t]), flags), Load(kLayout.flag[t]));
+        const unsigned n = BitCount(ToBits(used));
+        StoreFirst(out, _mm512_maskz_compress_epi8(used, slots), n);
+        out += n;
     }
+    return out;
 }
 
 // UTF-16 code units of single bytes: each byte of v as a unit, 2W bytes.
