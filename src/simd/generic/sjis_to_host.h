@@ -205,6 +205,7 @@ void SjisToHostBlocks(Cursor& c, const SjisTarget<kCode>& target, const CallMode
     // So where the next window begins never waits for this one's units.
     bool carried = false;        // the window's first byte is a carried trail
     bool carried_space = false;  // ... of the ideographic space 81 40
+    bool single_bytes = true;    // the window before held no pair: try the quick window
     while (c.i < c.n) {
         // A window of bytes below 80 with no escape or line end that would
         // stop it, where no run must close before it.
@@ -219,11 +220,13 @@ void SjisToHostBlocks(Cursor& c, const SjisTarget<kCode>& target, const CallMode
             if constexpr (kCode == HostCodeKind::kEbcdicHost) return Lookup(*target.table, bytes, false);
             return bytes;
         };
-        if (!carried && !(f.shift && !f.lrss && c.in_run) && TakeSingleByteWindow(c, ascii_stops, ascii_image)) {
+        if (single_bytes && !carried && !(f.shift && !f.lrss && c.in_run) &&
+            TakeSingleByteWindow(c, ascii_stops, ascii_image)) {
             continue;
         }
         const SjisWindow w = ClassifySjisWindow<kCode>(c, f, carried);
         if (w.end.end == 0) return;
+        single_bytes = w.pair_bytes == 0;
         bool in_run = c.in_run;
         const Codes<Target::kCodeWidth> codes = PlaceShiftCodes(w, f, target, in_run);
         const Vec bytes = SjisWindowBytes(w, target, carried_space, carried_space);
