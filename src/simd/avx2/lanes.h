@@ -111,24 +111,9 @@ static_assert(kPackingTable.length[0xFF] == 12 && kPackingTable.shuffle[0x0D][1]
               kPackingTable.length[0x0D] == 4);
 
 // The shuffles that pack the 16-bit units of the lanes of a mask of 8.
-struct WordPackingTable {
-    std::uint8_t shuffle[256][16];
-};
-
-constexpr WordPackingTable MakeWordPackingTable() {
-    WordPackingTable t{};
-    for (unsigned m = 0; m < 256; ++m) {
-        unsigned at = 0;
-        for (unsigned lane = 0; lane < 8; ++lane) {
-            if ((m >> lane & 1u) == 0) continue;
-            t.shuffle[m][at++] = static_cast<std::uint8_t>(2 * lane);
-            t.shuffle[m][at++] = static_cast<std::uint8_t>(2 * lane + 1);
-        }
-        for (; at < 16; ++at) t.shuffle[m][at] = 0x80;
-    }
-    return t;
-}
-inline constexpr WordPackingTable kWordPackingTable = MakeWordPackingTable();
+inline constexpr KeepTable<2> kWordPackingTable = MakeKeepTable<2>();
+static_assert(kWordPackingTable.shuffle[0x02][0] == 2 && kWordPackingTable.shuffle[0x02][1] == 3 &&
+              kWordPackingTable.shuffle[0x02][2] == 0x80);
 
 // Writes bytes [0, length) of each lane of m, in lane order, where the
 // length is 1 + two + three + four (bits of m); returns the place after them.

@@ -26,23 +26,27 @@ LUMTRAX_INLINE Vec Lookup(const ByteTable& table, Vec v, bool any_high) {
     return result;
 }
 
-// The shuffles that keep the bytes of a group of 8 whose bits are set, in
-// their order; the places after them take byte 0.
+// The shuffles that keep the units (of kUnit bytes) of a group of 8 whose
+// bits are set, in their order; the places after them take 00.
+template <unsigned kUnit>
 struct KeepTable {
-    std::uint8_t shuffle[256][8];
+    std::uint8_t shuffle[256][8 * kUnit];
 };
 
-constexpr KeepTable MakeKeepTable() {
-    KeepTable t{};
+template <unsigned kUnit>
+constexpr KeepTable<kUnit> MakeKeepTable() {
+    KeepTable<kUnit> t{};
     for (unsigned kept = 0; kept < 256; ++kept) {
         unsigned at = 0;
         for (unsigned k = 0; k < 8; ++k) {
-            if ((kept >> k & 1u) != 0) t.shuffle[kept][at++] = static_cast<std::uint8_t>(k);
+            if ((kept >> k & 1u) == 0) continue;
+            for (unsigned b = 0; b < kUnit; ++b) t.shuffle[kept][at++] = static_cast<std::uint8_t>(kUnit * k + b);
         }
+        for (; at < 8 * kUnit; ++at) t.shuffle[kept][at] = 0x80;
     }
     return t;
 }
-inline constexpr KeepTable kKeepTable = MakeKeepTable();
+inline constexpr KeepTable<1> kKeepTable = MakeKeepTable<1>();
 static_assert(kKeepTable.shuffle[0xFF][7] == 7 && kKeepTable.shuffle[0xA4][0] == 2 && kKeepTable.shuffle[0xA4][1] == 5 &&
               kKeepTable.shuffle[0xA4][2] == 7);
 
