@@ -135,4 +135,5 @@ LUMTRAX_INLINE bool LoadAsciiWords(const std::uint8_t* p, bool big_endian, Vec& 
 }
 
 #define LUMTRAX_ISA_HAS_SHUFFLE 1
+#define LUMTRAX_ISA_KEEPS_BY_SHUFFLES 1
 #include "simd/generic/vector_pieces.h"

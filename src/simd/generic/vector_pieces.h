@@ -1,7 +1,9 @@
 // The operations that the levels without masked loads and stores (SSE2,
 // SSSE3, AVX2) build from their loads and stores alone; included at the end
-// of their isa.h. The levels with byte shuffles write their windows by
-// shuffles (shuffles.h), SSE2 in pieces (pieces.h).
+// of their isa.h. A window's bytes are written in pieces (pieces.h): a store
+// per code put in or byte left out, which costs less than a fixed shuffle per
+// group of bytes where the codes are as sparse as in text; AVX2 leaves bytes
+// out by shuffles (shuffles.h), which there costs less.
 
 // The window at p, of which left bytes are counted (p[left] readable): the
 // bytes, and the bytes after each (p[1]...). Where fewer than a vector and
@@ -28,7 +30,8 @@ LUMTRAX_INLINE Vec LookupByteByByte(const ByteTable& table, Vec v) {
 
 #if defined(LUMTRAX_ISA_HAS_SHUFFLE)
 #include "simd/generic/shuffles.h"
-#else
+#endif
+
 // A vector's bytes in a block of twice its width, the rest 00, which the
 // piece writers read from.
 struct Block {
@@ -39,6 +42,7 @@ struct Block {
     }
 };
 
+#if !defined(LUMTRAX_ISA_KEEPS_BY_SHUFFLES)
 // Writes out a vector's bytes [0, count) with the bytes at the set bits of
 // removed left out, and returns the place after them. A write reaches up to
 // kWidth bytes past that place.
@@ -46,6 +50,7 @@ LUMTRAX_INLINE std::uint8_t* WriteKept(Vec bytes, unsigned count, Bits removed, 
     const Block block(bytes);
     return WriteKeptPieces<kWidth>(block.bytes, count, removed, out);
 }
+#endif
 
 // Writes out a vector's bytes [0, count) with the codes before the bytes
 // they mark, and returns the place after the last byte. A write reaches up
@@ -55,4 +60,3 @@ LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<C
     const Block block(bytes);
     return WriteCodedPieces<kWidth>(block.bytes, count, codes, out);
 }
-#endif

@@ -75,9 +75,6 @@ LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) { return AddB(v, And
 // (v + 1) / 2 per byte.
 LUMTRAX_INLINE Vec HalfUp(Vec v) { LUMTRAX_EACH_PART(_mm_avg_epu8(v.part[k], _mm_setzero_si128())); }
 
-// Bytes 16k to 16k + 15 of a vector.
-LUMTRAX_INLINE __m128i Sixteen(Vec v, unsigned k) { return v.part[k]; }
-
 // UTF-16 code units of single bytes: each byte of v as a unit, 2W bytes.
 LUMTRAX_INLINE void StoreWords(std::uint8_t* out, Vec v, bool big_endian) {
     const __m128i zero = _mm_setzero_si128();
