@@ -208,6 +208,7 @@ LUMTRAX_INLINE Carry WriteHostWindow(Cursor& c, Vec v, Vec bytes, const HostWind
 template <unsigned kCodeWidth>
 void ShiftedHostToSjisBlocks(Cursor& c, const ByteTable* table, bool lrss) {
     Carry carry;
+    bool single_bytes = true;  // the window before held no shift code: try the quick window
     while (c.i < c.n) {
         const std::size_t left = c.n - c.i;
         // Single bytes up to the end of a window with no shift code.
@@ -219,7 +220,7 @@ void ShiftedHostToSjisBlocks(Cursor& c, const ByteTable* table, bool lrss) {
             if constexpr (kCodeWidth == 1) return Lookup(*table, bytes, ToBits(VHigh(bytes)) != 0);
             return bytes;
         };
-        if (!c.in_run && !carry.sequence && TakeSingleByteWindow(c, code_bytes, singles)) continue;
+        if (single_bytes && !c.in_run && !carry.sequence && TakeSingleByteWindow(c, code_bytes, singles)) continue;
         Vec v, next;
         LoadWindow(c.src + c.i, left, v, next);
         const bool whole = left > kWidth;
@@ -248,6 +249,7 @@ void ShiftedHostToSjisBlocks(Cursor& c, const ByteTable* table, bool lrss) {
             w = WalkHostWindow(codes, opens, convertible, kCodeWidth, limit, whole, carry, c.in_run);
         }
         if (w.end == 0) return;
+        single_bytes = w.codes == 0;
         Vec bytes = v;
         if constexpr (kCodeWidth == 1) {
             if (w.singles != 0) bytes = Lookup(*table, v, (ToBits(VHigh(v)) & w.singles) != 0);
