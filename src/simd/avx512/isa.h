@@ -1,6 +1,7 @@
 // The AVX-512 wrappers of the kernels' operations, 64 bytes at a time, with
 // BW, VBMI (byte permutes: a table lookup is two of them) and VBMI2 (byte
-// compress and expand: bytes are left out or codes put in with no loop);
+// compress: bytes are left out, or codes put in after a permute, with no
+// loop);
 // included inside the level's namespace and target region (see
 // simd/target.h). A vector mask is a mask register: VMask and Bits are the
 // same 64 bits, bit k for byte k. Every write is masked to the bytes it is
