@@ -20,8 +20,8 @@ constexpr bool kExactWrites = false;
 
 // An operation on each half (a macro: GCC would build a lambda without the
 // region's target).
-#define LUMTRAX_EACH_HALF(a, op) Vec{op((a).lo), op((a).hi)}
-#define LUMTRAX_EACH_HALF2(a, b, op) Vec{op((a).lo, (b).lo), op((a).hi, (b).hi)}
+#define LUMTRAX_EACH_HALF(a, b, op) \
+    Vec { op((a).lo, (b).lo), op((a).hi, (b).hi) }
 
 LUMTRAX_INLINE __m256i Load32(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 LUMTRAX_INLINE void Store32(std::uint8_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
@@ -51,9 +51,7 @@ LUMTRAX_INLINE VMask FromBits(Bits bits) {
     return {FromBits32(static_cast<std::uint32_t>(bits)), FromBits32(static_cast<std::uint32_t>(bits >> 32))};
 }
 
-LUMTRAX_INLINE VMask VEq(Vec v, std::uint8_t b) {
-    return LUMTRAX_EACH_HALF2(v, Splat(b), _mm256_cmpeq_epi8);
-}
+LUMTRAX_INLINE VMask VEq(Vec v, std::uint8_t b) { return LUMTRAX_EACH_HALF(v, Splat(b), _mm256_cmpeq_epi8); }
 // lo-hi as unsigned: moved so that lo lands on -128, the range is the signed
 // values up to hi - lo - 128.
 LUMTRAX_INLINE VMask VInRange(Vec v, std::uint8_t lo, std::uint8_t hi) {
@@ -65,22 +63,14 @@ LUMTRAX_INLINE VMask VHigh(Vec v) {
     const __m256i zero = _mm256_setzero_si256();
     return {_mm256_cmpgt_epi8(zero, v.lo), _mm256_cmpgt_epi8(zero, v.hi)};
 }
-LUMTRAX_INLINE VMask VAnd(VMask a, VMask b) {
-    return LUMTRAX_EACH_HALF2(a, b, _mm256_and_si256);
-}
-LUMTRAX_INLINE VMask VOr(VMask a, VMask b) {
-    return LUMTRAX_EACH_HALF2(a, b, _mm256_or_si256);
-}
+LUMTRAX_INLINE VMask VAnd(VMask a, VMask b) { return LUMTRAX_EACH_HALF(a, b, _mm256_and_si256); }
+LUMTRAX_INLINE VMask VOr(VMask a, VMask b) { return LUMTRAX_EACH_HALF(a, b, _mm256_or_si256); }
 
 LUMTRAX_INLINE Vec Select(VMask m, Vec a, Vec b) {
     return {_mm256_blendv_epi8(b.lo, a.lo, m.lo), _mm256_blendv_epi8(b.hi, a.hi, m.hi)};
 }
-LUMTRAX_INLINE Vec AddB(Vec a, Vec b) {
-    return LUMTRAX_EACH_HALF2(a, b, _mm256_add_epi8);
-}
-LUMTRAX_INLINE Vec SubB(Vec a, Vec b) {
-    return LUMTRAX_EACH_HALF2(a, b, _mm256_sub_epi8);
-}
+LUMTRAX_INLINE Vec AddB(Vec a, Vec b) { return LUMTRAX_EACH_HALF(a, b, _mm256_add_epi8); }
+LUMTRAX_INLINE Vec SubB(Vec a, Vec b) { return LUMTRAX_EACH_HALF(a, b, _mm256_sub_epi8); }
 LUMTRAX_INLINE Vec OrB(Vec a, Vec b) { return VOr(a, b); }
 LUMTRAX_INLINE Vec AndB(Vec a, Vec b) { return VAnd(a, b); }
 LUMTRAX_INLINE Vec AddWhere(VMask m, Vec v, std::uint8_t b) { return AddB(v, AndB(m, Splat(b))); }
@@ -94,12 +84,8 @@ LUMTRAX_INLINE Vec Row16(const std::uint8_t* p) {
     const __m256i row = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     return {row, row};
 }
-LUMTRAX_INLINE Vec Shuffle(Vec entries, Vec index) {
-    return LUMTRAX_EACH_HALF2(entries, index, _mm256_shuffle_epi8);
-}
-LUMTRAX_INLINE Vec AddSaturated(Vec a, Vec b) {
-    return LUMTRAX_EACH_HALF2(a, b, _mm256_adds_epu8);
-}
+LUMTRAX_INLINE Vec Shuffle(Vec entries, Vec index) { return LUMTRAX_EACH_HALF(entries, index, _mm256_shuffle_epi8); }
+LUMTRAX_INLINE Vec AddSaturated(Vec a, Vec b) { return LUMTRAX_EACH_HALF(a, b, _mm256_adds_epu8); }
 
 // Bytes 16k to 16k + 15 of a vector, k 0-3.
 LUMTRAX_INLINE __m128i Sixteen(Vec v, unsigned k) {

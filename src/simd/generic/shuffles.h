@@ -48,8 +48,8 @@ constexpr KeepTable<kUnit> MakeKeepTable() {
     return t;
 }
 inline constexpr KeepTable<1> kKeepTable = MakeKeepTable<1>();
-static_assert(kKeepTable.shuffle[0xFF][7] == 7 && kKeepTable.shuffle[0xA4][0] == 2 && kKeepTable.shuffle[0xA4][1] == 5 &&
-              kKeepTable.shuffle[0xA4][2] == 7);
+static_assert(kKeepTable.shuffle[0xFF][7] == 7 && kKeepTable.shuffle[0xA4][0] == 2 &&
+              kKeepTable.shuffle[0xA4][1] == 5 && kKeepTable.shuffle[0xA4][2] == 7);
 
 // Writes out a vector's bytes [0, count) with the bytes at the set bits of
 // removed left out, and returns the place after them. A write reaches up to
@@ -64,8 +64,9 @@ LUMTRAX_INLINE std::uint8_t* WriteKept(Vec bytes, unsigned count, Bits removed, 
         const __m128i sixteen = Sixteen(bytes, k);
         const unsigned low = static_cast<unsigned>(kept >> 16 * k & 0xFF);
         const unsigned high = static_cast<unsigned>(kept >> (16 * k + 8) & 0xFF);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
-                         _mm_shuffle_epi8(sixteen, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kKeepTable.shuffle[low]))));
+        _mm_storel_epi64(
+            reinterpret_cast<__m128i*>(out),
+            _mm_shuffle_epi8(sixteen, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kKeepTable.shuffle[low]))));
         out += BitCount(low);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
                          _mm_shuffle_epi8(_mm_srli_si128(sixteen, 8),

@@ -22,8 +22,8 @@ constexpr bool kExactWrites = false;
 
 // An operation on each part (a macro: GCC would build a lambda without the
 // region's target).
-#define LUMTRAX_EACH_PART(expression) \
-    Vec each_;                        \
+#define LUMTRAX_EACH_PART(expression)                                   \
+    Vec each_;                                                          \
     for (unsigned k = 0; k < kParts; ++k) each_.part[k] = (expression); \
     return each_
 
@@ -110,7 +110,9 @@ LUMTRAX_INLINE Vec Row16(const std::uint8_t* p) {
     const __m128i row = Load16(p);
     LUMTRAX_EACH_PART(row);
 }
-LUMTRAX_INLINE Vec Shuffle(Vec entries, Vec index) { LUMTRAX_EACH_PART(_mm_shuffle_epi8(entries.part[k], index.part[k])); }
+LUMTRAX_INLINE Vec Shuffle(Vec entries, Vec index) {
+    LUMTRAX_EACH_PART(_mm_shuffle_epi8(entries.part[k], index.part[k]));
+}
 LUMTRAX_INLINE Vec AddSaturated(Vec a, Vec b) { LUMTRAX_EACH_PART(_mm_adds_epu8(a.part[k], b.part[k])); }
 #endif
 
