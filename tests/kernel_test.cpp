@@ -9,6 +9,9 @@
 // catches a read beyond.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <memory>
 #include <random>
@@ -96,6 +99,12 @@ const char* const kHostPieces[] = {
     "A1 A1", "8E B1", "8E",    "8F A1 A1", "F5 A1", "A1 21", "FF",    "00",    "A0",    "7F",
 };
 
+// Whether a 00 after a text surely ends it there or before: not after an
+// escape's 5C 01, which would carry that 00 and go on past it.
+bool EndsByItsNul(const Bytes& text) {
+    return text.size() < 2 || text[text.size() - 2] != 0x5C || text[text.size() - 1] != 0x01;
+}
+
 // A random text of pieces, in runs of one piece (so that runs cross block
 // edges) or mixed, of a length around a multiple of the block widths.
 Bytes RandomText(std::mt19937& random, const char* const* pieces, std::size_t count) {
@@ -148,9 +157,11 @@ TEST(KernelTest, EveryLevelGivesWhatThePlainLoopsGive) {
         for (int round = 0; round < 1000; ++round) {
             const Bytes text = sjis ? RandomText(random, kSjisPieces, std::size(kSjisPieces))
                                     : RandomText(random, kHostPieces, std::size(kHostPieces));
-            // Counted through Lumtrax_LRSS's length, with any byte after it.
-            const std::uint8_t after = kAfter[random() % std::size(kAfter)];
-            const int len = static_cast<int>(text.size());
+            // Counted through Lumtrax_LRSS's length, with any byte after it;
+            // or, a round in three, ended by a 00 that the conversion finds.
+            const bool to_its_end = round % 3 == 0 && EndsByItsNul(text);
+            const std::uint8_t after = to_its_end ? 0x00 : kAfter[random() % std::size(kAfter)];
+            const int len = to_its_end ? 0 : static_cast<int>(text.size());
             const Outcome reference = Convert(SimdLevel::kScalar, c.type, text, after, len, c.mode, c.lrss, c.shift);
             for (SimdLevel level : levels) {
                 const Outcome run = Convert(level, c.type, text, after, len, c.mode, c.lrss, c.shift);
@@ -218,9 +229,9 @@ TEST(KernelTest, EveryLevelGivesWhatThePlainLoopsGiveOnStructuredTexts) {
         for (const int type : {0, 2, 3}) {
             for (const Config c : {Config{type, false, true, static_cast<int>(letters.size() % 3)},
                                    Config{type, true, true, 0}, Config{type, false, false, 1}}) {
-                for (const int len : {static_cast<int>(text.size()), static_cast<int>(text.size()) - 1}) {
-                    if (len <= 0) continue;
-                    const std::uint8_t after = text[static_cast<std::size_t>(len) % text.size()];
+                for (const int len : {static_cast<int>(text.size()), static_cast<int>(text.size()) - 1, 0}) {
+                    if (len < 0 || (len == 0 && !EndsByItsNul(text))) continue;
+                    const std::uint8_t after = len == 0 ? 0x00 : text[static_cast<std::size_t>(len) % text.size()];
                     const Outcome reference =
                         Convert(SimdLevel::kScalar, c.type, text, after, len, c.mode, c.lrss, c.shift);
                     for (const SimdLevel level : levels) {
@@ -234,6 +245,46 @@ TEST(KernelTest, EveryLevelGivesWhatThePlainLoopsGiveOnStructuredTexts) {
             }
         }
     }
+}
+
+// ---- NUL-terminated texts ---------------------------------------------------
+
+// A NUL-terminated text is read up to its 00 and no further than the page
+// that holds it: each text here ends at the last byte of a page, before a
+// page that cannot be read, and every level converts it as the plain loops
+// do, its end found on the way (escapes carrying a 00 included).
+TEST(KernelTest, ANulTerminatedTextIsReadNoFurtherThanItsPage) {
+    const long page = sysconf(_SC_PAGESIZE);
+    auto* block = static_cast<std::uint8_t*>(
+        mmap(nullptr, 2 * static_cast<std::size_t>(page), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(block, MAP_FAILED);
+    ASSERT_EQ(mprotect(block + page, static_cast<std::size_t>(page), PROT_NONE), 0);
+    std::mt19937 random(2026120902);
+    for (int round = 0; round < 300; ++round) {
+        const bool sjis = round % 2 == 0;
+        const Bytes text = sjis ? RandomText(random, kSjisPieces, std::size(kSjisPieces))
+                                : RandomText(random, kHostPieces, std::size(kHostPieces));
+        if (text.size() + 1 > static_cast<std::size_t>(page) || !EndsByItsNul(text)) continue;
+        std::uint8_t* src = block + page - (text.size() + 1);
+        std::memcpy(src, text.data(), text.size());
+        src[text.size()] = 0x00;
+        const int type = sjis ? (round / 2 % 3 == 0 ? 0 : round / 2 % 3 == 1 ? 2 : 3) : (round / 2 % 2 == 0 ? 4 : 7);
+        Bytes reference;
+        for (int k = 0; k <= static_cast<int>(lumtrax::SupportedSimdLevel()); ++k) {
+            Bytes dst(lumtrax::DestinationCapacity(type, text.size()) + 1);
+            lumtrax::GaijiOutcome status = lumtrax::GaijiOutcome::kNone;
+            gaiji_double::Reset();
+            gaiji_double::AnswerBy(Serve);
+            const int n = lumtrax::ConvertDispatch(lumtrax::KernelsOf(SimdLevel(k)), type, dst.data(), src, 0,
+                                                   {lumtrax::LineEndMode::kKeep, lumtrax::ShiftMode::kPlain}, status);
+            ASSERT_GE(n, 0) << ToHex(text);
+            dst.resize(static_cast<std::size_t>(n));
+            if (k == 0) reference = dst;
+            EXPECT_EQ(dst, reference) << lumtrax::SimdLevelName(SimdLevel(k)) << ", type " << type << ": "
+                                      << ToHex(text);
+        }
+    }
+    munmap(block, 2 * static_cast<std::size_t>(page));
 }
 
 // ---- the conversions to and from Unicode ------------------------------------------

@@ -85,18 +85,7 @@ std::int32_t RunConversion(const Kernels& kernels, const ConversionRow& info, st
 
 }  // namespace
 
-std::size_t EscapedLength(const std::uint8_t* src) {
-    // A 00 inside a character can only be the byte an escape carries, and
-    // every escape holds a 01: before the first 01 the walk below ends where
-    // the plain length does.
-    const std::size_t plain = PlainLength(src);
-    if (std::memchr(src, kEscapeSecond, plain) == nullptr) return plain;
-    UnitRules rules;
-    rules.escapes = true;
-    UnitPosition p;
-    while (src[p.at] != 0x00) StepOverUnit(rules, src, p);
-    return p.at;
-}
+std::size_t EscapedLength(const std::uint8_t* src) { return EscapedEnd(src, PlainLength(src)); }
 
 std::int32_t ConvertDispatch(std::int32_t type, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len,
                              const CallMode& mode, GaijiOutcome& status) {
@@ -114,6 +103,13 @@ std::int32_t ConvertDispatch(const Kernels& kernels, std::int32_t type, std::uin
     }
     if (info->growth == Growth::kEscape) return MakeRawByteEscape(dst, src);
     if (len < 0) return EmptyText(dst);
+    // With kernels, a NUL-terminated Shift-JIS text's end is found as it is
+    // converted (ConvertText), where it would take two passes, strlen and
+    // memchr for an escape's 01, before it. A host text's one pass, strlen,
+    // costs a short record less than learning its bytes on the way.
+    if (len == 0 && kernels.level != SimdLevel::kScalar && HasShiftJisSource(*info)) {
+        return RunConversion(kernels, *info, dst, src, kLengthToFind, mode, status);
+    }
     const std::size_t length = len > 0                    ? static_cast<std::size_t>(len)
                                : HasShiftJisSource(*info) ? EscapedLength(src)
                                                           : PlainLength(src);

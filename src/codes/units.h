@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "codes/ebcdic_host.h"
 #include "codes/eightbit_host.h"
@@ -236,6 +237,20 @@ constexpr LastByte UnitAtLastByte(const UnitRules& rules, std::uint8_t b, bool o
             return LastByte::kNeedsMore;  // half a code unit
     }
     return LastByte::kWhole;
+}
+
+// Where a NUL-terminated Shift-JIS text ends when its first 00 lies at nul:
+// there, unless an escape 5C 01 X carries that 00. Every escape holds a 01,
+// so where none comes before nul, none can; else the end is the first 00
+// where a unit begins, stepping from the text's start (in LRSS mode the
+// conversion's own units are not the escapes').
+inline std::size_t EscapedEnd(const std::uint8_t* s, std::size_t nul) {
+    if (std::memchr(s, kEscapeSecond, nul) == nullptr) return nul;
+    UnitRules rules;
+    rules.escapes = true;
+    UnitPosition p;
+    while (s[p.at] != 0x00) StepOverUnit(rules, s, p);
+    return p.at;
 }
 
 // Steps over the unit at p of a text of size bytes, of any code, reading

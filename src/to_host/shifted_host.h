@@ -25,6 +25,7 @@
 #include <cstdint>
 
 #include "codes/shift_jis.h"
+#include "codes/units.h"
 #include "common/bytes.h"
 #include "common/cursor.h"
 #include "common/modes.h"
@@ -97,7 +98,7 @@ std::int32_t ConvertToShiftedHost(Growth growth, std::uint8_t* dst, const std::u
                                   Kernel kernel) {
     return ConvertText(
         growth, dst, src, len, has_kernel, kernel, [&](Cursor& at) { ConvertShiftedUnit(at, code, mode, status); },
-        [&](Cursor& at) { CloseRun(at, code); });
+        [&](Cursor& at) { CloseRun(at, code); }, EscapedEnd);
 }
 
 }  // namespace lumtrax

@@ -7,6 +7,7 @@
 //   a raw-byte escape 5C 01 X X, in every mode (EUC has no LRSS mode);
 //   any other byte            itself.
 #include "codes/euc.h"
+#include "codes/units.h"
 #include "gaiji/gaiji.h"
 #include "to_host/sjis_to_host.h"
 
@@ -51,7 +52,7 @@ std::int32_t SjisToEuc(const Kernels& kernels, std::uint8_t* dst, const std::uin
     return ConvertText(
         Growth::kEucPrefixes, dst, src, len, kernels.sjis_to_euc != nullptr,
         [&](Cursor& at) { kernels.sjis_to_euc(at, line_end); },
-        [&](Cursor& at) { ConvertEucUnit(at, line_end, status); }, [](Cursor&) {});
+        [&](Cursor& at) { ConvertEucUnit(at, line_end, status); }, [](Cursor&) {}, EscapedEnd);
 }
 
 }  // namespace lumtrax

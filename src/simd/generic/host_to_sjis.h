@@ -209,7 +209,7 @@ template <unsigned kCodeWidth>
 void ShiftedHostToSjisBlocks(Cursor& c, const ByteTable* table, bool lrss) {
     Carry carry;
     bool single_bytes = true;  // the window before held no shift code: try the quick window
-    while (c.i < c.n) {
+    while (HasWindow(c)) {
         const std::size_t left = c.n - c.i;
         // Single bytes up to the end of a window with no shift code.
         const auto code_bytes = [](Vec bytes) {
@@ -269,7 +269,7 @@ void EucToSjisBlocks(Cursor& c) {
     bool carried = false;       // the window's first byte is the trail of a pair begun before it
     bool carried_odd = false;   // ... of an odd row
     bool carried_kana = false;  // ... after the prefix 8E: kept as it is
-    while (c.i < c.n) {
+    while (HasWindow(c)) {
         const std::size_t left = c.n - c.i;
         const auto high = [](Vec bytes) { return ToBits(VHigh(bytes)); };
         if (!carried && TakeSingleByteWindow(c, high, AsTheyAre)) continue;

@@ -206,7 +206,7 @@ void SjisToHostBlocks(Cursor& c, const SjisTarget<kCode>& target, const CallMode
     bool carried = false;        // the window's first byte is a carried trail
     bool carried_space = false;  // ... of the ideographic space 81 40
     bool single_bytes = true;    // the window before held no pair: try the quick window
-    while (c.i < c.n) {
+    while (HasWindow(c)) {
         // A window of bytes below 80 with no escape or line end that would
         // stop it, where no run must close before it.
         const bool line_ends_stop = f.split_line_ends || (f.lrss && c.in_run);

@@ -78,6 +78,64 @@ LUMTRAX_INLINE std::uint8_t* WriteWithin(std::uint8_t* out, const std::uint8_t* 
     return out + written;
 }
 
+// Whether the n bytes from p lie in p's page, so that reading them cannot
+// fault whatever follows the text. (Under AddressSanitizer, which reports a
+// read past an allocation wherever it lies, never: there an open text is
+// learnt a byte at a time.)
+#if defined(__SANITIZE_ADDRESS__)
+#define LUMTRAX_READS_ONLY_THE_TEXT 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+#define LUMTRAX_READS_ONLY_THE_TEXT 1
+#endif
+#endif
+LUMTRAX_INLINE bool WithinPage(const std::uint8_t* p, std::size_t n) {
+#if defined(LUMTRAX_READS_ONLY_THE_TEXT)
+    (void)p;
+    (void)n;
+    return false;
+#else
+    constexpr std::uintptr_t kPage = 4096;  // the least page of an x86 system
+    return (reinterpret_cast<std::uintptr_t>(p) & (kPage - 1)) <= kPage - n;
+#endif
+}
+
+// Learns the bytes of an open text (c.open) after the known ones: up to
+// four vectors' worth where they lie in the page of the first, which holds
+// that byte and so can be read whole, else the one byte. Either they are
+// known then, or the 00 among them that ends the text is found.
+LUMTRAX_INLINE void LearnWindow(Cursor& c) {
+    constexpr unsigned kVectors = 4;
+    const std::uint8_t* p = c.src + c.n;
+    if (!WithinPage(p, kWidth)) {
+        LearnByte(c);
+        return;
+    }
+    const unsigned vectors = WithinPage(p, kVectors * kWidth) ? kVectors : 1;
+    const bool escapes = c.open->rule != nullptr;
+    Bits ones = 0;  // where escapes count: the 01s before the end
+    for (unsigned k = 0; k < vectors; ++k) {
+        const Vec bytes = Load(p + k * kWidth);
+        const Bits nuls = ToBits(VEq(bytes, 0x00));
+        if (escapes) ones |= ToBits(VEq(bytes, 0x01)) & (nuls == 0 ? ~Bits{0} : Below(LowestBit(nuls)));
+        if (nuls != 0) {
+            c.open->saw_01 = c.open->saw_01 || ones != 0;
+            EndNear(c, c.n + k * kWidth + LowestBit(nuls));
+            return;
+        }
+    }
+    c.open->saw_01 = c.open->saw_01 || ones != 0;
+    KnowUpTo(c, c.n + vectors * kWidth);
+}
+
+// Whether a kernel has its next window: where the text's end is still to be
+// found, its bytes are learnt until the window and the byte after it are
+// known, or the end is.
+LUMTRAX_INLINE bool HasWindow(Cursor& c) {
+    while (c.open != nullptr && c.n - c.i <= kWidth) LearnWindow(c);
+    return c.i < c.n;
+}
+
 // Moves the cursor past a window's bytes: a whole window by a constant, so
 // that the next window's place does not wait for this one's units.
 LUMTRAX_INLINE void MovePast(Cursor& c, unsigned end) {
