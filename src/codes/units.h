@@ -30,6 +30,7 @@
 #include "codes/utf16.h"
 #include "codes/utf8.h"
 #include "common/bytes.h"
+#include "common/cursor.h"
 #include "codes/unicode_map.h"
 
 namespace lumtrax {
@@ -252,6 +253,10 @@ inline std::size_t EscapedEnd(const std::uint8_t* s, std::size_t nul) {
     while (s[p.at] != 0x00) StepOverUnit(rules, s, p);
     return p.at;
 }
+
+// The end of a NUL-terminated Shift-JIS text, for a conversion that finds it
+// as it reads (common/cursor.h).
+inline constexpr EndRule kShiftJisEnd{EscapedEnd, kEscapeSecond};
 
 // Steps over the unit at p of a text of size bytes, of any code, reading
 // nothing at or past size, and says what the text's end makes of the unit:

@@ -11,10 +11,14 @@
 
 namespace lumtrax {
 
-// Where a NUL-terminated text ends when its first 00 lies at nul
-// (codes/units.h: EscapedEnd for Shift-JIS, whose escapes may carry a 00);
-// none: at nul.
-using EndRule = std::size_t (*)(const std::uint8_t* src, std::size_t nul);
+// Where a NUL-terminated text ends when its first 00 lies at nul: there,
+// unless the byte marker came before it; then end(src, nul) says. (A
+// Shift-JIS escape 5C 01 X may carry a 00: codes/units.h, kShiftJisEnd.) A
+// rule without end: at the first 00.
+struct EndRule {
+    std::size_t (*end)(const std::uint8_t* src, std::size_t nul) = nullptr;
+    std::uint8_t marker = 0;
+};
 
 // A NUL-terminated text whose end the conversion finds as it reads it
 // (ConvertText with kLengthToFind): the destination's end grows with the
@@ -24,7 +28,7 @@ struct OpenEnd {
     Growth growth;
     EndRule rule;
     bool too_long = false;
-    bool saw_01 = false;  // among the bytes known: else the rule can only say the first 00
+    bool saw_marker = false;  // among the bytes known: else the text ends at its first 00
 };
 
 struct Cursor {
@@ -82,11 +86,10 @@ inline void KnowUpTo(Cursor& c, std::size_t known) {
 }
 
 // The first 00 after the known bytes of an open text lies at nul: the text
-// ends there, or where its rule says (which needs asking only where a 01, the
-// second byte of every escape, came before it).
+// ends there, or where its rule says.
 inline void EndNear(Cursor& c, std::size_t nul) {
-    OpenEnd* open = c.open;
-    KnowUpTo(c, open->rule != nullptr && open->saw_01 ? open->rule(c.src, nul) : nul);
+    const OpenEnd& open = *c.open;
+    KnowUpTo(c, open.saw_marker ? open.rule.end(c.src, nul) : nul);
     c.open = nullptr;
 }
 
@@ -97,7 +100,7 @@ inline void LearnByte(Cursor& c) {
         EndNear(c, c.n);
         return;
     }
-    c.open->saw_01 = c.open->saw_01 || b == 0x01;
+    c.open->saw_marker = c.open->saw_marker || (c.open->rule.end != nullptr && b == c.open->rule.marker);
     KnowUpTo(c, c.n + 1);
 }
 
@@ -134,7 +137,7 @@ inline constexpr std::int32_t kLengthToFind = -1;
 // caller's to set.
 template <typename Kernel, typename Unit, typename Finish>
 std::int32_t ConvertText(Growth growth, std::uint8_t* dst, const std::uint8_t* src, std::int32_t len, bool has_kernel,
-                         Kernel kernel, Unit unit, Finish finish, EndRule end_rule = nullptr) {
+                         Kernel kernel, Unit unit, Finish finish, EndRule end_rule = {}) {
     const std::size_t n = len > 0 ? static_cast<std::size_t>(len) : 0;
     OpenEnd open{dst, growth, end_rule};
     Cursor c{src, n, 0, dst, dst + DestinationCapacity(growth, n), false, len == kLengthToFind ? &open : nullptr};

@@ -98,7 +98,7 @@ std::int32_t ConvertToShiftedHost(Growth growth, std::uint8_t* dst, const std::u
                                   Kernel kernel) {
     return ConvertText(
         growth, dst, src, len, has_kernel, kernel, [&](Cursor& at) { ConvertShiftedUnit(at, code, mode, status); },
-        [&](Cursor& at) { CloseRun(at, code); }, EscapedEnd);
+        [&](Cursor& at) { CloseRun(at, code); }, kShiftJisEnd);
 }
 
 }  // namespace lumtrax

@@ -52,7 +52,7 @@ std::int32_t SjisToEuc(const Kernels& kernels, std::uint8_t* dst, const std::uin
     return ConvertText(
         Growth::kEucPrefixes, dst, src, len, kernels.sjis_to_euc != nullptr,
         [&](Cursor& at) { kernels.sjis_to_euc(at, line_end); },
-        [&](Cursor& at) { ConvertEucUnit(at, line_end, status); }, [](Cursor&) {}, EscapedEnd);
+        [&](Cursor& at) { ConvertEucUnit(at, line_end, status); }, [](Cursor&) {}, kShiftJisEnd);
 }
 
 }  // namespace lumtrax

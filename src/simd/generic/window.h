@@ -112,19 +112,21 @@ LUMTRAX_INLINE void LearnWindow(Cursor& c) {
         return;
     }
     const unsigned vectors = WithinPage(p, kVectors * kWidth) ? kVectors : 1;
-    const bool escapes = c.open->rule != nullptr;
-    Bits ones = 0;  // where escapes count: the 01s before the end
+    const EndRule rule = c.open->rule;
+    Bits markers = 0;  // where the rule has one: its markers before the end
     for (unsigned k = 0; k < vectors; ++k) {
         const Vec bytes = Load(p + k * kWidth);
         const Bits nuls = ToBits(VEq(bytes, 0x00));
-        if (escapes) ones |= ToBits(VEq(bytes, 0x01)) & (nuls == 0 ? ~Bits{0} : Below(LowestBit(nuls)));
+        if (rule.end != nullptr) {
+            markers |= ToBits(VEq(bytes, rule.marker)) & (nuls == 0 ? ~Bits{0} : Below(LowestBit(nuls)));
+        }
         if (nuls != 0) {
-            c.open->saw_01 = c.open->saw_01 || ones != 0;
+            c.open->saw_marker = c.open->saw_marker || markers != 0;
             EndNear(c, c.n + k * kWidth + LowestBit(nuls));
             return;
         }
     }
-    c.open->saw_01 = c.open->saw_01 || ones != 0;
+    c.open->saw_marker = c.open->saw_marker || markers != 0;
     KnowUpTo(c, c.n + vectors * kWidth);
 }
 
