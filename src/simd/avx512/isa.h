@@ -79,7 +79,7 @@ template <unsigned CodeWidth>
 struct SlotLayout {
     static constexpr unsigned kSlots = CodeWidth + 1;  // a byte's
     std::uint8_t index[kSlots][64];   // slot vector t: the byte k (of the code, or 64 + k of the bytes) it takes
-    std::uint8_t second[kSlots][64];  // CodeWidth 2: the byte k whose code's second byte it takes
+    std::uint8_t owner[kSlots][64];   // slot vector t: the byte k whose code or self it holds
     Bits seconds[kSlots];             // ... the slots of second bytes
     std::uint8_t flag[kSlots][64];    // 1: a code's slot (in use where the byte is marked), 2: a byte's
 };
@@ -92,7 +92,7 @@ constexpr SlotLayout<CodeWidth> MakeSlotLayout() {
         for (unsigned at = 0; at < 64; ++at) {
             const unsigned slot = 64 * t + at, k = slot / kSlots, j = slot % kSlots;
             layout.index[t][at] = static_cast<std::uint8_t>(j == CodeWidth ? 64 + k : k);
-            layout.second[t][at] = static_cast<std::uint8_t>(k);
+            layout.owner[t][at] = static_cast<std::uint8_t>(k);
             if (j == 1 && CodeWidth == 2) layout.seconds[t] |= Bits{1} << at;
             layout.flag[t][at] = j == CodeWidth ? 2 : 1;
         }
@@ -136,10 +136,11 @@ LUMTRAX_INLINE std::uint8_t* WriteCoded(Vec bytes, unsigned count, const Codes<C
         Vec slots = _mm512_permutex2var_epi8(leads, Load(kLayout.index[t]), bytes);
         if constexpr (CodeWidth == 2) {
             const Vec seconds = Select(firsts, Splat(codes.first[1]), Splat(codes.second[1]));
-            slots = _mm512_mask_permutexvar_epi8(slots, FromBits(kLayout.seconds[t]), Load(kLayout.second[t]), seconds);
+            slots = _mm512_mask_permutexvar_epi8(slots, FromBits(kLayout.seconds[t]), Load(kLayout.owner[t]), seconds);
         }
-        const VMask used =
-            _mm512_test_epi8_mask(_mm512_maskz_permutexvar_epi8(~__mmask64{0}, Load(kLayout.second[t]), flags), Load(kLayout.flag[t]));
+        // Each slot's owner's flags, tested against what the slot needs.
+        const Vec owners_flags = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, Load(kLayout.owner[t]), flags);
+        const VMask used = _mm512_test_epi8_mask(owners_flags, Load(kLayout.flag[t]));
         const unsigned n = BitCount(ToBits(used));
         StoreFirst(out, _mm512_maskz_compress_epi8(used, slots), n);
         out += n;
